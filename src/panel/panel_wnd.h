@@ -1,0 +1,75 @@
+// The panel: the docked bar with its row of image buttons, the labels and readouts and the two
+// selectors. It owns every child control object and every string shown on the bar.
+#ifndef VELKIN_PANEL_PANEL_WND_H
+#define VELKIN_PANEL_PANEL_WND_H
+
+#include <cstdint>
+
+#include "appbar/appbar_wnd.h"
+#include "platform/framework.h"
+
+class CPanelWnd : public CAppBarWnd {
+ public:
+  CPanelWnd();
+  ~CPanelWnd() override;
+
+  BOOL PreTranslateMessage(MSG* msg) override;
+  void DoDataExchange(CDataExchange* dx) override;
+
+  static constexpr int kStaticCount = 10;
+  static constexpr int kTitleSlotCount = 10;
+  static constexpr int kExclusionCapacity = 20;
+
+  // Owned controls: allocated while the window is created, deleted by the destructor.
+  CButton* m_pSuspendButton = nullptr;         // 119
+  CButton* m_pRestartWindowsButton = nullptr;  // 102
+  CButton* m_pRestartSystemButton = nullptr;   // 103
+  CButton* m_pShutdownButton = nullptr;        // 104
+  CButton* m_pMinimizeAllButton = nullptr;     // 105
+  CButton* m_pExitButton = nullptr;            // 118
+  // 106, 107, 108, 109, 110, 111, 112, 113, 116, 117
+  CStatic* m_pStatics[kStaticCount] = {};
+
+  // The texts of the ten statics.
+  CString m_strFreeSpaceLabel;    // 106
+  CString m_strTotalCapLabel;     // 107
+  CString m_strFreeSpaceValue;    // 108
+  CString m_strTotalCapValue;     // 109
+  CString m_strResourceLabel;     // 110
+  CString m_strMemoryLabel;       // 111
+  CString m_strResourceValue;     // 112
+  CString m_strMemoryValue;       // 113
+  CString m_strIntervalCaption;   // 116
+  CString m_strDriveCaption;      // 117
+  // The units shown after the readouts.
+  CString m_strFreeSpaceUnit;
+  CString m_strTotalCapUnit;
+  CString m_strMemoryUnit;
+
+  CComboBox* m_pIntervalSelector = nullptr;  // 114
+  CComboBox* m_pDriveSelector = nullptr;     // 115
+
+  CFont m_font;
+
+  // Slot k: the title offered as item k+1 of the minimize submenu.
+  CString m_strWindowTitles[kTitleSlotCount];
+  // Titles of the applications never to minimize; the first m_nExclusions are in use.
+  CString m_strExclusions[kExclusionCapacity];
+  int32_t m_nExclusions = 0;
+  // 1 when suspend is offered (Windows 98).
+  int32_t m_nSuspendAvailable = 0;
+
+ protected:
+  int OnCreate(LPCREATESTRUCTA create);
+  void OnPaint();
+  void OnExit();
+  BOOL OnToolTipNotify(UINT id, NMHDR* header, LRESULT* result);
+
+  DECLARE_MESSAGE_MAP()
+
+ private:
+  void CreateControls();
+  void CreatePanelFont();
+};
+
+#endif

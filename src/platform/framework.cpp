@@ -1,0 +1,465 @@
+#include "platform/framework.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+CWinApp* g_app = nullptr;
+long g_textSets = 0;
+
+// The window property that links a framework window to its object.
+const char kObjectProperty[] = "VelkinWndObject";
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Application
+
+CWinApp* AfxGetApp() { return g_app; }
+
+HINSTANCE AfxGetInstanceHandle() { return GetModuleHandleA(nullptr); }
+
+HINSTANCE AfxGetResourceHandle() { return GetModuleHandleA(nullptr); }
+
+CWinApp::CWinApp() { g_app = this; }
+
+CWinApp::~CWinApp() {
+  if (g_app == this) g_app = nullptr;
+}
+
+BOOL CWinApp::InitInstance() { return TRUE; }
+
+int CWinApp::ExitInstance() { return 0; }
+
+HICON CWinApp::LoadIcon(UINT id) const {
+  return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id));
+}
+
+BOOL CWinApp::PreTranslateMessage(MSG* msg) {
+  for (HWND hWnd = msg->hwnd; hWnd != nullptr; hWnd = GetParent(hWnd)) {
+    CWnd* wnd = CWnd::FromHandlePermanent(hWnd);
+    if (wnd != nullptr && wnd->PreTranslateMessage(msg)) return TRUE;
+  }
+  return FALSE;
+}
+
+int CWinApp::Run() {
+  MSG msg{};
+  for (;;) {
+    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0 || got == -1) break;
+    if (!PreTranslateMessage(&msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+  }
+  const int code = ExitInstance();
+  return msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : code;
+}
+
+int AfxWinMain(HINSTANCE instance, int /*showCommand*/) {
+  CWinApp* app = AfxGetApp();
+  if (app == nullptr) return -1;
+  app->m_hInstance = instance;
+  InitCommonControls();
+  if (!app->InitInstance()) return app->ExitInstance();
+  return app->Run();
+}
+
+bool AfxPumpMessages() {
+  MSG msg;
+  bool quit = false;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      quit = true;
+      continue;
+    }
+    CWinApp* app = AfxGetApp();
+    if (app != nullptr && app->PreTranslateMessage(&msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return !quit;
+}
+
+const char* AfxRegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH background, HICON icon) {
+  // One name per combination of attributes, as each needs its own class.
+  static std::vector<std::string> names;
+  char name[96];
+  std::snprintf(name, sizeof name, "VelkinWnd:%lx:%lx:%lx:%lx", static_cast<unsigned long>(classStyle),
+                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(cursor)),
+                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(background)),
+                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(icon)));
+  for (const std::string& known : names) {
+    if (known == name) return known.c_str();
+  }
+  WNDCLASSA wc{};
+  if (!GetClassInfoA(AfxGetInstanceHandle(), name, &wc)) {
+    wc.style = classStyle;
+    wc.lpfnWndProc = &CWnd::FrameworkWndProc;
+    wc.hInstance = AfxGetInstanceHandle();
+    wc.hIcon = icon;
+    wc.hCursor = cursor;
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    if (!RegisterClassA(&wc)) return nullptr;
+  }
+  names.emplace_back(name);
+  return names.back().c_str();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Windows
+
+CWnd* CWnd::s_pWndInit = nullptr;
+long CWnd::s_liveObjects = 0;
+const HWND CWnd::wndBottom = HWND_BOTTOM;
+const HWND CWnd::wndTopMost = HWND_TOPMOST;
+
+CWnd::CWnd() { ++s_liveObjects; }
+
+CWnd::~CWnd() {
+  --s_liveObjects;
+  if (m_hWnd != nullptr && FromHandlePermanent(m_hWnd) == this) {
+    // The object goes before its window: the window must not call into a dead object.
+    HWND hWnd = m_hWnd;
+    Detach();
+    ::DestroyWindow(hWnd);
+  }
+}
+
+long CWnd::LiveObjectCount() { return s_liveObjects; }
+
+CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
+  if (hWnd == nullptr) return nullptr;
+  return static_cast<CWnd*>(GetPropA(hWnd, kObjectProperty));
+}
+
+const MsgMap* CWnd::GetThisMessageMap() {
+  static const MsgMapRow rows[] = {{MsgRowKind::kEnd, 0, 0, 0, nullptr, nullptr}};
+  static const MsgMap map = {nullptr, rows};
+  return &map;
+}
+
+const MsgMap* CWnd::GetMessageMap() const { return GetThisMessageMap(); }
+
+void CWnd::Attach(HWND hWnd) {
+  m_hWnd = hWnd;
+  SetPropA(hWnd, kObjectProperty, this);
+}
+
+void CWnd::Detach() {
+  if (m_hWnd != nullptr) RemovePropA(m_hWnd, kObjectProperty);
+  m_hWnd = nullptr;
+}
+
+BOOL CWnd::CreateEx(DWORD exStyle, const char* className, const char* windowName, DWORD style,
+                    int x, int y, int width, int height, HWND parent, HMENU menu, void* param) {
+  // The object is attached at the window's first message (WM_GETMINMAXINFO or WM_NCCREATE), so
+  // that its handlers see every message from the start.
+  s_pWndInit = this;
+  HWND hWnd = CreateWindowExA(exStyle, className, windowName, style, x, y, width, height, parent,
+                              menu, AfxGetInstanceHandle(), param);
+  if (s_pWndInit == this) s_pWndInit = nullptr;
+  return hWnd != nullptr;
+}
+
+LRESULT CALLBACK CWnd::FrameworkWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  CWnd* wnd = FromHandlePermanent(hWnd);
+  if (wnd == nullptr && s_pWndInit != nullptr) {
+    wnd = s_pWndInit;
+    s_pWndInit = nullptr;
+    wnd->Attach(hWnd);
+  }
+  if (wnd == nullptr) return DefWindowProcA(hWnd, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    wnd->OnNcDestroy(wParam, lParam);
+    return 0;
+  }
+  return wnd->Route(message, wParam, lParam);
+}
+
+LRESULT CWnd::Route(UINT message, WPARAM wParam, LPARAM lParam) {
+  const MSG saved = m_currentMsg;
+  m_currentMsg.hwnd = m_hWnd;
+  m_currentMsg.message = message;
+  m_currentMsg.wParam = wParam;
+  m_currentMsg.lParam = lParam;
+  const LRESULT result = WindowProc(message, wParam, lParam);
+  m_currentMsg = saved;
+  return result;
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (Dispatch(message, wParam, lParam, &result)) return result;
+  return Default();
+}
+
+namespace {
+
+bool RowTakes(const MsgMapRow& row, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (row.kind) {
+    case MsgRowKind::kMessage:
+      return row.message == message;
+    case MsgRowKind::kRegistered:
+      return *row.registered != 0 && *row.registered == message;
+    case MsgRowKind::kCommand: {
+      if (message != WM_COMMAND) return false;
+      const UINT id = LOWORD(wParam);
+      const UINT code = HIWORD(wParam);
+      if (id < row.idFirst || id > row.idLast) return false;
+      if (row.message == code) return true;
+      // A command row also takes the same command from an accelerator.
+      return row.message == 0 && code == 1 && lParam == 0;
+    }
+    case MsgRowKind::kNotify:
+      return message == WM_NOTIFY && lParam != 0 &&
+             reinterpret_cast<const NMHDR*>(lParam)->code == row.message;
+    case MsgRowKind::kEnd:
+      break;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  for (const MsgMap* map = GetMessageMap(); map != nullptr;
+       map = map->base != nullptr ? map->base() : nullptr) {
+    for (const MsgMapRow* row = map->rows; row->kind != MsgRowKind::kEnd; ++row) {
+      if (RowTakes(*row, message, wParam, lParam) && row->handler(this, wParam, lParam, result)) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+LRESULT CWnd::Default() {
+  return DefWindowProcA(m_hWnd, m_currentMsg.message, m_currentMsg.wParam, m_currentMsg.lParam);
+}
+
+void CWnd::OnNcDestroy(WPARAM wParam, LPARAM lParam) {
+  DefWindowProcA(m_hWnd, WM_NCDESTROY, wParam, lParam);
+  Detach();
+  if (m_hWndToolTip != nullptr) {
+    ::DestroyWindow(m_hWndToolTip);
+    m_hWndToolTip = nullptr;
+  }
+  CWinApp* app = AfxGetApp();
+  if (app != nullptr && app->m_pMainWnd == this) {
+    app->m_pMainWnd = nullptr;
+    PostQuitMessage(0);
+  }
+  PostNcDestroy();  // may delete this
+}
+
+void CWnd::PostNcDestroy() {}
+
+BOOL CWnd::PreTranslateMessage(MSG* /*msg*/) { return FALSE; }
+
+void CWnd::DoDataExchange(CDataExchange* /*dx*/) {}
+
+BOOL CWnd::UpdateData(BOOL saveAndValidate) {
+  CDataExchange dx(this, saveAndValidate);
+  DoDataExchange(&dx);
+  return TRUE;
+}
+
+LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const {
+  return ::SendMessageA(m_hWnd, message, wParam, lParam);
+}
+
+BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) const {
+  return ::PostMessageA(m_hWnd, message, wParam, lParam);
+}
+
+BOOL CWnd::DestroyWindow() { return m_hWnd != nullptr && ::DestroyWindow(m_hWnd); }
+
+void CWnd::MoveWindow(int x, int y, int width, int height, BOOL repaint) {
+  ::MoveWindow(m_hWnd, x, y, width, height, repaint);
+}
+
+void CWnd::MoveWindow(const RECT& rect, BOOL repaint) {
+  MoveWindow(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, repaint);
+}
+
+BOOL CWnd::SetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
+  return ::SetWindowPos(m_hWnd, insertAfter, x, y, cx, cy, flags);
+}
+
+void CWnd::GetWindowRect(RECT* rect) const { ::GetWindowRect(m_hWnd, rect); }
+
+void CWnd::GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
+
+HWND CWnd::GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
+
+int CWnd::GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
+
+void CWnd::SetFont(HFONT font, BOOL redraw) {
+  SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), MAKELPARAM(redraw, 0));
+}
+
+BOOL CWnd::ModifyStyle(DWORD remove, DWORD add) {
+  const DWORD style = static_cast<DWORD>(GetWindowLongA(m_hWnd, GWL_STYLE));
+  const DWORD changed = (style & ~remove) | add;
+  if (changed == style) return FALSE;
+  SetWindowLongA(m_hWnd, GWL_STYLE, static_cast<LONG>(changed));
+  return TRUE;
+}
+
+BOOL CWnd::ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
+
+void CWnd::SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
+
+namespace {
+
+CString WindowTextOf(HWND hWnd) {
+  const int length = GetWindowTextLengthA(hWnd);
+  CString text;
+  if (length > 0) {
+    std::vector<char> buffer(static_cast<size_t>(length) + 1);
+    const int copied = GetWindowTextA(hWnd, buffer.data(), length + 1);
+    text.assign(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
+  }
+  return text;
+}
+
+}  // namespace
+
+CString CWnd::GetWindowText() const { return WindowTextOf(m_hWnd); }
+
+BOOL CWnd::EnableToolTips(BOOL enable) {
+  if (m_hWndToolTip == nullptr) {
+    if (!enable) return TRUE;
+    InitCommonControls();
+    // Not owned by this window: an owned topmost popup would keep the owner itself out of the
+    // topmost band on some systems. It is destroyed with this window all the same.
+    m_hWndToolTip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                    nullptr, nullptr, AfxGetInstanceHandle(), nullptr);
+    if (m_hWndToolTip == nullptr) return FALSE;
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+      TOOLINFOA tool{};
+      tool.cbSize = sizeof tool;
+      tool.uFlags = TTF_IDISHWND;
+      tool.hwnd = m_hWnd;
+      tool.uId = reinterpret_cast<UINT_PTR>(child);
+      tool.lpszText = LPSTR_TEXTCALLBACKA;
+      ::SendMessageA(m_hWndToolTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+  }
+  ::SendMessageA(m_hWndToolTip, TTM_ACTIVATE, enable ? TRUE : FALSE, 0);
+  return TRUE;
+}
+
+void CWnd::FilterToolTipMessage(MSG* msg) {
+  if (m_hWndToolTip == nullptr) return;
+  switch (msg->message) {
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+      break;
+    default:
+      return;
+  }
+  if (msg->hwnd != m_hWnd && !IsChild(m_hWnd, msg->hwnd)) return;
+  ::SendMessageA(m_hWndToolTip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(msg));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Controls
+
+BOOL AfxCreateControl(CWnd* control, const char* className, const char* text, DWORD style,
+                      const RECT& rect, CWnd* parent, UINT id) {
+  control->m_hWnd = CreateWindowExA(0, className, text, style, rect.left, rect.top,
+                                    rect.right - rect.left, rect.bottom - rect.top,
+                                    parent->GetSafeHwnd(),
+                                    reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
+                                    AfxGetInstanceHandle(), nullptr);
+  return control->m_hWnd != nullptr;
+}
+
+BOOL CButton::Create(const char* caption, DWORD style, const RECT& rect, CWnd* parent, UINT id) {
+  return AfxCreateControl(this, "BUTTON", caption, style, rect, parent, id);
+}
+
+HICON CButton::SetIcon(HICON icon) {
+  return reinterpret_cast<HICON>(SendMessage(BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon)));
+}
+
+HICON CButton::GetIcon() const {
+  return reinterpret_cast<HICON>(SendMessage(BM_GETIMAGE, IMAGE_ICON, 0));
+}
+
+BOOL CStatic::Create(const char* text, DWORD style, const RECT& rect, CWnd* parent, UINT id) {
+  return AfxCreateControl(this, "STATIC", text, style, rect, parent, id);
+}
+
+BOOL CComboBox::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
+  return AfxCreateControl(this, "COMBOBOX", "", style, rect, parent, id);
+}
+
+int CComboBox::AddString(const char* text) {
+  return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
+}
+
+int CComboBox::GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
+
+int CComboBox::GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
+
+int CComboBox::SetCurSel(int index) {
+  return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(index)));
+}
+
+bool CComboBox::GetLBText(int index, CString& text) const {
+  text.clear();
+  const LRESULT length = SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index));
+  if (length == CB_ERR) return false;
+  std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
+  const LRESULT copied =
+      SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
+  if (copied == CB_ERR) return false;
+  text.assign(buffer.data(), static_cast<size_t>(copied));
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Data exchange
+
+void DDX_Text(CDataExchange* dx, int id, CString& value) {
+  HWND control = dx->m_pDlgWnd->GetDlgItem(id);
+  if (control == nullptr) return;
+  if (dx->m_bSaveAndValidate) {
+    value = WindowTextOf(control);
+  } else if (WindowTextOf(control) != value) {
+    SetWindowTextA(control, value.c_str());
+    ++g_textSets;
+  }
+}
+
+long AfxTextSetCount() { return g_textSets; }
+
+// ---------------------------------------------------------------------------------------------
+// Painting and GDI objects
+
+CPaintDC::CPaintDC(CWnd* wnd) : m_hWnd(wnd->GetSafeHwnd()) { m_hDC = BeginPaint(m_hWnd, &m_ps); }
+
+CPaintDC::~CPaintDC() { EndPaint(m_hWnd, &m_ps); }
+
+CFont::~CFont() {
+  if (m_hObject != nullptr) DeleteObject(m_hObject);
+}
+
+BOOL CFont::CreateFontIndirect(const LOGFONTA* logFont) {
+  if (m_hObject != nullptr) DeleteObject(m_hObject);
+  m_hObject = ::CreateFontIndirectA(logFont);
+  return m_hObject != nullptr;
+}

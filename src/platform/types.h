@@ -1,0 +1,68 @@
+// Plain types that cross the system services interface. They hold no <windows.h> types so
+// that the portable core and the scripted fake build natively; the Win32 implementation checks
+// that their layout is that of the Windows structures they stand for.
+#ifndef VELKIN_PLATFORM_TYPES_H
+#define VELKIN_PLATFORM_TYPES_H
+
+#include <cstdint>
+
+namespace velkin {
+
+// A window handle (HWND), opaque to the portable code.
+using WindowHandle = void*;
+
+// A rectangle in pixels, laid out like RECT.
+struct Rect {
+  int32_t left = 0;
+  int32_t top = 0;
+  int32_t right = 0;
+  int32_t bottom = 0;
+
+  int32_t Width() const { return right - left; }
+  int32_t Height() const { return bottom - top; }
+  friend bool operator==(const Rect& a, const Rect& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+  }
+  friend bool operator!=(const Rect& a, const Rect& b) { return !(a == b); }
+};
+
+// A width and height in pixels, laid out like SIZE.
+struct Size {
+  int32_t cx = 0;
+  int32_t cy = 0;
+  friend bool operator==(const Size& a, const Size& b) { return a.cx == b.cx && a.cy == b.cy; }
+};
+
+// The shell's app-bar record, laid out like APPBARDATA: 36 bytes in a 32-bit program,
+// 48 in a 64-bit one.
+struct AppBarRecord {
+  uint32_t cbSize = 0;
+  WindowHandle hWnd = nullptr;
+  uint32_t uCallbackMessage = 0;
+  uint32_t uEdge = 0;
+  Rect rc;
+  intptr_t lParam = 0;
+};
+
+// Screen edges, as the shell numbers them.
+enum : uint32_t { kEdgeLeft = 0, kEdgeTop = 1, kEdgeRight = 2, kEdgeBottom = 3 };
+
+// App-bar messages (ABM_*) and notifications (ABN_*).
+enum : uint32_t {
+  kAbmNew = 0,
+  kAbmRemove = 1,
+  kAbmQueryPos = 2,
+  kAbmSetPos = 3,
+  kAbmActivate = 6,
+  kAbmWindowPosChanged = 9,
+};
+enum : uint32_t {
+  kAbnStateChange = 0,
+  kAbnPosChanged = 1,
+  kAbnFullScreenApp = 2,
+  kAbnWindowArrange = 3,
+};
+
+}  // namespace velkin
+
+#endif

@@ -1,0 +1,220 @@
+// The bar's docking, driven by real window messages on the scripted shell.
+#include <gtest/gtest.h>
+
+#include "appbar/appbar_geometry.h"
+#include "bar_fixture.h"
+
+namespace {
+
+using velkin::FakeSystem;
+
+constexpr UINT kAppBarNotify = 0x5F6;
+
+TEST_F(BarTest, RegistersAndDocksToTheTopAtItsThickness) {
+  CreatePanel();
+  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+  const FakeSystem::Bar* bar = fake_.FindBar(hwnd_);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar->edge, velkin::kEdgeTop);
+  EXPECT_EQ(bar->rc, (velkin::Rect{0, 0, 1024, 47}));
+  EXPECT_EQ(bar->callbackMessage, kAppBarNotify);
+  // Registration comes before the first position is asked for.
+  ASSERT_FALSE(fake_.appBarCalls.empty());
+  size_t firstNew = fake_.appBarCalls.size(), firstQuery = fake_.appBarCalls.size();
+  for (size_t i = fake_.appBarCalls.size(); i-- > 0;) {
+    if (fake_.appBarCalls[i].message == velkin::kAbmNew) firstNew = i;
+    if (fake_.appBarCalls[i].message == velkin::kAbmQueryPos) firstQuery = i;
+  }
+  EXPECT_LT(firstNew, firstQuery);
+  EXPECT_EQ(fake_.CountCalls(velkin::kAbmNew), 1u);
+  EXPECT_EQ(panel_->BarThickness().cy, 47);
+}
+
+TEST_F(BarTest, TheWindowIsAnUntitledToolPopup) {
+  CreatePanel();
+  EXPECT_EQ(GetWindowTextLengthA(hwnd_), 0);
+  // Windows adds WS_CLIPSIBLINGS to every top-level window.
+  const DWORD style = static_cast<DWORD>(GetWindowLongA(hwnd_, GWL_STYLE)) & ~WS_CLIPSIBLINGS;
+  EXPECT_EQ(style, 0x90400000u);
+  const DWORD exStyle = static_cast<DWORD>(GetWindowLongA(hwnd_, GWL_EXSTYLE));
+  EXPECT_NE(exStyle & WS_EX_TOOLWINDOW, 0u);
+  EXPECT_EQ(exStyle & WS_EX_TOPMOST, 0u);
+  EXPECT_EQ(GetClassLongPtrA(hwnd_, GCL_STYLE), static_cast<ULONG_PTR>(11));
+  EXPECT_EQ(reinterpret_cast<HCURSOR>(GetClassLongPtrA(hwnd_, GCLP_HCURSOR)), LoadCursorA(nullptr, IDC_ARROW));
+  EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrA(hwnd_, GCLP_HBRBACKGROUND)), GetSysColorBrush(COLOR_BTNFACE));
+  EXPECT_EQ(GetClassLongPtrA(hwnd_, GCLP_HICON), static_cast<ULONG_PTR>(0));
+}
+
+TEST_F(BarTest, GoesBelowABarAlreadyOnTheTopEdgeAndKeeps47Pixels) {
+  static int other;
+  fake_.AddPlacedBar(&other, velkin::kEdgeTop, velkin::Rect{0, 0, 1024, 30});
+  CreatePanel();
+  EXPECT_EQ(WindowRect(), (RECT{0, 30, 1024, 77}));
+}
+
+TEST_F(BarTest, DocksAgainAfterAnyMove) {
+  CreatePanel();
+  // Along the edge: straight back.
+  SetWindowPos(hwnd_, nullptr, 300, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  AfxPumpMessages();
+  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+  MoveWindow(hwnd_, 100, 0, 400, 47, TRUE);
+  AfxPumpMessages();
+  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+  // Anywhere: stretched across the screen again and claimed from the shell, which decides
+  // where along the edge it may stay.
+  const size_t setsBefore = fake_.CountCalls(velkin::kAbmSetPos);
+  MoveWindow(hwnd_, 100, 300, 400, 47, TRUE);
+  AfxPumpMessages();
+  const RECT moved = WindowRect();
+  EXPECT_EQ(moved.left, 0);
+  EXPECT_EQ(moved.right, 1024);
+  EXPECT_EQ(moved.bottom - moved.top, 47);
+  EXPECT_GT(fake_.CountCalls(velkin::kAbmSetPos), setsBefore);
+  const FakeSystem::Bar* bar = fake_.FindBar(hwnd_);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar->rc, (velkin::Rect{moved.left, moved.top, moved.right, moved.bottom}));
+}
+
+TEST_F(BarTest, ASizeWithAZeroSideChangesNothing) {
+  CreatePanel();
+  const size_t calls = fake_.appBarCalls.size();
+  const velkin::Size thickness = panel_->BarThickness();
+  SendMessageA(hwnd_, WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 0));
+  SendMessageA(hwnd_, WM_SIZE, SIZE_RESTORED, MAKELPARAM(0, 30));
+  SendMessageA(hwnd_, WM_SIZE, SIZE_RESTORED, MAKELPARAM(500, 0));
+  EXPECT_EQ(fake_.appBarCalls.size(), calls);
+  EXPECT_EQ(panel_->BarThickness(), thickness);
+  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+}
+
+TEST_F(BarTest, ASizeTakesTheNewThicknessAcrossTheStrip) {
+  CreatePanel();
+  // Someone makes the bar 60 pixels tall: it stays docked and keeps the new thickness.
+  SetWindowPos(hwnd_, nullptr, 0, 0, 1024, 60, SWP_NOZORDER | SWP_NOMOVE);
+  AfxPumpMessages();
+  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 60}));
+  EXPECT_EQ(panel_->BarThickness().cy, 60);
+}
+
+TEST_F(BarTest, EveryHitIsAClientHit) {
+  CreatePanel();
+  const RECT r = WindowRect();
+  for (int x = r.left; x < r.right; x += 37) {
+    for (int y = r.top; y < r.bottom; y += 3) {
+      EXPECT_EQ(SendMessageA(hwnd_, WM_NCHITTEST, 0, MAKELPARAM(x, y)), HTCLIENT) << x << "," << y;
+    }
+  }
+  // The very frame and the corners too.
+  const POINT edges[] = {{r.left, r.top}, {r.right - 1, r.bottom - 1}, {r.left, r.bottom - 1},
+                         {r.right - 1, r.top}, {500, r.bottom - 1}};
+  for (const POINT& p : edges) {
+    EXPECT_EQ(SendMessageA(hwnd_, WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y)), HTCLIENT) << p.x << "," << p.y;
+  }
+}
+
+TEST_F(BarTest, AFullScreenApplicationPushesTheBarDownAndItsEndMakesItTopmost) {
+  CreatePanel();
+  // Another top-level window that the bar can go below.
+  HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 100, 50, 50,
+                               nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(other, nullptr);
+  SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+
+  EXPECT_EQ(SendMessageA(hwnd_, kAppBarNotify, velkin::kAbnFullScreenApp, 1), 0);
+  EXPECT_EQ(GetWindow(hwnd_, GW_HWNDNEXT), nullptr) << "the bar is the last window";
+  EXPECT_EQ(GetWindowLongA(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+
+  EXPECT_EQ(SendMessageA(hwnd_, kAppBarNotify, velkin::kAbnFullScreenApp, 0), 0);
+  EXPECT_NE(GetWindowLongA(hwnd_, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+  // Above the other window now, although that one was placed later.
+  bool otherSeen = false;
+  for (HWND w = GetTopWindow(nullptr); w != nullptr && w != hwnd_; w = GetWindow(w, GW_HWNDNEXT)) {
+    otherSeen = otherSeen || w == other;
+  }
+  EXPECT_FALSE(otherSeen);
+  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47})) << "the z-order changes, not the place";
+  DestroyWindow(other);
+}
+
+TEST_F(BarTest, OtherNotificationsDoNothing) {
+  CreatePanel();
+  const size_t calls = fake_.appBarCalls.size();
+  EXPECT_EQ(SendMessageA(hwnd_, kAppBarNotify, velkin::kAbnStateChange, 0), 0);
+  EXPECT_EQ(SendMessageA(hwnd_, kAppBarNotify, velkin::kAbnWindowArrange, 1), 0);
+  EXPECT_EQ(SendMessageA(hwnd_, kAppBarNotify, 77, 0), 0);
+  EXPECT_EQ(fake_.appBarCalls.size(), calls);
+  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+}
+
+TEST_F(BarTest, ADisplayChangeStoresTheSizeAndTheShellsNoticeMovesTheBar) {
+  CreatePanel();
+  const size_t calls = fake_.appBarCalls.size();
+  EXPECT_EQ(SendMessageA(hwnd_, WM_DISPLAYCHANGE, 24, MAKELPARAM(800, 600)), 0);
+  EXPECT_EQ(panel_->ScreenSize(), (velkin::Size{800, 600}));
+  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47})) << "nothing moves on the display change";
+  EXPECT_EQ(fake_.appBarCalls.size(), calls);
+
+  fake_.screen = velkin::Size{800, 600};
+  SendMessageA(hwnd_, kAppBarNotify, velkin::kAbnPosChanged, 0);
+  AfxPumpMessages();
+  EXPECT_EQ(WindowRect(), (RECT{0, 0, 800, 47}));
+}
+
+TEST_F(BarTest, RegistersAgainWhenTheShellRestarts) {
+  CreatePanel();
+  fake_.RestartShell();
+  const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+  SendMessageA(hwnd_, taskbarCreated, 0, 0);
+  AfxPumpMessages();
+  const FakeSystem::Bar* bar = fake_.FindBar(hwnd_);
+  ASSERT_NE(bar, nullptr) << "registered again";
+  EXPECT_TRUE(bar->placed);
+  EXPECT_EQ(bar->rc, (velkin::Rect{0, 0, 1024, 47}));
+  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+}
+
+TEST_F(BarTest, ARefusedSecondRegistrationIsHarmless) {
+  CreatePanel();
+  fake_.refuseSecondRegistration = true;
+  SendMessageA(hwnd_, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+  AfxPumpMessages();
+  EXPECT_EQ(fake_.CountCalls(velkin::kAbmNew), 2u);
+  // After the refused registration the bar still claims its strip.
+  size_t lastNew = 0;
+  for (size_t i = 0; i < fake_.appBarCalls.size(); ++i) {
+    if (fake_.appBarCalls[i].message == velkin::kAbmNew) lastNew = i;
+  }
+  bool setAfter = false;
+  for (size_t i = lastNew; i < fake_.appBarCalls.size(); ++i) {
+    setAfter = setAfter || fake_.appBarCalls[i].message == velkin::kAbmSetPos;
+  }
+  EXPECT_TRUE(setAfter);
+  EXPECT_EQ(fake_.bars.size(), 1u);
+  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+}
+
+TEST_F(BarTest, ClosingRemovesTheBarAndDeletesEveryObject) {
+  CreatePanel();
+  EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_ + 1 + 18) << "the panel and its 18 controls";
+  HWND tooltip = panel_->GetToolTipHwnd();
+  ASSERT_TRUE(IsWindow(tooltip));
+  SendMessageA(hwnd_, WM_CLOSE, 0, 0);
+  AfxPumpMessages();
+  EXPECT_FALSE(IsWindow(hwnd_));
+  EXPECT_FALSE(IsWindow(tooltip));
+  EXPECT_EQ(fake_.FindBar(hwnd_), nullptr);
+  EXPECT_EQ(fake_.appBarCalls.back().message, velkin::kAbmRemove);
+  EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_);
+  panel_ = nullptr;
+}
+
+TEST_F(BarTest, APanelThatNeverMadeItsWindowDeletesNoControl) {
+  CPanelWnd* panel = new CPanelWnd;
+  EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_ + 1);
+  delete panel;
+  EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_);
+  EXPECT_TRUE(fake_.appBarCalls.empty());
+}
+
+}  // namespace

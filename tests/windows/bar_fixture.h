@@ -1,0 +1,55 @@
+// A panel created on the scripted machine, as the application object creates it.
+#ifndef VELKIN_TESTS_WINDOWS_BAR_FIXTURE_H
+#define VELKIN_TESTS_WINDOWS_BAR_FIXTURE_H
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "panel/panel_wnd.h"
+#include "platform/fake_system.h"
+#include "platform/framework.h"
+
+class BarTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    velkin::SetSys(&fake_);
+    liveBefore_ = CWnd::LiveObjectCount();
+  }
+
+  void TearDown() override {
+    if (panel_ != nullptr && IsWindow(hwnd_)) DestroyWindow(hwnd_);
+    AfxPumpMessages();
+    velkin::SetSys(nullptr);
+  }
+
+  // Creates the panel with the start-up rectangle and lets it settle.
+  void CreatePanel() {
+    panel_ = new CPanelWnd;
+    const RECT rect = {0, 0, 150, 47};
+    ASSERT_TRUE(panel_->CreateBar(rect));
+    hwnd_ = panel_->m_hWnd;
+    AfxPumpMessages();
+  }
+
+  RECT WindowRect() const {
+    RECT rect{};
+    GetWindowRect(hwnd_, &rect);
+    return rect;
+  }
+
+  velkin::FakeSystem fake_;
+  CPanelWnd* panel_ = nullptr;  // deleted by its window's destruction
+  HWND hwnd_ = nullptr;
+  long liveBefore_ = 0;
+};
+
+inline bool operator==(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+inline std::ostream& operator<<(std::ostream& out, const RECT& r) {
+  return out << "(" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << ")";
+}
+
+#endif

@@ -1,0 +1,211 @@
+// The panel's controls, texts, font, data exchange, painting and tooltips, in a real window.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "bar_fixture.h"
+#include "panel/panel_layout.h"
+#include "res/resource.h"
+
+namespace {
+
+std::string TextOf(HWND hWnd) {
+  char buffer[256] = {};
+  GetWindowTextA(hWnd, buffer, sizeof buffer);
+  return buffer;
+}
+
+std::string ClassOf(HWND hWnd) {
+  char buffer[64] = {};
+  GetClassNameA(hWnd, buffer, sizeof buffer);
+  return buffer;
+}
+
+RECT ClientRectOf(HWND parent, HWND child) {
+  RECT r;
+  GetWindowRect(child, &r);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+TEST_F(BarTest, CreatesTheEighteenControlsAtTheirPlaces) {
+  CreatePanel();
+  int children = 0;
+  for (HWND child = GetWindow(hwnd_, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    ++children;
+  }
+  EXPECT_EQ(children, 18);
+
+  const char* expectedClass[] = {"Button", "Static", "ComboBox"};
+  for (const velkin::ControlSpec& spec : velkin::kPanelControls) {
+    SCOPED_TRACE(spec.id);
+    HWND control = GetDlgItem(hwnd_, spec.id);
+    ASSERT_NE(control, nullptr);
+    EXPECT_STRCASEEQ(ClassOf(control).c_str(), expectedClass[static_cast<int>(spec.kind)]);
+    // A combo box hands WS_VSCROLL on to its list and drops it from its own style.
+    const DWORD style = spec.kind == velkin::ControlKind::kComboBox ? spec.style & ~WS_VSCROLL : spec.style;
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE)), style);
+    const RECT r = ClientRectOf(hwnd_, control);
+    EXPECT_EQ(r.left, spec.rect.left);
+    EXPECT_EQ(r.top, spec.rect.top);
+    if (spec.kind == velkin::ControlKind::kComboBox) {
+      // Resized once filled; a drop-down list's own height is the system's, its list's is ours.
+      const velkin::Size size = spec.id == IDC_DRIVE ? velkin::kDriveSelectorSize : velkin::kIntervalSelectorSize;
+      // The system decides how a combo box's height splits between the closed box and its
+      // list: the panel's must drop down exactly like a reference box given the same size.
+      HWND reference = CreateWindowExA(0, "COMBOBOX", "", spec.style, 0, 0, spec.rect.Width(),
+                                       spec.rect.Height(), hwnd_, nullptr, nullptr, nullptr);
+      SendMessageA(reference, WM_SETFONT, SendMessageA(control, WM_GETFONT, 0, 0), TRUE);
+      SetWindowPos(reference, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
+      RECT dropped{}, expected{};
+      SendMessageA(control, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&dropped));
+      SendMessageA(reference, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&expected));
+      DestroyWindow(reference);
+      EXPECT_EQ(dropped.right - dropped.left, size.cx);
+      EXPECT_EQ(dropped.bottom - dropped.top, expected.bottom - expected.top);
+      // And not like a box left at its creation size.
+      EXPECT_NE(dropped.bottom - dropped.top, spec.rect.Height() - (size.cy - (expected.bottom - expected.top)));
+    } else {
+      EXPECT_EQ(r, (RECT{spec.rect.left, spec.rect.top, spec.rect.right, spec.rect.bottom}));
+    }
+  }
+}
+
+TEST_F(BarTest, StaticsShowTheLabelsAndPlaceholders) {
+  CreatePanel();
+  for (const velkin::ControlSpec& spec : velkin::kPanelControls) {
+    HWND control = GetDlgItem(hwnd_, spec.id);
+    if (spec.kind == velkin::ControlKind::kStatic) {
+      EXPECT_EQ(TextOf(control), spec.content) << spec.id;
+    } else {
+      EXPECT_EQ(TextOf(control), "") << spec.id;
+    }
+  }
+  EXPECT_EQ(panel_->m_strMemoryLabel, "空きメモリ");
+  EXPECT_EQ(panel_->m_strIntervalCaption, "更新間隔");
+}
+
+TEST_F(BarTest, ButtonsShowTheirIcons) {
+  CreatePanel();
+  for (const velkin::ControlSpec& spec : velkin::kPanelControls) {
+    if (spec.kind != velkin::ControlKind::kButton) continue;
+    HWND button = GetDlgItem(hwnd_, spec.id);
+    HICON icon = reinterpret_cast<HICON>(SendMessageA(button, BM_GETIMAGE, IMAGE_ICON, 0));
+    ASSERT_NE(icon, nullptr) << spec.id;
+    // LoadIcon hands out one shared handle per resource: the button holds exactly that one.
+    EXPECT_EQ(icon, LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(spec.icon))) << spec.id;
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(icon, &info));
+    BITMAP mask{};
+    GetObjectA(info.hbmMask, sizeof mask, &mask);
+    EXPECT_EQ(mask.bmWidth, 32);
+    EXPECT_EQ(info.hbmColor != nullptr ? mask.bmHeight : mask.bmHeight / 2, 32);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+  }
+}
+
+TEST_F(BarTest, TextControlsUseTheIconTitleFontAndButtonsNone) {
+  CreatePanel();
+  LOGFONTA expected{};
+  ASSERT_TRUE(SystemParametersInfoA(SPI_GETICONTITLELOGFONT, sizeof expected, &expected, 0));
+  HFONT shared = nullptr;
+  for (const velkin::ControlSpec& spec : velkin::kPanelControls) {
+    HWND control = GetDlgItem(hwnd_, spec.id);
+    HFONT font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+    if (spec.kind == velkin::ControlKind::kButton) {
+      EXPECT_EQ(font, nullptr) << spec.id;
+      continue;
+    }
+    ASSERT_NE(font, nullptr) << spec.id;
+    if (shared == nullptr) shared = font;
+    EXPECT_EQ(font, shared) << spec.id;
+  }
+  LOGFONTA actual{};
+  ASSERT_EQ(GetObjectA(shared, sizeof actual, &actual), static_cast<int>(sizeof actual));
+  EXPECT_EQ(actual.lfHeight, expected.lfHeight);
+  EXPECT_EQ(actual.lfWeight, expected.lfWeight);
+  EXPECT_EQ(actual.lfCharSet, expected.lfCharSet);
+  EXPECT_STREQ(actual.lfFaceName, expected.lfFaceName);
+}
+
+TEST_F(BarTest, DataExchangeSetsOnlyTheTextsThatChanged) {
+  CreatePanel();
+  const long before = AfxTextSetCount();
+  panel_->UpdateData(FALSE);
+  EXPECT_EQ(AfxTextSetCount(), before) << "unchanged strings set no text";
+
+  panel_->m_strFreeSpaceValue = "12.34 GBytes";
+  panel_->UpdateData(FALSE);
+  EXPECT_EQ(AfxTextSetCount(), before + 1);
+  EXPECT_EQ(TextOf(GetDlgItem(hwnd_, IDC_FREESPACE_VALUE)), "12.34 GBytes");
+
+  panel_->m_strMemoryValue = "1 MBytes";
+  panel_->m_strResourceValue = "Disable";
+  panel_->UpdateData(FALSE);
+  EXPECT_EQ(AfxTextSetCount(), before + 3);
+  EXPECT_EQ(TextOf(GetDlgItem(hwnd_, IDC_RESOURCE_VALUE)), "Disable");
+  panel_->UpdateData(FALSE);
+  EXPECT_EQ(AfxTextSetCount(), before + 3);
+}
+
+TEST_F(BarTest, PaintingValidatesTheWindow) {
+  CreatePanel();
+  InvalidateRect(hwnd_, nullptr, TRUE);
+  EXPECT_TRUE(GetUpdateRect(hwnd_, nullptr, FALSE));
+  UpdateWindow(hwnd_);
+  EXPECT_FALSE(GetUpdateRect(hwnd_, nullptr, FALSE));
+}
+
+// Asks the panel for the tooltip text of a child, as the tooltip control does.
+struct TipAnswer {
+  LRESULT result;
+  std::string text;
+  bool answered;
+};
+
+TipAnswer AskTip(HWND panel, HWND tool, UINT flags) {
+  TOOLTIPTEXTA tip{};
+  tip.hdr.hwndFrom = nullptr;
+  tip.hdr.idFrom = reinterpret_cast<UINT_PTR>(tool);
+  tip.hdr.code = TTN_NEEDTEXTA;
+  tip.uFlags = flags;
+  tip.lpszText = tip.szText;
+  const LRESULT result = SendMessageA(panel, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&tip));
+  return TipAnswer{result, tip.lpszText != nullptr ? tip.lpszText : "", tip.hinst != nullptr};
+}
+
+TEST_F(BarTest, TooltipsOfButtonsAndSelectorsOnly) {
+  CreatePanel();
+  for (const velkin::ControlSpec& spec : velkin::kPanelControls) {
+    const TipAnswer answer = AskTip(hwnd_, GetDlgItem(hwnd_, spec.id), TTF_IDISHWND);
+    const char* expected = velkin::TooltipText(spec.id);
+    EXPECT_EQ(answer.text, expected != nullptr ? expected : "") << spec.id;
+    EXPECT_TRUE(answer.answered) << spec.id;
+  }
+  EXPECT_EQ(AskTip(hwnd_, GetDlgItem(hwnd_, IDC_EXIT), TTF_IDISHWND).text,
+            "このアプリケーションを終了します");
+  // A tool that is not a window, or a window that is no control, gets no answer.
+  EXPECT_FALSE(AskTip(hwnd_, GetDlgItem(hwnd_, IDC_EXIT), 0).answered);
+  EXPECT_EQ(AskTip(hwnd_, GetDlgItem(hwnd_, IDC_EXIT), 0).text, "");
+  EXPECT_FALSE(AskTip(hwnd_, hwnd_, TTF_IDISHWND).answered);
+}
+
+TEST_F(BarTest, TooltipControlKnowsEveryChild) {
+  CreatePanel();
+  HWND tooltip = panel_->GetToolTipHwnd();
+  ASSERT_NE(tooltip, nullptr);
+  EXPECT_EQ(SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0), 18);
+}
+
+TEST_F(BarTest, TheExitButtonClosesTheBar) {
+  CreatePanel();
+  SendMessageA(GetDlgItem(hwnd_, IDC_EXIT), BM_CLICK, 0, 0);
+  AfxPumpMessages();
+  EXPECT_FALSE(IsWindow(hwnd_));
+  EXPECT_EQ(fake_.FindBar(hwnd_), nullptr);
+  EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_);
+  panel_ = nullptr;
+}
+
+}  // namespace
