@@ -2,22 +2,14 @@
 
 #include "appbar/appbar_geometry.h"
 #include "platform/system.h"
+#include "platform/win32_types.h"
 
 using velkin::Rect;
 using velkin::Size;
+using velkin::ToRect;
+using velkin::ToRECT;
 
 namespace {
-
-Rect ToRect(const RECT& r) { return Rect{r.left, r.top, r.right, r.bottom}; }
-
-RECT FromRect(const Rect& r) {
-  RECT out;
-  out.left = r.left;
-  out.top = r.top;
-  out.right = r.right;
-  out.bottom = r.bottom;
-  return out;
-}
 
 constexpr DWORD kBarStyle = WS_POPUP | WS_VISIBLE | WS_DLGFRAME;  // 0x90400000
 constexpr DWORD kBarExStyle = WS_EX_TOOLWINDOW;                  // 0x80
@@ -64,7 +56,7 @@ int CAppBarWnd::OnCreate(LPCREATESTRUCTA create) {
 }
 
 BOOL CAppBarWnd::SetEdge(UINT edge) {
-  RECT proposed = FromRect(velkin::ScreenRect(m_screen));
+  RECT proposed = ToRECT(velkin::ScreenRect(m_screen));
   m_abd.abd.uEdge = edge;
   ApplyThickness(proposed, SIZE{m_thickness.cx, m_thickness.cy});
   QuerySetPos(proposed, TRUE);
@@ -74,12 +66,12 @@ BOOL CAppBarWnd::SetEdge(UINT edge) {
 void CAppBarWnd::ApplyThickness(RECT& rc, SIZE thickness) const {
   Rect r = ToRect(rc);
   velkin::ApplyThickness(m_abd.abd.uEdge, r, Size{thickness.cx, thickness.cy});
-  rc = FromRect(r);
+  rc = ToRECT(r);
 }
 
 void CAppBarWnd::QuerySetPos(RECT& proposed, BOOL move) {
   const Rect placed = velkin::NegotiatePosition(m_abd, ToRect(proposed), m_screen);
-  if (move) MoveWindow(FromRect(placed), TRUE);
+  if (move) MoveWindow(ToRECT(placed), TRUE);
 }
 
 void CAppBarWnd::OnSize(UINT /*type*/, int cx, int cy) {
@@ -128,7 +120,7 @@ LRESULT CAppBarWnd::OnDisplayChange(WPARAM /*bitsPerPixel*/, LPARAM size) {
 LRESULT CAppBarWnd::OnAppBarNotify(WPARAM code, LPARAM param) {
   switch (code) {
     case velkin::kAbnPosChanged: {
-      RECT proposed = FromRect(velkin::ScreenRect(m_screen));
+      RECT proposed = ToRECT(velkin::ScreenRect(m_screen));
       RECT window;
       GetWindowRect(&window);
       ApplyThickness(proposed, SIZE{window.right - window.left, window.bottom - window.top});

@@ -1,22 +1,12 @@
 #include "panel/panel_wnd.h"
 
 #include "panel/panel_layout.h"
+#include "platform/win32_types.h"
 #include "res/resource.h"
 
-using velkin::ControlKind;
 using velkin::ControlSpec;
-using velkin::kPanelControls;
 
 namespace {
-
-RECT ToRECT(const velkin::Rect& r) {
-  RECT out;
-  out.left = r.left;
-  out.top = r.top;
-  out.right = r.right;
-  out.bottom = r.bottom;
-  return out;
-}
 
 // Each static control's ID with the string it shows, in creation order.
 struct BoundText {
@@ -36,6 +26,35 @@ const BoundText kBoundTexts[CPanelWnd::kStaticCount] = {
     {IDC_INTERVAL_CAPTION, &CPanelWnd::m_strIntervalCaption},
     {IDC_DRIVE_CAPTION, &CPanelWnd::m_strDriveCaption},
 };
+
+// The buttons and the selectors with the members that own them, in creation order.
+struct ButtonMember {
+  int id;
+  CButton* CPanelWnd::*member;
+};
+
+const ButtonMember kButtons[] = {
+    {IDC_SUSPEND, &CPanelWnd::m_pSuspendButton},
+    {IDC_RESTARTWINDOWS, &CPanelWnd::m_pRestartWindowsButton},
+    {IDC_RESTARTSYSTEM, &CPanelWnd::m_pRestartSystemButton},
+    {IDC_SHUTDOWN, &CPanelWnd::m_pShutdownButton},
+    {IDC_MINIMIZEALL, &CPanelWnd::m_pMinimizeAllButton},
+    {IDC_EXIT, &CPanelWnd::m_pExitButton},
+};
+
+struct SelectorMember {
+  int id;
+  CComboBox* CPanelWnd::*member;
+};
+
+const SelectorMember kSelectors[] = {
+    {IDC_INTERVAL, &CPanelWnd::m_pIntervalSelector},
+    {IDC_DRIVE, &CPanelWnd::m_pDriveSelector},
+};
+
+const ControlSpec& SpecOf(int id) { return *velkin::FindControlSpec(id); }
+
+HICON LoadPanelIcon(int id) { return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id)); }
 
 constexpr UINT kEdgeTop = 1;
 constexpr UINT kResizeOnly = SWP_NOMOVE | SWP_NOZORDER;  // 6
@@ -89,52 +108,35 @@ int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
 }
 
 void CPanelWnd::CreateControls() {
-  CButton** buttons[] = {&m_pSuspendButton,     &m_pRestartWindowsButton, &m_pRestartSystemButton,
-                         &m_pShutdownButton,    &m_pMinimizeAllButton,    &m_pExitButton};
-  CComboBox** selectors[] = {&m_pIntervalSelector, &m_pDriveSelector};
-  const ControlSpec* buttonSpecs[6] = {};
-  const ControlSpec* selectorSpecs[2] = {};
-  size_t nButtons = 0, nStatics = 0, nSelectors = 0;
-  for (const ControlSpec& spec : kPanelControls) {
-    switch (spec.kind) {
-      case ControlKind::kButton: buttonSpecs[nButtons++] = &spec; break;
-      case ControlKind::kComboBox: selectorSpecs[nSelectors++] = &spec; break;
-      case ControlKind::kStatic: break;
-    }
-  }
-
   // The image buttons, then their icons.
-  for (size_t i = 0; i < nButtons; ++i) {
-    *buttons[i] = new CButton;
-    (*buttons[i])->Create("", buttonSpecs[i]->style, ToRECT(buttonSpecs[i]->rect), this,
-                          static_cast<UINT>(buttonSpecs[i]->id));
+  for (const ButtonMember& button : kButtons) {
+    const ControlSpec& spec = SpecOf(button.id);
+    CButton* control = new CButton;
+    this->*button.member = control;
+    control->Create("", spec.style, velkin::ToRECT(spec.rect), this, static_cast<UINT>(spec.id));
   }
-  CWinApp* app = AfxGetApp();
-  for (size_t i = 0; i < nButtons; ++i) {
-    const UINT icon = static_cast<UINT>(buttonSpecs[i]->icon);
-    (*buttons[i])->SetIcon(app != nullptr ? app->LoadIcon(icon)
-                                          : LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(icon)));
+  for (const ButtonMember& button : kButtons) {
+    (this->*button.member)->SetIcon(LoadPanelIcon(SpecOf(button.id).icon));
   }
 
   // The statics, each with its first text in its string.
-  for (const ControlSpec& spec : kPanelControls) {
-    if (spec.kind != ControlKind::kStatic) continue;
-    CStatic* control = new CStatic;
-    m_pStatics[nStatics] = control;
-    control->Create("", spec.style, ToRECT(spec.rect), this, static_cast<UINT>(spec.id));
-    this->*kBoundTexts[nStatics].text = spec.content;
-    ++nStatics;
+  for (int i = 0; i < kStaticCount; ++i) {
+    const ControlSpec& spec = SpecOf(kBoundTexts[i].id);
+    m_pStatics[i] = new CStatic;
+    m_pStatics[i]->Create("", spec.style, velkin::ToRECT(spec.rect), this, static_cast<UINT>(spec.id));
+    this->*kBoundTexts[i].text = spec.content;
   }
 
   CreatePanelFont();
   for (CStatic* control : m_pStatics) control->SetFont(m_font.GetSafeHandle(), TRUE);
   UpdateData(FALSE);
 
-  for (size_t i = 0; i < nSelectors; ++i) {
-    *selectors[i] = new CComboBox;
-    (*selectors[i])->Create(selectorSpecs[i]->style, ToRECT(selectorSpecs[i]->rect), this,
-                            static_cast<UINT>(selectorSpecs[i]->id));
-    (*selectors[i])->SetFont(m_font.GetSafeHandle(), TRUE);
+  for (const SelectorMember& selector : kSelectors) {
+    const ControlSpec& spec = SpecOf(selector.id);
+    CComboBox* control = new CComboBox;
+    this->*selector.member = control;
+    control->Create(spec.style, velkin::ToRECT(spec.rect), this, static_cast<UINT>(spec.id));
+    control->SetFont(m_font.GetSafeHandle(), TRUE);
   }
 }
 

@@ -32,10 +32,6 @@ BOOL CWinApp::InitInstance() { return TRUE; }
 
 int CWinApp::ExitInstance() { return 0; }
 
-HICON CWinApp::LoadIcon(UINT id) const {
-  return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id));
-}
-
 BOOL CWinApp::PreTranslateMessage(MSG* msg) {
   for (HWND hWnd = msg->hwnd; hWnd != nullptr; hWnd = GetParent(hWnd)) {
     CWnd* wnd = CWnd::FromHandlePermanent(hWnd);

@@ -167,8 +167,6 @@ class CWinApp {
   // is dispatched; true when one of them handled it.
   virtual BOOL PreTranslateMessage(MSG* msg);
 
-  HICON LoadIcon(UINT id) const;
-
   CWnd* m_pMainWnd = nullptr;
   HINSTANCE m_hInstance = nullptr;
 };

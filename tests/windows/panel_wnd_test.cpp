@@ -71,6 +71,18 @@ TEST_F(BarTest, CreatesTheEighteenControlsAtTheirPlaces) {
   }
 }
 
+TEST_F(BarTest, ControlsAreCreatedInTableOrder) {
+  CreatePanel();
+  // Each new child goes below its older siblings: the list runs in creation order.
+  size_t index = 0;
+  for (HWND child = GetWindow(hwnd_, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    ASSERT_LT(index, velkin::kPanelControlCount);
+    EXPECT_EQ(GetDlgCtrlID(child), velkin::kPanelControls[index].id) << "position " << index;
+    ++index;
+  }
+  EXPECT_EQ(index, velkin::kPanelControlCount);
+}
+
 TEST_F(BarTest, StaticsShowTheLabelsAndPlaceholders) {
   CreatePanel();
   for (const velkin::ControlSpec& spec : velkin::kPanelControls) {
