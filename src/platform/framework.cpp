@@ -109,6 +109,7 @@ const char* AfxRegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH backgrou
 // Windows
 
 CWnd* CWnd::s_pWndInit = nullptr;
+MSG CWnd::s_currentMsg{};
 long CWnd::s_liveObjects = 0;
 const HWND CWnd::wndBottom = HWND_BOTTOM;
 const HWND CWnd::wndTopMost = HWND_TOPMOST;
@@ -177,13 +178,15 @@ LRESULT CALLBACK CWnd::FrameworkWndProc(HWND hWnd, UINT message, WPARAM wParam, 
 }
 
 LRESULT CWnd::Route(UINT message, WPARAM wParam, LPARAM lParam) {
-  const MSG saved = m_currentMsg;
-  m_currentMsg.hwnd = m_hWnd;
-  m_currentMsg.message = message;
-  m_currentMsg.wParam = wParam;
-  m_currentMsg.lParam = lParam;
+  // The message being handled is kept outside the object: a handler may destroy the window,
+  // and with it the object, before the message is done.
+  const MSG saved = s_currentMsg;
+  s_currentMsg.hwnd = m_hWnd;
+  s_currentMsg.message = message;
+  s_currentMsg.wParam = wParam;
+  s_currentMsg.lParam = lParam;
   const LRESULT result = WindowProc(message, wParam, lParam);
-  m_currentMsg = saved;
+  s_currentMsg = saved;
   return result;
 }
 
@@ -234,7 +237,8 @@ bool CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
 }
 
 LRESULT CWnd::Default() {
-  return DefWindowProcA(m_hWnd, m_currentMsg.message, m_currentMsg.wParam, m_currentMsg.lParam);
+  return DefWindowProcA(s_currentMsg.hwnd, s_currentMsg.message, s_currentMsg.wParam,
+                        s_currentMsg.lParam);
 }
 
 void CWnd::OnNcDestroy(WPARAM wParam, LPARAM lParam) {

@@ -250,9 +250,9 @@ class CWnd {
   void Detach();
   void OnNcDestroy(WPARAM wParam, LPARAM lParam);
 
-  MSG m_currentMsg{};
   HWND m_hWndToolTip = nullptr;
   static CWnd* s_pWndInit;
+  static MSG s_currentMsg;  // the message the innermost handler is working on
   static long s_liveObjects;
 
 };
