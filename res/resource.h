@@ -42,6 +42,12 @@
 #define IDC_EXIT                118
 #define IDC_SUSPEND             119
 
+// Controls of the version dialog.
+#define IDC_VERSION_OK          101
+#define IDC_VERSION_TEXT        1002
+#define IDC_DISKSUPPORT_TEXT    1003
+#define IDC_SUSPENDSUPPORT_TEXT 1014
+
 // Menu commands.
 #define ID_MEMUNIT_BYTES        32771
 #define ID_MEMUNIT_KBYTES       32772

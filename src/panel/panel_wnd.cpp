@@ -1,6 +1,7 @@
 #include "panel/panel_wnd.h"
 
 #include "panel/panel_layout.h"
+#include "readouts/format.h"
 #include "platform/win32_types.h"
 #include "res/resource.h"
 
@@ -66,6 +67,15 @@ BEGIN_MESSAGE_MAP(CPanelWnd, CAppBarWnd)
   ON_WM_PAINT()
   ON_COMMAND(IDC_EXIT, OnExit)
   ON_NOTIFY_EX(TTN_NEEDTEXTA, OnToolTipNotify)
+  ON_COMMAND_RANGE(ID_FREEUNIT_BYTES, ID_FREEUNIT_GBYTES, OnFreeSpaceUnit)
+  ON_COMMAND_RANGE(ID_TOTALUNIT_BYTES, ID_TOTALUNIT_GBYTES, OnTotalCapUnit)
+  ON_COMMAND_RANGE(ID_DECIMALS_0, ID_DECIMALS_4, OnDecimals)
+  ON_COMMAND(ID_WINVERSION, OnWinVersion)
+  ON_CBN_SELCHANGE(IDC_INTERVAL, OnIntervalChange)
+  ON_CBN_SELCHANGE(IDC_DRIVE, OnDriveChange)
+  ON_WM_TIMER()
+  ON_COMMAND_RANGE(ID_MEMUNIT_BYTES, ID_MEMUNIT_KBYTES, OnMemoryUnit)
+  ON_COMMAND_RANGE(ID_MEMUNIT_MBYTES, ID_MEMUNIT_MBYTES, OnMemoryUnit)
 END_MESSAGE_MAP()
 
 CPanelWnd::CPanelWnd() = default;
@@ -91,6 +101,14 @@ int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
 
   CreateControls();
 
+  ApplyFirstRunDefaults();
+  if (m_nMemoryUnit >= 0 && m_nMemoryUnit <= 2) m_strMemoryUnit = velkin::kUnitNames[m_nMemoryUnit];
+
+  FillIntervalSelector();
+  RestoreIntervalSelection();
+  FillDriveSelector();
+  RestoreDriveSelection();
+
   // The two selectors keep their top-left corners and take their final sizes.
   if (m_pDriveSelector->GetSafeHwnd() != nullptr) {
     m_pDriveSelector->SetWindowPos(nullptr, 0, 0, velkin::kDriveSelectorSize.cx,
@@ -100,6 +118,19 @@ int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
     m_pIntervalSelector->SetWindowPos(nullptr, 0, 0, velkin::kIntervalSelectorSize.cx,
                                       velkin::kIntervalSelectorSize.cy, kResizeOnly);
   }
+  m_pDriveSelector->GetLBText(m_pDriveSelector->GetCurSel(), m_strSelectedDrive);
+
+  DetectVersion();
+  if (m_nLargeDisk != 0) ProbeExtendedFreeSpace();
+  m_systemResources.Resolve(velkin::Sys());
+  m_memoryStatusEx.Resolve(velkin::Sys());
+
+  // The first readouts, before the bar is first shown: no placeholder reaches the screen.
+  UpdateFreeSpace(m_nFreeSpaceUnit, m_strFreeSpaceUnit);
+  UpdateFreeMemory(m_nMemoryUnit, m_strMemoryUnit);
+  UpdateTotalCapacity(m_nTotalCapUnit, m_strTotalCapUnit);
+  UpdateSystemResources();
+  StartRefreshTimer();
 
   EnableToolTips(TRUE);
   m_abd.Register();

@@ -6,7 +6,10 @@
 #include <cstdint>
 
 #include "appbar/appbar_wnd.h"
+#include "info/version_dlg.h"
 #include "platform/framework.h"
+#include "platform/optional_function.h"
+#include "readouts/measure.h"
 
 class CPanelWnd : public CAppBarWnd {
  public:
@@ -58,18 +61,63 @@ class CPanelWnd : public CAppBarWnd {
   int32_t m_nExclusions = 0;
   // 1 when suspend is offered (Windows 98).
   int32_t m_nSuspendAvailable = 0;
+  CWinVersionDlg m_dlgVersion;
+
+  // The readout settings: unit indices (0 Bytes to 3 GBytes) and decimal places.
+  int32_t m_nFreeSpaceUnit = 0;
+  int32_t m_nTotalCapUnit = 0;
+  int32_t m_nMemoryUnit = 0;
+  int32_t m_nDecimals = 0;
+  // The drive selector's current entry: a root path such as "C:\", or "All".
+  CString m_strSelectedDrive;
+  // 1 from Windows 95 OSR2 on: drives are measured with the 64-bit query.
+  int32_t m_nLargeDisk = 0;
+  // The selections that the two selectors take once filled.
+  int32_t m_nStoredDrive = 0;
+  int32_t m_nStoredInterval = 0;
+
+  // The readouts: each measures, writes its string and shows the panel's strings.
+  void UpdateFreeSpace(int32_t unit, CString unitName);
+  void UpdateTotalCapacity(int32_t unit, CString unitName);
+  void UpdateFreeMemory(int32_t unit, CString unitName);
+  void UpdateSystemResources();
+
+  // Frees the libraries of the optional functions; a later readout looks them up again.
+  void ReleaseOptionalLibraries();
 
  protected:
   int OnCreate(LPCREATESTRUCTA create);
   void OnPaint();
   void OnExit();
   BOOL OnToolTipNotify(UINT id, NMHDR* header, LRESULT* result);
+  void OnTimer(UINT_PTR id);
+  void OnIntervalChange();
+  void OnDriveChange();
+  void OnFreeSpaceUnit(UINT id);
+  void OnTotalCapUnit(UINT id);
+  void OnMemoryUnit(UINT id);
+  void OnDecimals(UINT id);
+  void OnWinVersion();
 
   DECLARE_MESSAGE_MAP()
 
  private:
   void CreateControls();
   void CreatePanelFont();
+  // Creation steps of the readouts, in their order.
+  void ApplyFirstRunDefaults();
+  void FillIntervalSelector();
+  void RestoreIntervalSelection();
+  void FillDriveSelector();
+  void RestoreDriveSelection();
+  void DetectVersion();
+  void ProbeExtendedFreeSpace();
+  void StartRefreshTimer();
+
+  velkin::OptionalFunction m_diskFreeSpaceEx{"KERNEL32", "GetDiskFreeSpaceExA"};
+  velkin::OptionalFunction m_systemResources{"RSRC32", "_MyGetFreeSystemResources32@4"};
+  velkin::OptionalFunction m_memoryStatusEx{"KERNEL32", "GlobalMemoryStatusEx"};
+  velkin::DriveMeter m_driveMeter;
 };
 
 #endif

@@ -88,3 +88,136 @@ uintptr_t FakeSystem::AppBarMessage(uint32_t message, AppBarRecord& data) {
 }
 
 }  // namespace velkin
+
+namespace velkin {
+
+const FakeSystem::Drive* FakeSystem::DriveAt(const char* root) const {
+  // A root path is a letter, a colon and a backslash; anything else names no drive.
+  if (root == nullptr || root[0] == '\0' || root[1] != ':' || root[2] != '\\' || root[3] != '\0') {
+    return nullptr;
+  }
+  const auto it = drives.find(root[0]);
+  return it != drives.end() ? &it->second : nullptr;
+}
+
+uint32_t FakeSystem::DriveType(const char* root) {
+  queries.push_back(std::string("DriveType ") + root);
+  const Drive* drive = DriveAt(root);
+  return drive != nullptr ? drive->type : 1;  // DRIVE_NO_ROOT_DIR
+}
+
+bool FakeSystem::DiskFreeSpace(const char* root, uint32_t* sectorsPerCluster, uint32_t* bytesPerSector,
+                               uint32_t* freeClusters, uint32_t* totalClusters) {
+  queries.push_back(std::string("DiskFreeSpace ") + root + (freeClusters != nullptr ? " free" : "") +
+                    (totalClusters != nullptr ? " total" : ""));
+  const Drive* drive = DriveAt(root);
+  if (drive == nullptr || drive->fails) return false;
+  if (sectorsPerCluster != nullptr) *sectorsPerCluster = drive->sectorsPerCluster;
+  if (bytesPerSector != nullptr) *bytesPerSector = drive->bytesPerSector;
+  if (freeClusters != nullptr) *freeClusters = drive->freeClusters;
+  if (totalClusters != nullptr) *totalClusters = drive->totalClusters;
+  return true;
+}
+
+bool FakeSystem::DiskFreeSpaceEx(ProcAddress function, const char* directory, uint64_t* totalBytes,
+                                 uint64_t* totalFreeBytes) {
+  queries.push_back(std::string("DiskFreeSpaceEx ") + directory + (totalFreeBytes != nullptr ? " free" : "") +
+                    (totalBytes != nullptr ? " total" : ""));
+  if (CallThrough(function, "GetDiskFreeSpaceExA") == nullptr) return false;
+  const Drive* drive = DriveAt(directory);
+  if (drive == nullptr || drive->fails) return false;
+  if (totalBytes != nullptr) *totalBytes = drive->totalBytes;
+  if (totalFreeBytes != nullptr) *totalFreeBytes = drive->freeBytes;
+  return true;
+}
+
+uint32_t FakeSystem::AvailablePhysicalMemory() {
+  queries.push_back("GlobalMemoryStatus");
+  return availablePhysicalMemory;
+}
+
+bool FakeSystem::AvailablePhysicalMemoryEx(ProcAddress function, uint64_t* bytes) {
+  queries.push_back("GlobalMemoryStatusEx");
+  if (CallThrough(function, "GlobalMemoryStatusEx") == nullptr) return false;
+  *bytes = availablePhysicalMemoryEx;
+  return true;
+}
+
+int32_t FakeSystem::FreeSystemResources(ProcAddress function, uint32_t which) {
+  queries.push_back("FreeSystemResources " + std::to_string(which));
+  if (CallThrough(function, "_MyGetFreeSystemResources32@4") == nullptr) return 0;
+  return freeSystemResources;
+}
+
+ModuleHandle FakeSystem::LoadModule(const char* name) {
+  queries.push_back(std::string("LoadModule ") + name);
+  if (libraries.count(name) == 0) return nullptr;
+  modules_.push_back(Module{name, true});
+  return reinterpret_cast<ModuleHandle>(modules_.size());
+}
+
+ProcAddress FakeSystem::FindProc(ModuleHandle module, const char* name) {
+  queries.push_back(std::string("FindProc ") + name);
+  const std::size_t index = reinterpret_cast<uintptr_t>(module) - 1;
+  if (index >= modules_.size() || !modules_[index].loaded) return nullptr;
+  const std::vector<std::string>& exported = libraries[modules_[index].name];
+  if (std::find(exported.begin(), exported.end(), name) == exported.end()) return nullptr;
+  procs_.push_back(Proc{index, name});
+  return reinterpret_cast<ProcAddress>(0x1000 + procs_.size() - 1);
+}
+
+void FakeSystem::ReleaseModule(ModuleHandle module) {
+  queries.push_back("ReleaseModule");
+  const std::size_t index = reinterpret_cast<uintptr_t>(module) - 1;
+  if (index < modules_.size()) modules_[index].loaded = false;
+}
+
+const FakeSystem::Proc* FakeSystem::CallThrough(ProcAddress function, const char* name) {
+  const uintptr_t address = reinterpret_cast<uintptr_t>(function);
+  if (address < 0x1000 || address - 0x1000 >= procs_.size()) {
+    ++badCalls;
+    return nullptr;
+  }
+  const Proc& proc = procs_[address - 0x1000];
+  if (proc.name != name || !modules_[proc.module].loaded) {
+    ++badCalls;
+    return nullptr;
+  }
+  return &proc;
+}
+
+int FakeSystem::LoadedModuleCount() const {
+  return static_cast<int>(std::count_if(modules_.begin(), modules_.end(),
+                                        [](const Module& m) { return m.loaded; }));
+}
+
+std::size_t FakeSystem::CountQueries(const std::string& name) const {
+  return static_cast<std::size_t>(std::count_if(queries.begin(), queries.end(), [&name](const std::string& q) {
+    return q.compare(0, name.size(), name) == 0 && (q.size() == name.size() || q[name.size()] == ' ');
+  }));
+}
+
+int FakeSystem::ShowMessage(WindowHandle owner, const char* text, const char* caption, uint32_t style) {
+  queries.push_back(std::string("ShowMessage ") + caption);
+  messages.push_back(Message{owner, text, caption, style});
+  return 1;  // IDOK
+}
+
+void FakeSystem::StartTimer(WindowHandle window, uintptr_t id, uint32_t period) {
+  queries.push_back("StartTimer " + std::to_string(id) + " " + std::to_string(period));
+  timerCalls.push_back(TimerCall{true, window, id, period});
+  timers_[{window, id}] = period;
+}
+
+void FakeSystem::StopTimer(WindowHandle window, uintptr_t id) {
+  queries.push_back("StopTimer " + std::to_string(id));
+  timerCalls.push_back(TimerCall{false, window, id, 0});
+  timers_.erase({window, id});
+}
+
+uint32_t FakeSystem::TimerPeriod(WindowHandle window, uintptr_t id) const {
+  const auto it = timers_.find({window, id});
+  return it != timers_.end() ? it->second : 0;
+}
+
+}  // namespace velkin

@@ -6,6 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/system.h"
@@ -28,8 +31,54 @@ class FakeSystem : public SystemServices {
     bool placed;  // the bar has set a position (ABM_SETPOS)
   };
 
+  // A drive as the queries see it.
+  struct Drive {
+    uint32_t type = kDriveFixed;
+    uint32_t sectorsPerCluster = 8;
+    uint32_t bytesPerSector = 512;
+    uint32_t freeClusters = 0;
+    uint32_t totalClusters = 0;
+    uint64_t totalBytes = 0;
+    uint64_t freeBytes = 0;
+    bool fails = false;  // every query of this drive fails
+  };
+  struct Message {
+    WindowHandle owner;
+    std::string text;
+    std::string caption;
+    uint32_t style;
+  };
+  struct TimerCall {
+    bool start;  // StartTimer, or StopTimer
+    WindowHandle window;
+    uintptr_t id;
+    uint32_t period;
+  };
+
   Size ScreenSize() override { return screen; }
   uintptr_t AppBarMessage(uint32_t message, AppBarRecord& data) override;
+  uint32_t DriveType(const char* root) override;
+  bool DiskFreeSpace(const char* root, uint32_t* sectorsPerCluster, uint32_t* bytesPerSector,
+                     uint32_t* freeClusters, uint32_t* totalClusters) override;
+  bool DiskFreeSpaceEx(ProcAddress function, const char* directory, uint64_t* totalBytes,
+                       uint64_t* totalFreeBytes) override;
+  uint32_t AvailablePhysicalMemory() override;
+  bool AvailablePhysicalMemoryEx(ProcAddress function, uint64_t* bytes) override;
+  int32_t FreeSystemResources(ProcAddress function, uint32_t which) override;
+  WindowsVersion Version() override { return version; }
+  ModuleHandle LoadModule(const char* name) override;
+  ProcAddress FindProc(ModuleHandle module, const char* name) override;
+  void ReleaseModule(ModuleHandle module) override;
+  int ShowMessage(WindowHandle owner, const char* text, const char* caption, uint32_t style) override;
+  void StartTimer(WindowHandle window, uintptr_t id, uint32_t period) override;
+  void StopTimer(WindowHandle window, uintptr_t id) override;
+
+  // The period of a running timer, 0 when it is not running.
+  uint32_t TimerPeriod(WindowHandle window, uintptr_t id) const;
+  // How many modules are loaded and not yet released.
+  int LoadedModuleCount() const;
+  // How many calls of each kind (the query's name) were made.
+  std::size_t CountQueries(const std::string& name) const;
 
   // Another program's bar, registered and placed before ours.
   void AddPlacedBar(WindowHandle hWnd, uint32_t edge, Rect rc);
@@ -46,8 +95,45 @@ class FakeSystem : public SystemServices {
   std::vector<Bar> bars;
   std::vector<AppBarCall> appBarCalls;
 
+  // Drives by letter; letters not here are "no such drive" (type 1).
+  std::map<char, Drive> drives;
+  uint32_t availablePhysicalMemory = 0;  // what GlobalMemoryStatus reports
+  uint64_t availablePhysicalMemoryEx = 0;  // what GlobalMemoryStatusEx reports
+  int32_t freeSystemResources = 0;
+  WindowsVersion version{4, 10, 1998, 1};
+  // The libraries that can be loaded, each with the functions it exports. The defaults are a
+  // Windows 98 machine: KERNEL32 with the 64-bit free-space query, the resource library.
+  std::map<std::string, std::vector<std::string>> libraries = {
+      {"KERNEL32", {"GetDiskFreeSpaceExA"}},
+      {"RSRC32", {"_MyGetFreeSystemResources32@4"}},
+  };
+
+  // What was asked, in order: the query's name and its argument, e.g. "DriveType C:\".
+  std::vector<std::string> queries;
+  std::vector<Message> messages;
+  std::vector<TimerCall> timerCalls;
+  // Calls through a function whose library was released, or through an address never handed
+  // out: each is a fault of the program.
+  int badCalls = 0;
+
  private:
+  struct Module {
+    std::string name;
+    bool loaded;
+  };
+  struct Proc {
+    std::size_t module;  // index into modules_
+    std::string name;
+  };
   Bar* Find(WindowHandle hWnd);
+  const Drive* DriveAt(const char* root) const;
+  // The function behind an address handed out by FindProc, or nullptr (counted as a bad call)
+  // when it is unknown, of another name, or its library has been released.
+  const Proc* CallThrough(ProcAddress function, const char* name);
+
+  std::vector<Module> modules_;  // a module handle is its index + 1
+  std::vector<Proc> procs_;      // an address is 0x1000 + its index
+  std::map<std::pair<WindowHandle, uintptr_t>, uint32_t> timers_;
   // Moves rc clear of the placed bars on its edge (other than the asking one) and of the
   // screen's sides, as ABM_QUERYPOS and ABM_SETPOS do.
   void Adjust(WindowHandle asking, uint32_t edge, Rect& rc) const;

@@ -375,6 +375,56 @@ void CWnd::FilterToolTipMessage(MSG* msg) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Modal dialogs
+
+BEGIN_MESSAGE_MAP(CDialog, CWnd)
+  ON_COMMAND(IDOK, OnOK)
+  ON_COMMAND(IDCANCEL, OnCancel)
+END_MESSAGE_MAP()
+
+CDialog::CDialog(UINT templateId, CWnd* parent) : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
+
+INT_PTR CDialog::DoModal() {
+  CWnd* owner = m_pParentWnd;
+  if (owner == nullptr && AfxGetApp() != nullptr) owner = AfxGetApp()->m_pMainWnd;
+  return DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
+                         owner != nullptr ? owner->GetSafeHwnd() : nullptr, &CDialog::DialogProc,
+                         reinterpret_cast<LPARAM>(this));
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    CDialog* dialog = reinterpret_cast<CDialog*>(lParam);
+    dialog->Attach(hWnd);
+    return dialog->OnInitDialog();
+  }
+  CDialog* dialog = static_cast<CDialog*>(FromHandlePermanent(hWnd));
+  if (dialog == nullptr) return FALSE;
+  if (message == WM_NCDESTROY) {
+    dialog->Detach();
+    return FALSE;
+  }
+  LRESULT result = 0;
+  if (!dialog->Dispatch(message, wParam, lParam, &result)) return FALSE;  // the dialog manager's
+  SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, result);
+  return TRUE;
+}
+
+BOOL CDialog::OnInitDialog() {
+  UpdateData(FALSE);
+  return TRUE;
+}
+
+void CDialog::OnOK() {
+  UpdateData(TRUE);
+  EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+void CDialog::EndDialog(int result) { ::EndDialog(m_hWnd, result); }
+
+// ---------------------------------------------------------------------------------------------
 // Controls
 
 BOOL AfxCreateControl(CWnd* control, const char* className, const char* text, DWORD style,

@@ -242,12 +242,13 @@ class CWnd {
   virtual const MsgMap* GetMessageMap() const;
   // Routes a message through the message tables, or to Default.
   virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
-
- private:
-  LRESULT Route(UINT message, WPARAM wParam, LPARAM lParam);
+  // Hands a message to the first row of the message tables that takes it; false when none did.
   bool Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
   void Attach(HWND hWnd);
   void Detach();
+
+ private:
+  LRESULT Route(UINT message, WPARAM wParam, LPARAM lParam);
   void OnNcDestroy(WPARAM wParam, LPARAM lParam);
 
   HWND m_hWndToolTip = nullptr;
@@ -255,6 +256,36 @@ class CWnd {
   static MSG s_currentMsg;  // the message the innermost handler is working on
   static long s_liveObjects;
 
+};
+
+// ---------------------------------------------------------------------------------------------
+// Modal dialogs from templates in the resources
+
+class CDialog : public CWnd {
+ public:
+  // `parent` may be null: the dialog then belongs to the application's main window, if any.
+  explicit CDialog(UINT templateId, CWnd* parent = nullptr);
+
+  // Shows the dialog and returns when it has ended, with the code given to EndDialog (IDOK or
+  // IDCANCEL), or -1 when it could not be shown.
+  virtual INT_PTR DoModal();
+
+  // Called once the dialog's controls exist; puts the strings into the controls. TRUE lets the
+  // system set the focus.
+  virtual BOOL OnInitDialog();
+  // Enter, and the IDOK command: reads the controls back and ends with IDOK.
+  virtual void OnOK();
+  // Esc, the close box, and the IDCANCEL command: ends with IDCANCEL.
+  virtual void OnCancel();
+  void EndDialog(int result);
+
+  UINT m_nIDTemplate;
+  CWnd* m_pParentWnd;
+
+ protected:
+  static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+  DECLARE_MESSAGE_MAP()
 };
 
 // ---------------------------------------------------------------------------------------------

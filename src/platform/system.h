@@ -20,6 +20,39 @@ class SystemServices {
 
   // Sends an app-bar message to the shell (SHAppBarMessage). The shell may change data.rc.
   virtual uintptr_t AppBarMessage(uint32_t message, AppBarRecord& data) = 0;
+
+  // The kind of drive at a root path such as "C:\" (GetDriveTypeA).
+  virtual uint32_t DriveType(const char* root) = 0;
+  // GetDiskFreeSpaceA: fills the outputs that are not null; false when the query failed.
+  virtual bool DiskFreeSpace(const char* root, uint32_t* sectorsPerCluster, uint32_t* bytesPerSector,
+                             uint32_t* freeClusters, uint32_t* totalClusters) = 0;
+  // GetDiskFreeSpaceExA, called through `function` as found by FindProc: fills the outputs that
+  // are not null; false when the query failed.
+  virtual bool DiskFreeSpaceEx(ProcAddress function, const char* directory, uint64_t* totalBytes,
+                               uint64_t* totalFreeBytes) = 0;
+
+  // The available physical memory in bytes as GlobalMemoryStatus reports it.
+  virtual uint32_t AvailablePhysicalMemory() = 0;
+  // The same from GlobalMemoryStatusEx, called through `function`; false when it failed.
+  virtual bool AvailablePhysicalMemoryEx(ProcAddress function, uint64_t* bytes) = 0;
+  // The free system resources in percent, from the resource library's function called through
+  // `function` with the argument `which`.
+  virtual int32_t FreeSystemResources(ProcAddress function, uint32_t which) = 0;
+
+  // The Windows version (GetVersionExA).
+  virtual WindowsVersion Version() = 0;
+
+  // LoadLibraryA, GetProcAddress, FreeLibrary.
+  virtual ModuleHandle LoadModule(const char* name) = 0;
+  virtual ProcAddress FindProc(ModuleHandle module, const char* name) = 0;
+  virtual void ReleaseModule(ModuleHandle module) = 0;
+
+  // A modal message box (MessageBoxA); returns the button pressed.
+  virtual int ShowMessage(WindowHandle owner, const char* text, const char* caption, uint32_t style) = 0;
+
+  // A window timer without a callback (SetTimer, KillTimer): ticks arrive as WM_TIMER.
+  virtual void StartTimer(WindowHandle window, uintptr_t id, uint32_t period) = 0;
+  virtual void StopTimer(WindowHandle window, uintptr_t id) = 0;
 };
 
 // The services the program uses. The program's entry point installs the Win32 implementation;

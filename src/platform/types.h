@@ -44,6 +44,21 @@ struct AppBarRecord {
   intptr_t lParam = 0;
 };
 
+// A loaded library (HMODULE) and a function found in one (FARPROC), opaque to the portable code.
+using ModuleHandle = void*;
+using ProcAddress = void*;
+
+// What GetVersionExA reports.
+struct WindowsVersion {
+  uint32_t major = 0;
+  uint32_t minor = 0;
+  uint32_t build = 0;
+  uint32_t platformId = 0;
+};
+
+// GetDriveTypeA's answer for a fixed disk.
+constexpr uint32_t kDriveFixed = 3;
+
 // Screen edges, as the shell numbers them.
 enum : uint32_t { kEdgeLeft = 0, kEdgeTop = 1, kEdgeRight = 2, kEdgeBottom = 3 };
 

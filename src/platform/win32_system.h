@@ -10,6 +10,21 @@ class Win32System : public SystemServices {
  public:
   Size ScreenSize() override;
   uintptr_t AppBarMessage(uint32_t message, AppBarRecord& data) override;
+  uint32_t DriveType(const char* root) override;
+  bool DiskFreeSpace(const char* root, uint32_t* sectorsPerCluster, uint32_t* bytesPerSector,
+                     uint32_t* freeClusters, uint32_t* totalClusters) override;
+  bool DiskFreeSpaceEx(ProcAddress function, const char* directory, uint64_t* totalBytes,
+                       uint64_t* totalFreeBytes) override;
+  uint32_t AvailablePhysicalMemory() override;
+  bool AvailablePhysicalMemoryEx(ProcAddress function, uint64_t* bytes) override;
+  int32_t FreeSystemResources(ProcAddress function, uint32_t which) override;
+  WindowsVersion Version() override;
+  ModuleHandle LoadModule(const char* name) override;
+  ProcAddress FindProc(ModuleHandle module, const char* name) override;
+  void ReleaseModule(ModuleHandle module) override;
+  int ShowMessage(WindowHandle owner, const char* text, const char* caption, uint32_t style) override;
+  void StartTimer(WindowHandle window, uintptr_t id, uint32_t period) override;
+  void StopTimer(WindowHandle window, uintptr_t id) override;
 };
 
 }  // namespace velkin

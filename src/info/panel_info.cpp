@@ -1,0 +1,22 @@
+// The panel's use of the Windows version: detection at creation and the version dialog.
+#include "info/version.h"
+#include "panel/panel_wnd.h"
+#include "platform/system.h"
+
+void CPanelWnd::DetectVersion() {
+  const velkin::WindowsVersion version = velkin::Sys().Version();
+  const velkin::WindowsRelease release = velkin::JudgeRelease(version.major, version.minor, version.build);
+  m_dlgVersion.m_strVersion = release.versionText;
+  m_nLargeDisk = release.largeDisk;
+  if (release.suspend == 0 && m_pSuspendButton->GetSafeHwnd() != nullptr) {
+    // Not shown at all: the bar is not on screen yet.
+    m_pSuspendButton->ModifyStyle(WS_VISIBLE, 0);
+  }
+  m_nSuspendAvailable = release.suspend;
+  m_dlgVersion.m_nSuspend = release.suspend;
+}
+
+void CPanelWnd::OnWinVersion() {
+  m_dlgVersion.m_nLargeDisk = m_nLargeDisk;
+  m_dlgVersion.DoModal();
+}

@@ -1,0 +1,26 @@
+#include "platform/optional_function.h"
+
+namespace velkin {
+
+OptionalFunction::Lookup OptionalFunction::Resolve(SystemServices& sys) {
+  released_ = false;
+  address_ = nullptr;
+  module_ = sys.LoadModule(library_);
+  if (module_ == nullptr) return Lookup::kNoLibrary;
+  address_ = sys.FindProc(module_, function_);
+  return address_ != nullptr ? Lookup::kFound : Lookup::kNoFunction;
+}
+
+ProcAddress OptionalFunction::Get(SystemServices& sys) {
+  if (released_) Resolve(sys);
+  return address_;
+}
+
+void OptionalFunction::Release(SystemServices& sys) {
+  if (module_ != nullptr) sys.ReleaseModule(module_);
+  module_ = nullptr;
+  address_ = nullptr;
+  released_ = true;
+}
+
+}  // namespace velkin

@@ -1,0 +1,39 @@
+// A function of a library that may be missing, looked up by name at run time, so that the
+// program still loads and runs where the library or the function does not exist.
+#ifndef VELKIN_PLATFORM_OPTIONAL_FUNCTION_H
+#define VELKIN_PLATFORM_OPTIONAL_FUNCTION_H
+
+#include "platform/system.h"
+
+namespace velkin {
+
+class OptionalFunction {
+ public:
+  enum class Lookup { kFound, kNoLibrary, kNoFunction };
+
+  OptionalFunction(const char* library, const char* function) : library_(library), function_(function) {}
+  OptionalFunction(const OptionalFunction&) = delete;
+  OptionalFunction& operator=(const OptionalFunction&) = delete;
+
+  // Loads the library and finds the function. The library stays loaded, found or not, until
+  // Release.
+  Lookup Resolve(SystemServices& sys);
+
+  // The function for a call now, or nullptr where it is missing. After Release it is looked up
+  // once more, quietly, so that no call ever goes into a library that has been released.
+  ProcAddress Get(SystemServices& sys);
+
+  // Frees the library (once); the address is forgotten with it.
+  void Release(SystemServices& sys);
+
+ private:
+  const char* library_;
+  const char* function_;
+  ModuleHandle module_ = nullptr;
+  ProcAddress address_ = nullptr;
+  bool released_ = false;
+};
+
+}  // namespace velkin
+
+#endif

@@ -1,0 +1,128 @@
+// The panel's readouts: the drive and interval selectors, the refresh timer, the four readouts
+// and the unit and decimal-places commands.
+#include "panel/panel_wnd.h"
+#include "platform/system.h"
+#include "readouts/format.h"
+#include "readouts/intervals.h"
+#include "readouts/measure.h"
+#include "res/resource.h"
+
+using velkin::Sys;
+
+namespace {
+
+constexpr char kStartErrorCaption[] = "プログラム開始エラー";
+
+}  // namespace
+
+void CPanelWnd::FillIntervalSelector() {
+  for (const velkin::IntervalRow& row : velkin::kIntervals) m_pIntervalSelector->AddString(row.entry);
+}
+
+void CPanelWnd::FillDriveSelector() {
+  for (const std::string& root : velkin::FixedDrives(Sys())) m_pDriveSelector->AddString(root.c_str());
+  m_pDriveSelector->AddString(velkin::kAllDrives);
+}
+
+void CPanelWnd::ProbeExtendedFreeSpace() {
+  // Without the 64-bit query the program cannot measure large disks: it says so and closes.
+  // Until the close arrives, the readouts measure with the cluster query.
+  switch (m_diskFreeSpaceEx.Resolve(Sys())) {
+    case velkin::OptionalFunction::Lookup::kFound:
+      return;
+    case velkin::OptionalFunction::Lookup::kNoLibrary:
+      Sys().ShowMessage(m_hWnd, "KERNEL32.DLLをロードできません。", kStartErrorCaption, MB_ICONHAND | MB_OK);
+      break;
+    case velkin::OptionalFunction::Lookup::kNoFunction:
+      Sys().ShowMessage(m_hWnd, "メソッドのアドレスを取得できません。", kStartErrorCaption, MB_ICONHAND | MB_OK);
+      break;
+  }
+  PostMessage(WM_CLOSE);
+}
+
+void CPanelWnd::ReleaseOptionalLibraries() {
+  m_diskFreeSpaceEx.Release(Sys());
+  m_systemResources.Release(Sys());
+  m_memoryStatusEx.Release(Sys());
+}
+
+void CPanelWnd::StartRefreshTimer() {
+  const uint32_t period = velkin::IntervalPeriod(m_pIntervalSelector->GetCurSel());
+  if (period != 0) Sys().StartTimer(m_hWnd, velkin::kRefreshTimerId, period);
+}
+
+void CPanelWnd::OnTimer(UINT_PTR id) {
+  if (id == velkin::kRefreshTimerId) {
+    UpdateFreeSpace(m_nFreeSpaceUnit, m_strFreeSpaceUnit);
+    UpdateTotalCapacity(m_nTotalCapUnit, m_strTotalCapUnit);
+    UpdateSystemResources();
+    UpdateFreeMemory(m_nMemoryUnit, m_strMemoryUnit);
+  }
+  Default();
+}
+
+void CPanelWnd::OnIntervalChange() {
+  // The new period counts from now, whatever remained of the old one.
+  Sys().StopTimer(m_hWnd, velkin::kRefreshTimerId);
+  StartRefreshTimer();
+}
+
+void CPanelWnd::OnDriveChange() {
+  // Shown from the next tick on.
+  m_pDriveSelector->GetLBText(m_pDriveSelector->GetCurSel(), m_strSelectedDrive);
+}
+
+void CPanelWnd::UpdateFreeSpace(int32_t unit, CString unitName) {
+  m_nFreeSpaceUnit = unit;
+  m_strFreeSpaceUnit = unitName;
+  const velkin::ProcAddress extended = m_nLargeDisk != 0 ? m_diskFreeSpaceEx.Get(Sys()) : nullptr;
+  const uint64_t bytes =
+      m_driveMeter.Measure(Sys(), m_strSelectedDrive, velkin::DriveFigure::kFreeSpace, extended);
+  m_strFreeSpaceValue = velkin::FormatByteCount(bytes, unit, m_nDecimals, unitName);
+  UpdateData(FALSE);
+}
+
+void CPanelWnd::UpdateTotalCapacity(int32_t unit, CString unitName) {
+  m_nTotalCapUnit = unit;
+  m_strTotalCapUnit = unitName;
+  const velkin::ProcAddress extended = m_nLargeDisk != 0 ? m_diskFreeSpaceEx.Get(Sys()) : nullptr;
+  const uint64_t bytes =
+      m_driveMeter.Measure(Sys(), m_strSelectedDrive, velkin::DriveFigure::kTotalCapacity, extended);
+  m_strTotalCapValue = velkin::FormatByteCount(bytes, unit, m_nDecimals, unitName);
+  UpdateData(FALSE);
+}
+
+void CPanelWnd::UpdateFreeMemory(int32_t unit, CString unitName) {
+  m_nMemoryUnit = unit;
+  m_strMemoryUnit = unitName;
+  const uint64_t bytes = velkin::MeasureFreeMemory(Sys(), m_memoryStatusEx.Get(Sys()));
+  m_strMemoryValue = velkin::FormatByteCount(bytes, unit, m_nDecimals, unitName);
+  UpdateData(FALSE);
+}
+
+void CPanelWnd::UpdateSystemResources() {
+  const velkin::ProcAddress query = m_systemResources.Get(Sys());
+  m_strResourceValue = query != nullptr ? velkin::FormatResources(Sys().FreeSystemResources(query, 0)) : "Disable";
+  UpdateData(FALSE);
+}
+
+void CPanelWnd::OnFreeSpaceUnit(UINT id) {
+  const int32_t unit = static_cast<int32_t>(id - ID_FREEUNIT_BYTES);
+  UpdateFreeSpace(unit, velkin::kUnitNames[unit]);
+}
+
+void CPanelWnd::OnTotalCapUnit(UINT id) {
+  const int32_t unit = static_cast<int32_t>(id - ID_TOTALUNIT_BYTES);
+  UpdateTotalCapacity(unit, velkin::kUnitNames[unit]);
+}
+
+void CPanelWnd::OnMemoryUnit(UINT id) {
+  // The menu offers Bytes, kBytes and MBytes; MBytes has the command after the total's units.
+  const int32_t unit = id == ID_MEMUNIT_MBYTES ? velkin::kUnitMBytes : static_cast<int32_t>(id - ID_MEMUNIT_BYTES);
+  UpdateFreeMemory(unit, velkin::kUnitNames[unit]);
+}
+
+void CPanelWnd::OnDecimals(UINT id) {
+  // Shown from the next readout on.
+  m_nDecimals = static_cast<int32_t>(id - ID_DECIMALS_0);
+}

@@ -1,0 +1,219 @@
+#include "readouts/measure.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/fake_system.h"
+#include "platform/optional_function.h"
+#include "readouts/intervals.h"
+
+namespace velkin {
+namespace {
+
+constexpr uint64_t kGiB = uint64_t{1} << 30;
+
+class MeasureTest : public ::testing::Test {
+ protected:
+  // A drive whose two queries agree: `free` and `total` bytes in 4096-byte clusters.
+  static FakeSystem::Drive Fixed(uint64_t free, uint64_t total) {
+    FakeSystem::Drive drive;
+    drive.sectorsPerCluster = 8;
+    drive.bytesPerSector = 512;
+    drive.freeClusters = static_cast<uint32_t>(free / 4096);
+    drive.totalClusters = static_cast<uint32_t>(total / 4096);
+    drive.freeBytes = free;
+    drive.totalBytes = total;
+    return drive;
+  }
+
+  ProcAddress Extended() {
+    EXPECT_EQ(extended_.Resolve(fake_), OptionalFunction::Lookup::kFound);
+    return extended_.Get(fake_);
+  }
+
+  FakeSystem fake_;
+  OptionalFunction extended_{"KERNEL32", "GetDiskFreeSpaceExA"};
+  DriveMeter meter_;
+};
+
+TEST_F(MeasureTest, ListsTheFixedDrivesInLetterOrder) {
+  fake_.drives['D'] = Fixed(kGiB, 2 * kGiB);
+  fake_.drives['C'] = Fixed(kGiB, 2 * kGiB);
+  FakeSystem::Drive cdrom;
+  cdrom.type = 5;
+  fake_.drives['E'] = cdrom;
+  FakeSystem::Drive removable;
+  removable.type = 2;
+  fake_.drives['A'] = removable;
+  FakeSystem::Drive remote;
+  remote.type = 4;
+  fake_.drives['Z'] = remote;
+  EXPECT_EQ(FixedDrives(fake_), (std::vector<std::string>{"C:\\", "D:\\"}));
+  EXPECT_EQ(fake_.CountQueries("DriveType"), 26u);
+}
+
+TEST_F(MeasureTest, AMachineWithoutFixedDrivesMeasuresNothing) {
+  EXPECT_TRUE(FixedDrives(fake_).empty());
+  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, Extended()), 0u);
+  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kTotalCapacity, nullptr), 0u);
+}
+
+TEST_F(MeasureTest, OneDriveOnEachPathAsksOnlyForItsFigure) {
+  fake_.drives['C'] = Fixed(3 * kGiB, 10 * kGiB);
+  const ProcAddress extended = Extended();
+  fake_.queries.clear();
+  EXPECT_EQ(meter_.Measure(fake_, "C:\\", DriveFigure::kFreeSpace, extended), 3 * kGiB);
+  EXPECT_EQ(meter_.Measure(fake_, "C:\\", DriveFigure::kTotalCapacity, extended), 10 * kGiB);
+  EXPECT_EQ(fake_.queries, (std::vector<std::string>{"DiskFreeSpaceEx C:\\ free", "DiskFreeSpaceEx C:\\ total"}));
+  fake_.queries.clear();
+  EXPECT_EQ(meter_.Measure(fake_, "C:\\", DriveFigure::kFreeSpace, nullptr), 3 * kGiB);
+  EXPECT_EQ(meter_.Measure(fake_, "C:\\", DriveFigure::kTotalCapacity, nullptr), 10 * kGiB);
+  EXPECT_EQ(fake_.queries, (std::vector<std::string>{"DiskFreeSpace C:\\ free", "DiskFreeSpace C:\\ total"}));
+  EXPECT_EQ(fake_.badCalls, 0);
+}
+
+TEST_F(MeasureTest, AllAddsTheFixedDrivesOnBothPathsWithoutWrapping) {
+  // Three drives with 1.5 GiB free each: 4.5 GiB, more than 32 bits hold.
+  for (char letter : {'C', 'D', 'F'}) fake_.drives[letter] = Fixed(3 * kGiB / 2, 3 * kGiB);
+  FakeSystem::Drive cdrom = Fixed(kGiB, kGiB);
+  cdrom.type = 5;
+  fake_.drives['E'] = cdrom;
+  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, nullptr), 9 * kGiB / 2);
+  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kTotalCapacity, nullptr), 9 * kGiB);
+  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, Extended()), 9 * kGiB / 2);
+  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kTotalCapacity, extended_.Get(fake_)), 9 * kGiB);
+}
+
+TEST_F(MeasureTest, TheClusterProductIsTakenIn64Bits) {
+  FakeSystem::Drive big;
+  big.sectorsPerCluster = 64;
+  big.bytesPerSector = 512;
+  big.freeClusters = 0x00100000;   // 2^20 clusters of 32 KiB: 32 GiB
+  big.totalClusters = 0xFFFFFFFFu;
+  fake_.drives['C'] = big;
+  EXPECT_EQ(meter_.Measure(fake_, "C:\\", DriveFigure::kFreeSpace, nullptr), 32 * kGiB);
+  EXPECT_EQ(meter_.Measure(fake_, "C:\\", DriveFigure::kTotalCapacity, nullptr), uint64_t{0xFFFFFFFFu} * 32768);
+  // Absurd figures stop at the largest count instead of wrapping.
+  big.sectorsPerCluster = 0xFFFFFFFFu;
+  big.bytesPerSector = 0xFFFFFFFFu;
+  fake_.drives['C'] = big;
+  EXPECT_EQ(meter_.Measure(fake_, "C:\\", DriveFigure::kTotalCapacity, nullptr), UINT64_MAX);
+}
+
+TEST_F(MeasureTest, AFailingDriveAddsNothingToAll) {
+  fake_.drives['C'] = Fixed(2 * kGiB, 4 * kGiB);
+  fake_.drives['D'] = Fixed(5 * kGiB, 8 * kGiB);
+  const ProcAddress extended = Extended();
+  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, extended), 7 * kGiB);
+  fake_.drives['D'].fails = true;
+  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, extended), 2 * kGiB);
+  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, nullptr), 2 * kGiB);
+}
+
+TEST_F(MeasureTest, AFailedQueryShowsThatDrivesOwnLastFigure) {
+  fake_.drives['C'] = Fixed(2 * kGiB, 4 * kGiB);
+  fake_.drives['D'] = Fixed(5 * kGiB, 8 * kGiB);
+  const ProcAddress extended = Extended();
+  // Before any success: 0, not a figure of another drive or of the other quantity.
+  fake_.drives['D'].fails = true;
+  EXPECT_EQ(meter_.Measure(fake_, "C:\\", DriveFigure::kFreeSpace, extended), 2 * kGiB);
+  EXPECT_EQ(meter_.Measure(fake_, "D:\\", DriveFigure::kFreeSpace, extended), 0u);
+  fake_.drives['D'].fails = false;
+  EXPECT_EQ(meter_.Measure(fake_, "D:\\", DriveFigure::kFreeSpace, extended), 5 * kGiB);
+  EXPECT_EQ(meter_.Measure(fake_, "C:\\", DriveFigure::kTotalCapacity, extended), 4 * kGiB);
+  // D fails now: its own last free figure stands, not C's, not its capacity.
+  fake_.drives['D'].fails = true;
+  fake_.drives['D'].freeBytes = 1;
+  EXPECT_EQ(meter_.Measure(fake_, "D:\\", DriveFigure::kFreeSpace, extended), 5 * kGiB);
+  EXPECT_EQ(meter_.Measure(fake_, "D:\\", DriveFigure::kTotalCapacity, extended), 0u);
+  // A drive that vanished from the machine: its last figure too.
+  fake_.drives.erase('D');
+  EXPECT_EQ(meter_.Measure(fake_, "D:\\", DriveFigure::kFreeSpace, nullptr), 5 * kGiB);
+  // What "All" measured counts as each drive's last figure.
+  fake_.drives['D'] = Fixed(6 * kGiB, 8 * kGiB);
+  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, extended), 8 * kGiB);
+  fake_.drives['D'].fails = true;
+  EXPECT_EQ(meter_.Measure(fake_, "D:\\", DriveFigure::kFreeSpace, extended), 6 * kGiB);
+}
+
+TEST_F(MeasureTest, AllIsMatchedExactly) {
+  fake_.drives['C'] = Fixed(2 * kGiB, 4 * kGiB);
+  // "all" is no drive and no sum: a failed query of a drive never measured.
+  EXPECT_EQ(meter_.Measure(fake_, "all", DriveFigure::kFreeSpace, nullptr), 0u);
+  EXPECT_EQ(meter_.Measure(fake_, "All ", DriveFigure::kFreeSpace, nullptr), 0u);
+  EXPECT_EQ(meter_.Measure(fake_, "All", DriveFigure::kFreeSpace, nullptr), 2 * kGiB);
+}
+
+TEST(FreeMemory, PrefersTheExtendedQueryAndFallsBack) {
+  FakeSystem fake;
+  fake.availablePhysicalMemory = 0x7FFFFFFF;  // what a 32-bit program sees past 2 GiB
+  fake.availablePhysicalMemoryEx = 12 * kGiB;
+  fake.libraries["KERNEL32"].push_back("GlobalMemoryStatusEx");
+  OptionalFunction ex("KERNEL32", "GlobalMemoryStatusEx");
+  ASSERT_EQ(ex.Resolve(fake), OptionalFunction::Lookup::kFound);
+  EXPECT_EQ(MeasureFreeMemory(fake, ex.Get(fake)), 12 * kGiB);
+  EXPECT_EQ(MeasureFreeMemory(fake, nullptr), 0x7FFFFFFFu);
+
+  // Windows 9x: no extended query, the 32-bit figure as it is.
+  FakeSystem win98;
+  win98.availablePhysicalMemory = 64u << 20;
+  OptionalFunction missing("KERNEL32", "GlobalMemoryStatusEx");
+  EXPECT_EQ(missing.Resolve(win98), OptionalFunction::Lookup::kNoFunction);
+  EXPECT_EQ(MeasureFreeMemory(win98, missing.Get(win98)), 64u << 20);
+  EXPECT_EQ(win98.CountQueries("GlobalMemoryStatusEx"), 0u);
+  EXPECT_EQ(win98.badCalls, 0);
+}
+
+TEST(OptionalFunctionTest, TellsWhatIsMissing) {
+  FakeSystem fake;
+  OptionalFunction resources("RSRC32", "_MyGetFreeSystemResources32@4");
+  EXPECT_EQ(resources.Resolve(fake), OptionalFunction::Lookup::kFound);
+  EXPECT_NE(resources.Get(fake), nullptr);
+
+  fake.libraries.erase("RSRC32");
+  OptionalFunction noLibrary("RSRC32", "_MyGetFreeSystemResources32@4");
+  EXPECT_EQ(noLibrary.Resolve(fake), OptionalFunction::Lookup::kNoLibrary);
+  EXPECT_EQ(noLibrary.Get(fake), nullptr);
+
+  fake.libraries["RSRC32"] = {};
+  OptionalFunction noFunction("RSRC32", "_MyGetFreeSystemResources32@4");
+  EXPECT_EQ(noFunction.Resolve(fake), OptionalFunction::Lookup::kNoFunction);
+  EXPECT_EQ(noFunction.Get(fake), nullptr);
+  // A missing function is not looked for again at every readout.
+  const size_t loads = fake.CountQueries("LoadModule");
+  noFunction.Get(fake);
+  noLibrary.Get(fake);
+  EXPECT_EQ(fake.CountQueries("LoadModule"), loads);
+}
+
+TEST(OptionalFunctionTest, NoCallGoesIntoAReleasedLibrary) {
+  FakeSystem fake;
+  fake.freeSystemResources = 81;
+  OptionalFunction resources("RSRC32", "_MyGetFreeSystemResources32@4");
+  ASSERT_EQ(resources.Resolve(fake), OptionalFunction::Lookup::kFound);
+  const ProcAddress before = resources.Get(fake);
+  EXPECT_EQ(fake.LoadedModuleCount(), 1);
+  resources.Release(fake);
+  resources.Release(fake);  // once is enough; a second release frees nothing more
+  EXPECT_EQ(fake.LoadedModuleCount(), 0);
+  EXPECT_EQ(fake.CountQueries("ReleaseModule"), 1u);
+  // The old address is dead: the fake counts a call through it as a fault.
+  EXPECT_EQ(fake.FreeSystemResources(before, 0), 0);
+  EXPECT_EQ(fake.badCalls, 1);
+  // The next use loads the library again and calls the new address.
+  const ProcAddress after = resources.Get(fake);
+  ASSERT_NE(after, nullptr);
+  EXPECT_EQ(fake.FreeSystemResources(after, 0), 81);
+  EXPECT_EQ(fake.badCalls, 1);
+  EXPECT_EQ(fake.LoadedModuleCount(), 1);
+}
+
+TEST(Intervals, TheSevenPeriodsAndNothingElse) {
+  const uint32_t periods[] = {50, 100, 200, 500, 1000, 2000, 5000};
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(IntervalPeriod(i), periods[i]) << i;
+  for (int i : {-1, 7, 8, 100, INT32_MIN}) EXPECT_EQ(IntervalPeriod(i), 0u) << i;
+  EXPECT_EQ(IntervalPeriod(kDefaultIntervalIndex), 1000u);
+  EXPECT_EQ(std::string(kIntervals[kDefaultIntervalIndex].entry), "1秒");
+}
+
+}  // namespace
+}  // namespace velkin
