@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
 #include "panel/panel_wnd.h"
 #include "platform/fake_system.h"
 #include "platform/framework.h"
@@ -43,6 +46,18 @@ class BarTest : public ::testing::Test {
   HWND hwnd_ = nullptr;
   long liveBefore_ = 0;
 };
+
+inline std::string TextOf(HWND hWnd) {
+  char buffer[512] = {};
+  GetWindowTextA(hWnd, buffer, sizeof buffer);
+  return buffer;
+}
+
+// Drives a modal dialog from inside the test: once a dialog of this thread with `caption` shows,
+// `act` runs on it (reading its controls, pressing a button). `open` is what opens the dialog;
+// it returns when the dialog has ended. Returns false when no such dialog ever showed.
+bool WithDialog(const std::string& caption, const std::function<void(HWND)>& act,
+                const std::function<void()>& open);
 
 inline bool operator==(const RECT& a, const RECT& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;

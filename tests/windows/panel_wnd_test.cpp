@@ -11,12 +11,6 @@
 
 namespace {
 
-std::string TextOf(HWND hWnd) {
-  char buffer[256] = {};
-  GetWindowTextA(hWnd, buffer, sizeof buffer);
-  return buffer;
-}
-
 std::string ClassOf(HWND hWnd) {
   char buffer[64] = {};
   GetClassNameA(hWnd, buffer, sizeof buffer);
