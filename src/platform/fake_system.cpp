@@ -221,3 +221,65 @@ uint32_t FakeSystem::TimerPeriod(WindowHandle window, uintptr_t id) const {
 }
 
 }  // namespace velkin
+
+namespace velkin {
+
+namespace {
+
+bool Cp932LeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
+
+}  // namespace
+
+LeadByteTest FakeSystem::LeadBytes() { return &Cp932LeadByte; }
+
+bool FakeSystem::MayChange(bool* stoppedHere) {
+  ++changes;
+  if (stoppedHere != nullptr) *stoppedHere = stopAtChange != 0 && changes == stopAtChange;
+  if (stopAtChange != 0 && changes >= stopAtChange) return false;
+  return !readOnly && changes != failAtChange;
+}
+
+bool FakeSystem::ReadWholeFile(const std::string& path, std::string* bytes) {
+  queries.push_back("ReadFile " + path);
+  const auto it = files.find(path);
+  if (it == files.end()) return false;
+  *bytes = it->second;
+  return true;
+}
+
+bool FakeSystem::WriteWholeFile(const std::string& path, const std::string& bytes) {
+  queries.push_back("WriteFile " + path);
+  bool stopped = false;
+  if (!MayChange(&stopped)) {
+    if (stopped && !readOnly) files[path] = bytes.substr(0, bytes.size() / 2);
+    return false;
+  }
+  files[path] = bytes;
+  return true;
+}
+
+bool FakeSystem::RenameReplacing(const std::string& from, const std::string& to) {
+  queries.push_back("RenameReplacing " + from + " " + to);
+  if (!replacingRename) return false;
+  if (files.count(from) == 0 || !MayChange()) return false;
+  files[to] = files[from];
+  files.erase(from);
+  return true;
+}
+
+bool FakeSystem::RenameFile(const std::string& from, const std::string& to) {
+  queries.push_back("RenameFile " + from + " " + to);
+  if (files.count(from) == 0 || files.count(to) != 0 || !MayChange()) return false;
+  files[to] = files[from];
+  files.erase(from);
+  return true;
+}
+
+bool FakeSystem::RemoveFile(const std::string& path) {
+  queries.push_back("RemoveFile " + path);
+  if (files.count(path) == 0 || !MayChange()) return false;
+  files.erase(path);
+  return true;
+}
+
+}  // namespace velkin

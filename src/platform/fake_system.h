@@ -72,6 +72,14 @@ class FakeSystem : public SystemServices {
   int ShowMessage(WindowHandle owner, const char* text, const char* caption, uint32_t style) override;
   void StartTimer(WindowHandle window, uintptr_t id, uint32_t period) override;
   void StopTimer(WindowHandle window, uintptr_t id) override;
+  std::string ModulePath() override { return modulePath; }
+  LeadByteTest LeadBytes() override;
+  bool ReadWholeFile(const std::string& path, std::string* bytes) override;
+  bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
+  bool RenameReplacing(const std::string& from, const std::string& to) override;
+  bool RenameFile(const std::string& from, const std::string& to) override;
+  bool RemoveFile(const std::string& path) override;
+  bool FileExists(const std::string& path) override { return files.count(path) != 0; }
 
   // The period of a running timer, 0 when it is not running.
   uint32_t TimerPeriod(WindowHandle window, uintptr_t id) const;
@@ -108,6 +116,22 @@ class FakeSystem : public SystemServices {
       {"RSRC32", {"_MyGetFreeSystemResources32@4"}},
   };
 
+  // The program's own path, and its files by full path.
+  std::string modulePath = "C:\\Velkin\\velkin.exe";
+  std::map<std::string, std::string> files;
+  // Windows 9x has no rename that replaces a file.
+  bool replacingRename = true;
+  // Every change to the files fails (a read-only folder, a full disk).
+  bool readOnly = false;
+  // The machine stops at the change with this number (1 for the first; 0: never): that change
+  // and all later ones do not happen, except that a write stopped this way leaves half its
+  // bytes behind, as a write cut off by a power failure may.
+  int stopAtChange = 0;
+  // The change with this number fails (1 for the first; 0: none), and the ones after it work.
+  int failAtChange = 0;
+  // Changes to the files attempted so far.
+  int changes = 0;
+
   // What was asked, in order: the query's name and its argument, e.g. "DriveType C:\".
   std::vector<std::string> queries;
   std::vector<Message> messages;
@@ -127,6 +151,8 @@ class FakeSystem : public SystemServices {
   };
   Bar* Find(WindowHandle hWnd);
   const Drive* DriveAt(const char* root) const;
+  // Counts a change to the files; false when it must not happen.
+  bool MayChange(bool* stoppedHere = nullptr);
   // The function behind an address handed out by FindProc, or nullptr (counted as a bad call)
   // when it is unknown, of another name, or its library has been released.
   const Proc* CallThrough(ProcAddress function, const char* name);

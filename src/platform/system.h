@@ -6,6 +6,7 @@
 #define VELKIN_PLATFORM_SYSTEM_H
 
 #include <cstdint>
+#include <string>
 
 #include "platform/types.h"
 
@@ -49,6 +50,22 @@ class SystemServices {
 
   // A modal message box (MessageBoxA); returns the button pressed.
   virtual int ShowMessage(WindowHandle owner, const char* text, const char* caption, uint32_t style) = 0;
+
+  // The full path of the program's executable (GetModuleFileNameA), however long.
+  virtual std::string ModulePath() = 0;
+  // The lead bytes of the system's ANSI code page (IsDBCSLeadByte).
+  virtual LeadByteTest LeadBytes() = 0;
+
+  // Files. ReadWholeFile is false when the file cannot be opened. WriteWholeFile creates or
+  // empties the file, writes every byte and flushes it to the disk; false when any of that
+  // failed. RenameReplacing renames over an existing file in one step (MoveFileEx), false where
+  // the system cannot (Windows 9x); RenameFile fails when the target exists.
+  virtual bool ReadWholeFile(const std::string& path, std::string* bytes) = 0;
+  virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;
+  virtual bool RenameReplacing(const std::string& from, const std::string& to) = 0;
+  virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+  virtual bool RemoveFile(const std::string& path) = 0;
+  virtual bool FileExists(const std::string& path) = 0;
 
   // A window timer without a callback (SetTimer, KillTimer): ticks arrive as WM_TIMER.
   virtual void StartTimer(WindowHandle window, uintptr_t id, uint32_t period) = 0;

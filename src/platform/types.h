@@ -56,6 +56,9 @@ struct WindowsVersion {
   uint32_t platformId = 0;
 };
 
+// Tells whether a byte begins a double-byte character in the system's ANSI code page.
+using LeadByteTest = bool (*)(unsigned char);
+
 // GetDriveTypeA's answer for a fixed disk.
 constexpr uint32_t kDriveFixed = 3;
 

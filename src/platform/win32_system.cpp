@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -132,5 +133,101 @@ void Win32System::StartTimer(WindowHandle window, uintptr_t id, uint32_t period)
 }
 
 void Win32System::StopTimer(WindowHandle window, uintptr_t id) { KillTimer(static_cast<HWND>(window), id); }
+
+}  // namespace velkin
+
+namespace velkin {
+
+namespace {
+
+bool SystemLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+
+// Closes a file handle on every path out.
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  ~FileHandle() {
+    if (valid()) CloseHandle(handle_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+  // Closes now and tells whether the close succeeded (it may report a late write error).
+  bool Close() {
+    const bool closed = valid() && CloseHandle(handle_) != FALSE;
+    handle_ = INVALID_HANDLE_VALUE;
+    return closed;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+}  // namespace
+
+std::string Win32System::ModulePath() {
+  // Paths may be longer than MAX_PATH where the system allows: grow until the whole path fits.
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameA(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    if (length == 0) return std::string();
+    if (length < path.size() - 1) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+LeadByteTest Win32System::LeadBytes() { return &SystemLeadByte; }
+
+bool Win32System::ReadWholeFile(const std::string& path, std::string* bytes) {
+  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return false;
+  bytes->clear();
+  char chunk[4096];
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr)) return false;
+    if (read == 0) return true;
+    bytes->append(chunk, read);
+  }
+}
+
+bool Win32System::WriteWholeFile(const std::string& path, const std::string& bytes) {
+  FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr));
+  if (!file.valid()) return false;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD written = 0;
+    const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+    if (!WriteFile(file.get(), bytes.data() + done, want, &written, nullptr) || written == 0) return false;
+    done += written;
+  }
+  if (!FlushFileBuffers(file.get())) return false;
+  return file.Close();
+}
+
+bool Win32System::RenameReplacing(const std::string& from, const std::string& to) {
+  // MoveFileExA is looked up here: Windows 95 has only a stub of it that always fails.
+  using MoveFileExAFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
+  static const MoveFileExAFn moveFileEx =
+      As<MoveFileExAFn>(reinterpret_cast<ProcAddress>(GetProcAddress(GetModuleHandleA("KERNEL32"), "MoveFileExA")));
+  if (moveFileEx == nullptr) return false;
+  return moveFileEx(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool Win32System::RenameFile(const std::string& from, const std::string& to) {
+  return MoveFileA(from.c_str(), to.c_str()) != FALSE;
+}
+
+bool Win32System::RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
+
+bool Win32System::FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 }  // namespace velkin

@@ -25,6 +25,14 @@ class Win32System : public SystemServices {
   int ShowMessage(WindowHandle owner, const char* text, const char* caption, uint32_t style) override;
   void StartTimer(WindowHandle window, uintptr_t id, uint32_t period) override;
   void StopTimer(WindowHandle window, uintptr_t id) override;
+  std::string ModulePath() override;
+  LeadByteTest LeadBytes() override;
+  bool ReadWholeFile(const std::string& path, std::string* bytes) override;
+  bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
+  bool RenameReplacing(const std::string& from, const std::string& to) override;
+  bool RenameFile(const std::string& from, const std::string& to) override;
+  bool RemoveFile(const std::string& path) override;
+  bool FileExists(const std::string& path) override;
 };
 
 }  // namespace velkin
