@@ -2,6 +2,7 @@
 
 #include "panel/panel_layout.h"
 #include "readouts/format.h"
+#include "settings/settings_file.h"
 #include "platform/win32_types.h"
 #include "res/resource.h"
 
@@ -65,14 +66,25 @@ constexpr UINT kResizeOnly = SWP_NOMOVE | SWP_NOZORDER;  // 6
 BEGIN_MESSAGE_MAP(CPanelWnd, CAppBarWnd)
   ON_WM_CREATE()
   ON_WM_PAINT()
+  ON_COMMAND(IDC_SUSPEND, OnSuspend)
+  ON_COMMAND(ID_SUSPEND_MENU, OnSuspend)
+  ON_COMMAND(IDC_RESTARTWINDOWS, OnRestartWindows)
+  ON_COMMAND(ID_RESTARTWINDOWS_MENU, OnRestartWindows)
+  ON_COMMAND(IDC_SHUTDOWN, OnShutdown)
+  ON_COMMAND(ID_SHUTDOWN_MENU, OnShutdown)
+  ON_COMMAND(IDC_RESTARTSYSTEM, OnRestartSystem)
+  ON_COMMAND(ID_RESTARTSYSTEM_MENU, OnRestartSystem)
   ON_COMMAND(IDC_EXIT, OnExit)
   ON_NOTIFY_EX(TTN_NEEDTEXTA, OnToolTipNotify)
+  ON_COMMAND(ID_APP_EXIT_MENU, OnExit)
   ON_COMMAND_RANGE(ID_FREEUNIT_BYTES, ID_FREEUNIT_GBYTES, OnFreeSpaceUnit)
   ON_COMMAND_RANGE(ID_TOTALUNIT_BYTES, ID_TOTALUNIT_GBYTES, OnTotalCapUnit)
   ON_COMMAND_RANGE(ID_DECIMALS_0, ID_DECIMALS_4, OnDecimals)
   ON_COMMAND(ID_WINVERSION, OnWinVersion)
   ON_CBN_SELCHANGE(IDC_INTERVAL, OnIntervalChange)
   ON_CBN_SELCHANGE(IDC_DRIVE, OnDriveChange)
+  ON_WM_ENDSESSION()
+  ON_WM_QUERYENDSESSION()
   ON_WM_TIMER()
   ON_COMMAND_RANGE(ID_MEMUNIT_BYTES, ID_MEMUNIT_KBYTES, OnMemoryUnit)
   ON_COMMAND_RANGE(ID_MEMUNIT_MBYTES, ID_MEMUNIT_MBYTES, OnMemoryUnit)
@@ -101,8 +113,10 @@ int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
 
   CreateControls();
 
-  ApplyFirstRunDefaults();
-  if (m_nMemoryUnit >= 0 && m_nMemoryUnit <= 2) m_strMemoryUnit = velkin::kUnitNames[m_nMemoryUnit];
+  LoadSettings();
+  if (const char* name = velkin::MemoryUnitName(m_nMemoryUnit)) m_strMemoryUnit = name;
+  LoadExclusionList();
+  m_dlgExclusions.SetWorkingList(m_strExclusions, m_nExclusions);
 
   FillIntervalSelector();
   RestoreIntervalSelection();
@@ -123,7 +137,11 @@ int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
   DetectVersion();
   if (m_nLargeDisk != 0) ProbeExtendedFreeSpace();
   m_systemResources.Resolve(velkin::Sys());
-  m_memoryStatusEx.Resolve(velkin::Sys());
+  // The extended memory query exists from Windows 2000 on; where it is missing its library is
+  // not kept.
+  if (m_memoryStatusEx.Resolve(velkin::Sys()) != velkin::OptionalFunction::Lookup::kFound) {
+    m_memoryStatusEx.Release(velkin::Sys());
+  }
 
   // The first readouts, before the bar is first shown: no placeholder reaches the screen.
   UpdateFreeSpace(m_nFreeSpaceUnit, m_strFreeSpaceUnit);
@@ -203,7 +221,3 @@ BOOL CPanelWnd::OnToolTipNotify(UINT /*id*/, NMHDR* header, LRESULT* /*result*/)
   return TRUE;
 }
 
-void CPanelWnd::OnExit() {
-  // Closing the window removes the bar from the shell and ends the program.
-  PostMessage(WM_CLOSE);
-}

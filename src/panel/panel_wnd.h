@@ -10,6 +10,7 @@
 #include "platform/framework.h"
 #include "platform/optional_function.h"
 #include "readouts/measure.h"
+#include "windows/exclude_list_dlg.h"
 
 class CPanelWnd : public CAppBarWnd {
  public:
@@ -62,6 +63,7 @@ class CPanelWnd : public CAppBarWnd {
   // 1 when suspend is offered (Windows 98).
   int32_t m_nSuspendAvailable = 0;
   CWinVersionDlg m_dlgVersion;
+  CExcludeListDlg m_dlgExclusions;
 
   // The readout settings: unit indices (0 Bytes to 3 GBytes) and decimal places.
   int32_t m_nFreeSpaceUnit = 0;
@@ -85,6 +87,15 @@ class CPanelWnd : public CAppBarWnd {
   // Frees the libraries of the optional functions; a later readout looks them up again.
   void ReleaseOptionalLibraries();
 
+  // The two files beside the program.
+  void LoadSettings();
+  void LoadExclusionList();
+  void SaveSettings();
+  void SaveExclusionList();
+  // What the exit command and the end of the session do before anything else: stop the refresh,
+  // write both files, release the optional libraries.
+  void SaveAndRelease();
+
  protected:
   int OnCreate(LPCREATESTRUCTA create);
   void OnPaint();
@@ -98,6 +109,12 @@ class CPanelWnd : public CAppBarWnd {
   void OnMemoryUnit(UINT id);
   void OnDecimals(UINT id);
   void OnWinVersion();
+  void OnRestartWindows();
+  void OnRestartSystem();
+  void OnShutdown();
+  void OnSuspend();
+  BOOL OnQueryEndSession();
+  void OnEndSession(BOOL ending);
 
   DECLARE_MESSAGE_MAP()
 

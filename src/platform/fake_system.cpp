@@ -1,5 +1,7 @@
 #include "platform/fake_system.h"
 
+#include <cstdio>
+
 #include <algorithm>
 
 namespace velkin {
@@ -280,6 +282,30 @@ bool FakeSystem::RemoveFile(const std::string& path) {
   if (files.count(path) == 0 || !MayChange()) return false;
   files.erase(path);
   return true;
+}
+
+}  // namespace velkin
+
+namespace velkin {
+
+namespace {
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(value));
+  return text;
+}
+
+}  // namespace
+
+void FakeSystem::RequestExitWindows(uint32_t flags, uint32_t reserved) {
+  queries.push_back("ExitWindowsEx " + Hex(flags) + " " + std::to_string(reserved));
+}
+
+void FakeSystem::RequestRestartWindows(uint32_t returnCode) { queries.push_back("ExitWindows16 " + Hex(returnCode)); }
+
+void FakeSystem::RequestSuspend(bool suspend, bool force) {
+  queries.push_back(std::string("SetSystemPowerState ") + (suspend ? "1" : "0") + " " + (force ? "1" : "0"));
 }
 
 }  // namespace velkin

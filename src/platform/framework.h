@@ -107,6 +107,12 @@ struct MsgMap {
 #define ON_WM_CONTEXTMENU() \
   VELKIN_MSG_ROW(kMessage, WM_CONTEXTMENU, 0, 0, nullptr, \
                  self->OnContextMenu(reinterpret_cast<HWND>(wParam), AfxPointFromLParam(lParam)))
+// BOOL OnQueryEndSession(): TRUE lets the session end.
+#define ON_WM_QUERYENDSESSION() \
+  VELKIN_MSG_ROW(kMessage, WM_QUERYENDSESSION, 0, 0, nullptr, *pResult = self->OnQueryEndSession())
+// void OnEndSession(BOOL ending)
+#define ON_WM_ENDSESSION() \
+  VELKIN_MSG_ROW(kMessage, WM_ENDSESSION, 0, 0, nullptr, self->OnEndSession(wParam != 0))
 // LRESULT fn(WPARAM, LPARAM)
 #define ON_MESSAGE(message, fn) \
   VELKIN_MSG_ROW(kMessage, message, 0, 0, nullptr, *pResult = self->fn(wParam, lParam))

@@ -5,14 +5,16 @@ namespace velkin {
 OptionalFunction::Lookup OptionalFunction::Resolve(SystemServices& sys) {
   released_ = false;
   address_ = nullptr;
+  found_ = false;
   module_ = sys.LoadModule(library_);
   if (module_ == nullptr) return Lookup::kNoLibrary;
   address_ = sys.FindProc(module_, function_);
-  return address_ != nullptr ? Lookup::kFound : Lookup::kNoFunction;
+  found_ = address_ != nullptr;
+  return found_ ? Lookup::kFound : Lookup::kNoFunction;
 }
 
 ProcAddress OptionalFunction::Get(SystemServices& sys) {
-  if (released_) Resolve(sys);
+  if (released_ && found_) Resolve(sys);
   return address_;
 }
 

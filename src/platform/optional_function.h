@@ -19,18 +19,23 @@ class OptionalFunction {
   // Release.
   Lookup Resolve(SystemServices& sys);
 
-  // The function for a call now, or nullptr where it is missing. After Release it is looked up
-  // once more, quietly, so that no call ever goes into a library that has been released.
+  // The function for a call now, or nullptr where it is missing. A function that was found and
+  // then released is looked up once more, quietly, so that no call ever goes into a library that
+  // has been released; one that was missing is not looked for again.
   ProcAddress Get(SystemServices& sys);
 
   // Frees the library (once); the address is forgotten with it.
   void Release(SystemServices& sys);
+
+  // Whether the library is loaded now.
+  bool Holds() const { return module_ != nullptr; }
 
  private:
   const char* library_;
   const char* function_;
   ModuleHandle module_ = nullptr;
   ProcAddress address_ = nullptr;
+  bool found_ = false;     // the last lookup found the function
   bool released_ = false;
 };
 

@@ -67,6 +67,16 @@ class SystemServices {
   virtual bool RemoveFile(const std::string& path) = 0;
   virtual bool FileExists(const std::string& path) = 0;
 
+  // Session and power. Each only asks; none of the answers decides anything. On Windows NT the
+  // shutdown privilege is enabled first.
+  // ExitWindowsEx with its flags and reserved value.
+  virtual void RequestExitWindows(uint32_t flags, uint32_t reserved) = 0;
+  // The 16-bit ExitWindows of Windows 9x with a return code (0x42: restart Windows alone);
+  // does nothing where those 16-bit services do not exist.
+  virtual void RequestRestartWindows(uint32_t returnCode) = 0;
+  // SetSystemPowerState.
+  virtual void RequestSuspend(bool suspend, bool force) = 0;
+
   // A window timer without a callback (SetTimer, KillTimer): ticks arrive as WM_TIMER.
   virtual void StartTimer(WindowHandle window, uintptr_t id, uint32_t period) = 0;
   virtual void StopTimer(WindowHandle window, uintptr_t id) = 0;

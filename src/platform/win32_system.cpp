@@ -231,3 +231,113 @@ bool Win32System::FileExists(const std::string& path) {
 }
 
 }  // namespace velkin
+
+#include "platform/pe_exports.h"
+
+namespace velkin {
+
+namespace {
+
+bool IsWindowsNT() {
+  OSVERSIONINFOA info{};
+  info.dwOSVersionInfoSize = sizeof info;
+  return GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+// Windows NT refuses to end the session or suspend unless the process holds the shutdown
+// privilege, which is present but not enabled. ADVAPI32's security functions are looked up
+// here: Windows 95 has only stubs of them.
+void EnableShutdownPrivilege() {
+  if (!IsWindowsNT()) return;
+  HMODULE advapi = LoadLibraryA("ADVAPI32.DLL");
+  if (advapi == nullptr) return;
+  using OpenProcessTokenFn = BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE);
+  using LookupPrivilegeValueAFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, PLUID);
+  using AdjustTokenPrivilegesFn = BOOL(WINAPI*)(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD);
+  const auto openToken = As<OpenProcessTokenFn>(reinterpret_cast<ProcAddress>(GetProcAddress(advapi, "OpenProcessToken")));
+  const auto lookup =
+      As<LookupPrivilegeValueAFn>(reinterpret_cast<ProcAddress>(GetProcAddress(advapi, "LookupPrivilegeValueA")));
+  const auto adjust =
+      As<AdjustTokenPrivilegesFn>(reinterpret_cast<ProcAddress>(GetProcAddress(advapi, "AdjustTokenPrivileges")));
+  HANDLE token = nullptr;
+  if (openToken != nullptr && lookup != nullptr && adjust != nullptr &&
+      openToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (lookup(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid)) {
+      adjust(token, FALSE, &privileges, 0, nullptr, nullptr);
+    }
+    CloseHandle(token);
+  }
+  FreeLibrary(advapi);
+}
+
+#if defined(__i386__)
+// Calls the 16-bit function at the far address `target` through QT_Thunk with the arguments of
+// a 16-bit caller: the 32-bit return code, then a 16-bit reserved word of 0. QT_Thunk builds the
+// 16-bit frame in the 0x3C bytes below the caller's frame pointer, so the routine is written out
+// here: 64 bytes of nothing right below its frame pointer, the registers it must keep below
+// those, and the stack rebuilt from the frame pointer afterwards.
+extern "C" void __stdcall velkin_CallThunk16(DWORD target, FARPROC qtThunk, DWORD returnCode);
+__asm__(
+    ".text\n"
+    ".globl _velkin_CallThunk16@12\n"
+    "_velkin_CallThunk16@12:\n"
+    "  pushl %ebp\n"
+    "  movl %esp, %ebp\n"
+    "  subl $0x4C, %esp\n"
+    "  movl %ebx, -0x44(%ebp)\n"
+    "  movl %esi, -0x48(%ebp)\n"
+    "  movl %edi, -0x4C(%ebp)\n"
+    "  pushl 16(%ebp)\n"
+    "  pushw $0\n"
+    "  movl 8(%ebp), %edx\n"
+    "  call *12(%ebp)\n"
+    "  movl -0x44(%ebp), %ebx\n"
+    "  movl -0x48(%ebp), %esi\n"
+    "  movl -0x4C(%ebp), %edi\n"
+    "  movl %ebp, %esp\n"
+    "  popl %ebp\n"
+    "  ret $12\n");
+#endif
+
+}  // namespace
+
+void Win32System::RequestExitWindows(uint32_t flags, uint32_t reserved) {
+  EnableShutdownPrivilege();
+  ExitWindowsEx(flags, reserved);
+}
+
+void Win32System::RequestSuspend(bool suspend, bool force) {
+  EnableShutdownPrivilege();
+  SetSystemPowerState(suspend ? TRUE : FALSE, force ? TRUE : FALSE);
+}
+
+void Win32System::RequestRestartWindows(uint32_t returnCode) {
+#if defined(__i386__)
+  // Only Windows 9x has these services; on NT the same export numbers are other functions.
+  if (IsWindowsNT()) return;
+  HMODULE kernel = GetModuleHandleA("KERNEL32");
+  using LoadLibrary16Fn = DWORD(WINAPI*)(LPCSTR);
+  using FreeLibrary16Fn = void(WINAPI*)(DWORD);
+  using GetProcAddress16Fn = DWORD(WINAPI*)(DWORD, LPCSTR);
+  const auto loadLibrary16 = As<LoadLibrary16Fn>(reinterpret_cast<ProcAddress>(ExportByOrdinal(kernel, 35)));
+  const auto freeLibrary16 = As<FreeLibrary16Fn>(reinterpret_cast<ProcAddress>(ExportByOrdinal(kernel, 36)));
+  const auto getProcAddress16 = As<GetProcAddress16Fn>(reinterpret_cast<ProcAddress>(ExportByOrdinal(kernel, 37)));
+  if (loadLibrary16 == nullptr || freeLibrary16 == nullptr || getProcAddress16 == nullptr) return;
+  const DWORD user = loadLibrary16("USER.EXE");
+  if (user < 32) return;  // 16-bit load errors are the numbers below 32
+  const DWORD exitWindows = getProcAddress16(user, "ExitWindows");
+  if (exitWindows != 0) {
+    HMODULE kernel32 = GetModuleHandleA("Kernel32");
+    const FARPROC qtThunk = kernel32 != nullptr ? GetProcAddress(kernel32, "QT_Thunk") : nullptr;
+    if (qtThunk != nullptr) velkin_CallThunk16(exitWindows, qtThunk, returnCode);
+  }
+  freeLibrary16(user);
+#else
+  (void)returnCode;  // the 64-bit program has no 16-bit services to call
+#endif
+}
+
+}  // namespace velkin

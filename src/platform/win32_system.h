@@ -25,6 +25,9 @@ class Win32System : public SystemServices {
   int ShowMessage(WindowHandle owner, const char* text, const char* caption, uint32_t style) override;
   void StartTimer(WindowHandle window, uintptr_t id, uint32_t period) override;
   void StopTimer(WindowHandle window, uintptr_t id) override;
+  void RequestExitWindows(uint32_t flags, uint32_t reserved) override;
+  void RequestRestartWindows(uint32_t returnCode) override;
+  void RequestSuspend(bool suspend, bool force) override;
   std::string ModulePath() override;
   LeadByteTest LeadBytes() override;
   bool ReadWholeFile(const std::string& path, std::string* bytes) override;

@@ -41,9 +41,10 @@ void CPanelWnd::ProbeExtendedFreeSpace() {
 }
 
 void CPanelWnd::ReleaseOptionalLibraries() {
-  m_diskFreeSpaceEx.Release(Sys());
-  m_systemResources.Release(Sys());
-  m_memoryStatusEx.Release(Sys());
+  // KERNEL32 first, then RSRC32, each only where it is held.
+  if (m_diskFreeSpaceEx.Holds()) m_diskFreeSpaceEx.Release(Sys());
+  if (m_systemResources.Holds()) m_systemResources.Release(Sys());
+  if (m_memoryStatusEx.Holds()) m_memoryStatusEx.Release(Sys());
 }
 
 void CPanelWnd::StartRefreshTimer() {

@@ -196,7 +196,7 @@ TEST_F(BarTest, ARefusedSecondRegistrationIsHarmless) {
 
 TEST_F(BarTest, ClosingRemovesTheBarAndDeletesEveryObject) {
   CreatePanel();
-  EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_ + 2 + 18) << "the panel, its version dialog, 18 controls";
+  EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_ + 3 + 18) << "the panel, its two dialogs, 18 controls";
   HWND tooltip = panel_->GetToolTipHwnd();
   ASSERT_TRUE(IsWindow(tooltip));
   SendMessageA(hwnd_, WM_CLOSE, 0, 0);
@@ -211,7 +211,7 @@ TEST_F(BarTest, ClosingRemovesTheBarAndDeletesEveryObject) {
 
 TEST_F(BarTest, APanelThatNeverMadeItsWindowDeletesNoControl) {
   CPanelWnd* panel = new CPanelWnd;
-  EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_ + 2) << "the panel and its version dialog";
+  EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_ + 3) << "the panel and its two dialogs";
   delete panel;
   EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_);
   EXPECT_TRUE(fake_.appBarCalls.empty());

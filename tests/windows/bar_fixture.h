@@ -18,7 +18,12 @@ class BarTest : public ::testing::Test {
   void SetUp() override {
     velkin::SetSys(&fake_);
     liveBefore_ = CWnd::LiveObjectCount();
+    // A second start: the settings a first start would have saved are there.
+    fake_.files[kSettingsPath] = "0\r\n0\r\nBytes\r\n0\r\nBytes\r\n2\r\n4\r\n0\r\n0\r\n1\r\n0\r\n";
   }
+
+  static constexpr const char* kSettingsPath = "C:\\Velkin\\vlkini.dat";
+  static constexpr const char* kExclusionPath = "C:\\Velkin\\nonapp.dat";
 
   void TearDown() override {
     if (panel_ != nullptr && IsWindow(hwnd_)) DestroyWindow(hwnd_);
