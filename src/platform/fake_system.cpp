@@ -169,8 +169,8 @@ ProcAddress FakeSystem::FindProc(ModuleHandle module, const char* name) {
 }
 
 void FakeSystem::ReleaseModule(ModuleHandle module) {
-  queries.push_back("ReleaseModule");
   const std::size_t index = reinterpret_cast<uintptr_t>(module) - 1;
+  queries.push_back("ReleaseModule " + (index < modules_.size() ? modules_[index].name : std::string("?")));
   if (index < modules_.size()) modules_[index].loaded = false;
 }
 

@@ -2,7 +2,13 @@
 
 namespace velkin {
 
+OptionalFunction::~OptionalFunction() {
+  if (module_ != nullptr) sys_->ReleaseModule(module_);
+}
+
 OptionalFunction::Lookup OptionalFunction::Resolve(SystemServices& sys) {
+  if (module_ != nullptr) sys.ReleaseModule(module_);
+  sys_ = &sys;
   released_ = false;
   address_ = nullptr;
   found_ = false;

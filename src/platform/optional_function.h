@@ -12,6 +12,8 @@ class OptionalFunction {
   enum class Lookup { kFound, kNoLibrary, kNoFunction };
 
   OptionalFunction(const char* library, const char* function) : library_(library), function_(function) {}
+  // A library still held is released with its object.
+  ~OptionalFunction();
   OptionalFunction(const OptionalFunction&) = delete;
   OptionalFunction& operator=(const OptionalFunction&) = delete;
 
@@ -33,6 +35,7 @@ class OptionalFunction {
  private:
   const char* library_;
   const char* function_;
+  SystemServices* sys_ = nullptr;  // the services that loaded the library
   ModuleHandle module_ = nullptr;
   ProcAddress address_ = nullptr;
   bool found_ = false;     // the last lookup found the function

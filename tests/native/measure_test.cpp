@@ -217,3 +217,26 @@ TEST(Intervals, TheSevenPeriodsAndNothingElse) {
 
 }  // namespace
 }  // namespace velkin
+
+namespace velkin {
+namespace {
+
+TEST(OptionalFunctionTest, AHeldLibraryGoesWithItsObject) {
+  FakeSystem fake;
+  {
+    OptionalFunction resources("RSRC32", "_MyGetFreeSystemResources32@4");
+    resources.Resolve(fake);
+    resources.Resolve(fake);  // looking up again does not load it twice
+    EXPECT_EQ(fake.LoadedModuleCount(), 1);
+  }
+  EXPECT_EQ(fake.LoadedModuleCount(), 0);
+  {
+    OptionalFunction released("RSRC32", "_MyGetFreeSystemResources32@4");
+    released.Resolve(fake);
+    released.Release(fake);
+  }
+  EXPECT_EQ(fake.CountQueries("ReleaseModule"), 3u) << "a released library is not released again";
+}
+
+}  // namespace
+}  // namespace velkin

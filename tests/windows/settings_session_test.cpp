@@ -1,0 +1,316 @@
+// The two files at start-up and at exit, and the session and power commands, on the scripted
+// machine: nothing here can end the session of the machine the tests run on.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "bar_fixture.h"
+#include "res/resource.h"
+
+namespace {
+
+using velkin::FakeSystem;
+
+constexpr uint64_t kMiB = uint64_t{1} << 20;
+
+class SessionTest : public BarTest {
+ protected:
+  void SetUp() override {
+    BarTest::SetUp();
+    FakeSystem::Drive c;
+    c.freeBytes = 320 * kMiB;
+    c.totalBytes = 1024 * kMiB;
+    fake_.drives['C'] = c;
+    fake_.availablePhysicalMemory = 100 * kMiB;
+  }
+
+  std::string Text(int id) const { return TextOf(GetDlgItem(hwnd_, id)); }
+  void Command(UINT id) { SendMessageA(hwnd_, WM_COMMAND, id, 0); }
+
+  // The requests made since `from`, without the readouts' measurements.
+  std::vector<std::string> Requests(size_t from = 0) const {
+    std::vector<std::string> out;
+    for (size_t i = from; i < fake_.queries.size(); ++i) {
+      const std::string& q = fake_.queries[i];
+      if (q.rfind("DriveType", 0) == 0 || q.rfind("DiskFreeSpace", 0) == 0 || q.rfind("Global", 0) == 0 ||
+          q.rfind("FreeSystemResources", 0) == 0) {
+        continue;
+      }
+      out.push_back(q);
+    }
+    return out;
+  }
+
+  static std::string Settings(const std::vector<std::string>& lines) {
+    std::string bytes;
+    for (const std::string& line : lines) bytes += line + "\r\n";
+    return bytes;
+  }
+};
+
+const char kWelcome[] = "Velkinの初めての起動です。\nまたは初期化情報が失われています。";
+const char kIntervalWarning[] = "保存されていた更新間隔情報が不正です。\nとりあえず「１秒」に設定しました。";
+
+TEST_F(SessionTest, AFirstStartIsWelcomedAndTakesTheDefaults) {
+  for (const bool emptyFile : {false, true}) {
+    SCOPED_TRACE(emptyFile ? "an empty file" : "no file");
+    fake_.files.clear();
+    fake_.messages.clear();
+    if (emptyFile) fake_.files[kSettingsPath] = "";
+    CreatePanel();
+    ASSERT_EQ(fake_.messages.size(), 1u);
+    EXPECT_EQ(fake_.messages[0].text, kWelcome);
+    EXPECT_EQ(fake_.messages[0].caption, "Welcome to Velkin!");
+    EXPECT_EQ(fake_.messages[0].style, static_cast<uint32_t>(MB_ICONINFORMATION | MB_OK));
+    EXPECT_EQ(panel_->m_pIntervalSelector->GetCurSel(), 4);
+    EXPECT_EQ(panel_->m_pDriveSelector->GetCurSel(), 0);
+    EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u);
+    EXPECT_EQ(panel_->m_nDecimals, 2);
+    EXPECT_EQ(Text(IDC_FREESPACE_VALUE), "335544320 Bytes");
+    EXPECT_EQ(Text(IDC_MEMORY_VALUE), "104857600 Bytes");
+    EXPECT_EQ(panel_->m_nExclusions, 0);
+    EXPECT_EQ(fake_.files.count(kSettingsPath), emptyFile ? 1u : 0u) << "nothing is written at start";
+    DestroyWindow(hwnd_);
+    AfxPumpMessages();
+  }
+  panel_ = nullptr;
+}
+
+TEST_F(SessionTest, StoredSettingsComeBack) {
+  fake_.files[kSettingsPath] = Settings({"1", "2", "MBytes", "3", "GBytes", "1", "6", "5", "9", "1", "1"});
+  CreatePanel();
+  EXPECT_TRUE(fake_.messages.empty());
+  EXPECT_EQ(panel_->m_pDriveSelector->GetCurSel(), 1);
+  EXPECT_EQ(panel_->m_strSelectedDrive, "All");
+  EXPECT_EQ(panel_->m_pIntervalSelector->GetCurSel(), 6);
+  EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 5000u);
+  EXPECT_EQ(Text(IDC_FREESPACE_VALUE), "320.0 MBytes");
+  EXPECT_EQ(Text(IDC_TOTALCAP_VALUE), "1.0 GBytes");
+  EXPECT_EQ(Text(IDC_MEMORY_VALUE), "102400.0 kBytes");
+}
+
+TEST_F(SessionTest, UnitIndexAndNameAreRestoredIndependently) {
+  fake_.files[kSettingsPath] = Settings({"0", "1", "MBytes", "0", "GBytes", "2", "4", "0", "0", "1", "3"});
+  CreatePanel();
+  // Index 1 (kBytes) printed with the name that was stored beside it.
+  EXPECT_EQ(Text(IDC_FREESPACE_VALUE), "327680.00 MBytes");
+  EXPECT_EQ(Text(IDC_TOTALCAP_VALUE), "1073741824 GBytes");
+  // Memory unit 3 has no name: gigabytes, a blank and nothing.
+  EXPECT_EQ(Text(IDC_MEMORY_VALUE), "0.10 ");
+  EXPECT_EQ(panel_->m_strMemoryUnit, "");
+}
+
+TEST_F(SessionTest, ABadIntervalIsReportedAndOneSecondTaken) {
+  for (const char* line : {"7", "-1", "word"}) {
+    SCOPED_TRACE(line);
+    fake_.messages.clear();
+    fake_.files[kSettingsPath] = Settings({"0", "0", "Bytes", "0", "Bytes", "2", line, "0", "0", "1", "0"});
+    CreatePanel();
+    ASSERT_EQ(fake_.messages.size(), 1u);
+    EXPECT_EQ(fake_.messages[0].text, kIntervalWarning);
+    EXPECT_EQ(fake_.messages[0].caption, "警告");
+    EXPECT_EQ(fake_.messages[0].style, static_cast<uint32_t>(MB_ICONHAND | MB_OK));
+    EXPECT_EQ(panel_->m_pIntervalSelector->GetCurSel(), 4);
+    EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u);
+    DestroyWindow(hwnd_);
+    AfxPumpMessages();
+  }
+  panel_ = nullptr;
+}
+
+TEST_F(SessionTest, ABadDriveIsReportedAndTheFirstEntryTaken) {
+  const struct {
+    bool fixedDrive;
+    const char* line;
+    const char* first;
+  } rows[] = {{true, "5", "C:\\"}, {true, "-1", "C:\\"}, {true, "x", "C:\\"}, {false, "1", "All"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.line);
+    fake_.messages.clear();
+    if (!row.fixedDrive) fake_.drives.clear();
+    fake_.files[kSettingsPath] = Settings({row.line, "0", "Bytes", "0", "Bytes", "2", "4", "0", "0", "1", "0"});
+    CreatePanel();
+    ASSERT_EQ(fake_.messages.size(), 1u);
+    EXPECT_EQ(fake_.messages[0].text,
+              std::string("保存されていた検査対象ドライブ情報が不正です。\nとりあえず") + row.first + "に設定しました。");
+    EXPECT_EQ(fake_.messages[0].caption, "警告");
+    EXPECT_EQ(fake_.messages[0].style, static_cast<uint32_t>(MB_ICONHAND | MB_OK));
+    EXPECT_EQ(panel_->m_pDriveSelector->GetCurSel(), 0);
+    EXPECT_EQ(panel_->m_strSelectedDrive, row.first);
+    DestroyWindow(hwnd_);
+    AfxPumpMessages();
+  }
+  panel_ = nullptr;
+}
+
+TEST_F(SessionTest, TheExclusionListIsLoadedAndHandedToTheDialog) {
+  std::string bytes;
+  for (int i = 1; i <= 25; ++i) bytes += (i == 3 ? std::string() : "ウィンドウ" + std::to_string(i)) + "\r\n";
+  fake_.files[kExclusionPath] = bytes;
+  CreatePanel();
+  ASSERT_EQ(panel_->m_nExclusions, 20);
+  EXPECT_EQ(panel_->m_strExclusions[0], "ウィンドウ1");
+  EXPECT_EQ(panel_->m_strExclusions[2], "ウィンドウ4") << "the empty line is skipped";
+  EXPECT_EQ(panel_->m_strExclusions[19], "ウィンドウ21");
+  EXPECT_EQ(panel_->m_dlgExclusions.m_nWorking, 20);
+  EXPECT_EQ(panel_->m_dlgExclusions.m_strWorking[19], "ウィンドウ21");
+  // The exit writes those 20.
+  Command(IDC_EXIT);
+  AfxPumpMessages();
+  std::string written;
+  for (int i = 1; i <= 21; ++i) written += i == 3 ? "" : "ウィンドウ" + std::to_string(i) + "\r\n";
+  EXPECT_EQ(fake_.files[kExclusionPath], written);
+  panel_ = nullptr;
+}
+
+TEST_F(SessionTest, ExitStopsSavesBothReleasesAndCloses) {
+  for (const UINT command : {static_cast<UINT>(IDC_EXIT), static_cast<UINT>(ID_APP_EXIT_MENU)}) {
+    SCOPED_TRACE(command);
+    fake_.files[kExclusionPath] = "メモ帳\r\n";
+    CreatePanel();
+    Command(ID_FREEUNIT_GBYTES);
+    Command(ID_DECIMALS_3);
+    const size_t from = fake_.queries.size();
+    Command(command);
+    EXPECT_EQ(Requests(from),
+              (std::vector<std::string>{
+                  "StopTimer 1",
+                  "WriteFile C:\\Velkin\\vlkini.dat.new", "RenameReplacing C:\\Velkin\\vlkini.dat.new C:\\Velkin\\vlkini.dat",
+                  "WriteFile C:\\Velkin\\nonapp.dat.new", "RenameReplacing C:\\Velkin\\nonapp.dat.new C:\\Velkin\\nonapp.dat",
+                  "ReleaseModule KERNEL32", "ReleaseModule RSRC32"}));
+    EXPECT_EQ(fake_.files[kSettingsPath], Settings({"0", "3", "GBytes", "0", "Bytes", "3", "4", "0", "0", "1", "0"}));
+    EXPECT_EQ(fake_.files[kExclusionPath], "メモ帳\r\n");
+    EXPECT_EQ(fake_.LoadedModuleCount(), 0);
+    AfxPumpMessages();
+    EXPECT_FALSE(IsWindow(hwnd_));
+    EXPECT_EQ(fake_.FindBar(hwnd_), nullptr) << "the strip is free again";
+    fake_.files[kSettingsPath] = Settings({"0", "0", "Bytes", "0", "Bytes", "2", "4", "0", "0", "1", "0"});
+  }
+  panel_ = nullptr;
+}
+
+TEST_F(SessionTest, ExitOnAnOldWindows95ReleasesOnlyTheResourceLibrary) {
+  fake_.version = {4, 0, 950, 1};
+  CreatePanel();
+  const size_t from = fake_.queries.size();
+  Command(IDC_EXIT);
+  std::vector<std::string> released;
+  for (const std::string& request : Requests(from)) {
+    if (request.rfind("ReleaseModule", 0) == 0) released.push_back(request);
+  }
+  EXPECT_EQ(released, (std::vector<std::string>{"ReleaseModule RSRC32"}));
+  AfxPumpMessages();
+  panel_ = nullptr;
+}
+
+TEST_F(SessionTest, RestartAndShutdownSaveTheSettingsAndAsk) {
+  const struct {
+    UINT button;
+    UINT menu;
+    const char* request;
+  } rows[] = {{IDC_RESTARTSYSTEM, ID_RESTARTSYSTEM_MENU, "ExitWindowsEx 0x0A 1"},
+              {IDC_SHUTDOWN, ID_SHUTDOWN_MENU, "ExitWindowsEx 0x01 0"},
+              {IDC_RESTARTWINDOWS, ID_RESTARTWINDOWS_MENU, "ExitWindows16 0x42"}};
+  for (const auto& row : rows) {
+    for (const UINT command : {row.button, row.menu}) {
+      SCOPED_TRACE(command);
+      CreatePanel();
+      const size_t from = fake_.queries.size();
+      Command(command);
+      EXPECT_EQ(Requests(from),
+                (std::vector<std::string>{"StopTimer 1", "WriteFile C:\\Velkin\\vlkini.dat.new",
+                                          "RenameReplacing C:\\Velkin\\vlkini.dat.new C:\\Velkin\\vlkini.dat",
+                                          row.request}));
+      EXPECT_EQ(fake_.LoadedModuleCount(), 2) << "the libraries stay";
+      EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 0u);
+      AfxPumpMessages();
+      EXPECT_TRUE(IsWindow(hwnd_)) << "the bar waits for Windows to end it";
+      DestroyWindow(hwnd_);
+      AfxPumpMessages();
+    }
+  }
+  panel_ = nullptr;
+}
+
+TEST_F(SessionTest, ARefusedShutdownFreezesTheReadoutsUntilAnIntervalIsChosen) {
+  CreatePanel();
+  Command(IDC_SHUTDOWN);
+  // Windows said no: the bar stays, nothing refreshes.
+  EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 0u);
+  HWND combo = GetDlgItem(hwnd_, IDC_INTERVAL);
+  SendMessageA(combo, CB_SETCURSEL, 2, 0);
+  SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(IDC_INTERVAL, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 200u);
+}
+
+TEST_F(SessionTest, SuspendAsksAndTouchesNothing) {
+  for (const UINT command : {static_cast<UINT>(IDC_SUSPEND), static_cast<UINT>(ID_SUSPEND_MENU)}) {
+    CreatePanel();
+    const size_t from = fake_.queries.size();
+    const auto files = fake_.files;
+    Command(command);
+    EXPECT_EQ(Requests(from), (std::vector<std::string>{"SetSystemPowerState 0 0"}));
+    EXPECT_EQ(fake_.files, files);
+    EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u) << "the refresh goes on";
+    DestroyWindow(hwnd_);
+    AfxPumpMessages();
+  }
+  panel_ = nullptr;
+}
+
+TEST_F(SessionTest, TheEndOfTheSessionSavesBothAndReleasesOnce) {
+  fake_.files[kExclusionPath] = "電卓\r\n";
+  CreatePanel();
+  size_t from = fake_.queries.size();
+  EXPECT_EQ(SendMessageA(hwnd_, WM_QUERYENDSESSION, 0, 0), TRUE);
+  EXPECT_EQ(Requests(from).size(), 7u);
+  EXPECT_EQ(fake_.LoadedModuleCount(), 0);
+  // The session did not end after all; then it ends, with its flag FALSE or TRUE.
+  for (const WPARAM ending : {FALSE, TRUE}) {
+    fake_.files.erase(kSettingsPath);
+    fake_.files.erase(kExclusionPath);
+    from = fake_.queries.size();
+    SendMessageA(hwnd_, WM_ENDSESSION, ending, 0);
+    const std::vector<std::string> requests = Requests(from);
+    EXPECT_EQ(requests.front(), "StopTimer 1");
+    EXPECT_EQ(fake_.files.count(kSettingsPath), 1u);
+    EXPECT_EQ(fake_.files[kExclusionPath], "電卓\r\n");
+    for (const std::string& request : requests) EXPECT_NE(request.rfind("ReleaseModule", 0), 0u) << "released once";
+  }
+  EXPECT_TRUE(IsWindow(hwnd_)) << "Windows ends the program, not the bar";
+  EXPECT_EQ(fake_.badCalls, 0);
+}
+
+TEST_F(SessionTest, ASaveThatCannotWriteShowsNothingAndTheCommandGoesOn) {
+  const std::string before = fake_.files[kSettingsPath];
+  CreatePanel();
+  Command(ID_FREEUNIT_KBYTES);
+  fake_.readOnly = true;
+  Command(IDC_EXIT);
+  EXPECT_TRUE(fake_.messages.empty());
+  EXPECT_EQ(fake_.files[kSettingsPath], before);
+  EXPECT_EQ(fake_.files.count(kExclusionPath), 0u);
+  AfxPumpMessages();
+  EXPECT_FALSE(IsWindow(hwnd_));
+  panel_ = nullptr;
+}
+
+TEST_F(SessionTest, TheFilesLieBesideTheProgramInAnyFolder) {
+  fake_.modulePath = "D:\\表示ソフト\\能力\\velkin.exe";
+  const std::string folder = "D:\\表示ソフト\\能力\\";
+  fake_.files.clear();
+  fake_.files[folder + "vlkini.dat"] = Settings({"0", "2", "MBytes", "0", "Bytes", "1", "5", "0", "0", "1", "0"});
+  fake_.files[folder + "nonapp.dat"] = "表計算\r\n";
+  CreatePanel();
+  EXPECT_TRUE(fake_.messages.empty());
+  EXPECT_EQ(panel_->m_pIntervalSelector->GetCurSel(), 5);
+  EXPECT_EQ(panel_->m_strExclusions[0], "表計算");
+  Command(IDC_EXIT);
+  EXPECT_EQ(fake_.files[folder + "vlkini.dat"], Settings({"0", "2", "MBytes", "0", "Bytes", "1", "5", "0", "0", "1", "0"}));
+  EXPECT_EQ(fake_.files.size(), 2u) << "nothing written anywhere else";
+  AfxPumpMessages();
+  panel_ = nullptr;
+}
+
+}  // namespace
