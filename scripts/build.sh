@@ -3,12 +3,13 @@
 #   build/native  the portable core and its unit tests (with sanitizers when VELKIN_SANITIZE=ON)
 #   build/win32   the 32-bit Windows program, the release build (build/win32/velkin.exe)
 #   build/win64   the 64-bit Windows program, the Windows tests and the end-to-end driver
-# Usage: scripts/build.sh [native] [win32] [win64]   (all three when none is named)
+#   build/fuzz    the fuzz targets of the file readers (clang)
+# Usage: scripts/build.sh [native] [win32] [win64] [fuzz]   (all when none is named)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(native win32 win64)
+[ ${#targets[@]} -gt 0 ] || targets=(native win32 win64 fuzz)
 jobs=$(nproc 2>/dev/null || echo 2)
 
 for t in "${targets[@]}"; do
@@ -23,6 +24,9 @@ for t in "${targets[@]}"; do
     win64)
       cmake -S . -B build/win64 -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64.cmake" >/dev/null
+      ;;
+    fuzz)
+      CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=Debug -DVELKIN_FUZZ=ON -DVELKIN_TESTS=OFF >/dev/null
       ;;
     *) echo "build.sh: unknown build '$t'" >&2; exit 2 ;;
   esac

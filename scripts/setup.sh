@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ clang
+  cmake make g++ clang libclang-rt-14-dev
   googletest
   g++-mingw-w64-i686-win32 gcc-mingw-w64-i686-win32
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
