@@ -88,7 +88,18 @@ BEGIN_MESSAGE_MAP(CPanelWnd, CAppBarWnd)
   ON_WM_TIMER()
   ON_COMMAND_RANGE(ID_MEMUNIT_BYTES, ID_MEMUNIT_KBYTES, OnMemoryUnit)
   ON_COMMAND_RANGE(ID_MEMUNIT_MBYTES, ID_MEMUNIT_MBYTES, OnMemoryUnit)
+  ON_REGISTERED_MESSAGE(CPanelWnd::s_statisticsMessage, OnStatistics)
 END_MESSAGE_MAP()
+
+UINT CPanelWnd::s_statisticsMessage = RegisterWindowMessageA("VelkinStatistics");
+
+LRESULT CPanelWnd::OnStatistics(WPARAM what, LPARAM) {
+  switch (what) {
+    case 0: return AfxTextSetCount();
+    case 1: return m_nTicks;
+    default: return 0;
+  }
+}
 
 CPanelWnd::CPanelWnd() = default;
 

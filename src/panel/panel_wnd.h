@@ -84,6 +84,10 @@ class CPanelWnd : public CAppBarWnd {
   void UpdateFreeMemory(int32_t unit, CString unitName);
   void UpdateSystemResources();
 
+  // A message other programs may send the bar to learn how it is doing (for benchmarks):
+  // wParam 0 answers how many control texts have been set, 1 how many refresh ticks ran.
+  static UINT s_statisticsMessage;
+
   // Frees the libraries of the optional functions; a later readout looks them up again.
   void ReleaseOptionalLibraries();
 
@@ -109,6 +113,7 @@ class CPanelWnd : public CAppBarWnd {
   void OnMemoryUnit(UINT id);
   void OnDecimals(UINT id);
   void OnWinVersion();
+  LRESULT OnStatistics(WPARAM what, LPARAM);
   void OnRestartWindows();
   void OnRestartSystem();
   void OnShutdown();
@@ -135,6 +140,7 @@ class CPanelWnd : public CAppBarWnd {
   velkin::OptionalFunction m_systemResources{"RSRC32", "_MyGetFreeSystemResources32@4"};
   velkin::OptionalFunction m_memoryStatusEx{"KERNEL32", "GlobalMemoryStatusEx"};
   velkin::DriveMeter m_driveMeter;
+  long m_nTicks = 0;
 };
 
 #endif

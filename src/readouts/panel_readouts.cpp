@@ -54,6 +54,7 @@ void CPanelWnd::StartRefreshTimer() {
 
 void CPanelWnd::OnTimer(UINT_PTR id) {
   if (id == velkin::kRefreshTimerId) {
+    ++m_nTicks;
     UpdateFreeSpace(m_nFreeSpaceUnit, m_strFreeSpaceUnit);
     UpdateTotalCapacity(m_nTotalCapUnit, m_strTotalCapUnit);
     UpdateSystemResources();

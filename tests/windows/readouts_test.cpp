@@ -134,6 +134,21 @@ TEST_F(ReadoutTest, ATickThatChangesNothingSetsNoTextAndAChangeSetsOne) {
   EXPECT_EQ(Text(IDC_MEMORY_VALUE), "1 Bytes");
 }
 
+TEST_F(ReadoutTest, TheBarTellsItsTicksAndTextSetsWhenAsked) {
+  CreatePanel();
+  const UINT statistics = RegisterWindowMessageA("VelkinStatistics");
+  const LRESULT sets = SendMessageA(hwnd_, statistics, 0, 0);
+  EXPECT_EQ(sets, AfxTextSetCount());
+  EXPECT_EQ(SendMessageA(hwnd_, statistics, 1, 0), 0);
+  Tick();
+  Tick(2);
+  fake_.freeSystemResources = 55;
+  Tick();
+  EXPECT_EQ(SendMessageA(hwnd_, statistics, 1, 0), 2) << "refresh ticks only";
+  EXPECT_EQ(SendMessageA(hwnd_, statistics, 0, 0), sets + 1);
+  EXPECT_EQ(SendMessageA(hwnd_, statistics, 7, 0), 0);
+}
+
 TEST_F(ReadoutTest, AnIntervalChangeRestartsTheTimerAtOnce) {
   CreatePanel();
   fake_.queries.clear();
