@@ -6,25 +6,38 @@
 // Sub-commands:
 //   velkin-driver check-bar VELKIN_EXE   start the program, check the bar's window, class, controls and
 //                                        tooltip, close it, start it again and check it docks again
+//   velkin-driver check-readouts VELKIN_EXE C_TOTAL C_FREE MEMORY
+//                                        start the program, check the selectors' entries and the
+//                                        readouts: drive C: against the driver's own measure and the
+//                                        host's figures (bytes), following a file written there, and
+//                                        the free memory against the host's MEMORY; then close it
+//   velkin-driver check-version VELKIN_EXE win95|win98|win7
+//                                        with Wine set to report that Windows version: start the
+//                                        program, check its buttons and drive readouts, open the
+//                                        version dialog from its menu command, check it and close it
 //   velkin-driver launch VELKIN_EXE      start the program, wait for the bar, print "left top right bottom"
 //                                        and leave it running (exit 1 if the bar never shows)
 //   velkin-driver exit                   press the exit button of the running bar and wait for it to end
 //
-// Each check prints "PASS name" or "FAIL name: expected X, got Y"; check-bar and exit end with
-// "N passed, M failed" and exit 0 only when nothing failed. Lines starting with "note:" are
-// information only. Text leaves the driver as UTF-8 when stdout is a pipe or file, and through
-// WriteConsoleW when it is a console, so the Japanese captions read correctly either way.
+// Each check prints "PASS name" or "FAIL name: expected X, got Y"; every sub-command but launch
+// ends with "N passed, M failed" and exits 0 only when nothing failed. Lines starting with
+// "note:" are information only. Text leaves the driver as UTF-8 when stdout is a pipe or file,
+// and through WriteConsoleW when it is a console, so the Japanese captions read correctly
+// either way.
 //
 // Everything here crosses the process boundary with plain Win32 calls: window and class
-// styles, geometry, texts, BM_GETIMAGE, CB_GETDROPPEDCONTROLRECT and the tooltip window.
+// styles, geometry, texts, BM_GETIMAGE, CB_GETDROPPEDCONTROLRECT, the combo boxes' entries
+// (CB_GETLBTEXT, asked in UTF-16), posted WM_COMMAND and BM_CLICK, and the tooltip window.
 // What does not cross under Wine (the controls' fonts, the class cursor, brush and icon, the
 // icons' sizes) is checked inside the program's process by the Windows integration tests in
 // tests/windows/.
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -65,7 +78,9 @@ std::string rect_str(const RECT &r) {
 
 // Quoted text followed by its bytes, so a wrong byte shows even where it prints alike.
 std::string text_str(const std::string &t) {
-  std::string s = "\"" + t + "\" [";
+  std::string s = "\"";
+  for (char ch : t) s += ch == '\r' ? "\\r" : ch == '\n' ? "\\n" : ch == '\0' ? "\\0" : std::string(1, ch);
+  s += "\" [";
   for (size_t i = 0; i < t.size(); ++i) {
     char byte[4];
     snprintf(byte, sizeof byte, i ? " %02x" : "%02x", (unsigned char)t[i]);
@@ -115,9 +130,10 @@ struct ExpectedControl {
   const char *cls;
   DWORD style;
   RECT rect;  // in the bar's client area
-  const char *text;
+  const char *text;  // nullptr for a readout
 };
-// 108, 109, 112 and 113 hold the readouts; their expected text lives here alone.
+// 108, 109, 112 and 113 hold the live readouts (text nullptr here): check_readout_forms and
+// check-readouts read them.
 const ExpectedControl kControls[] = {
     {119, "Button", kButtonStyle, {4, 4, 36, 36}, ""},
     {102, "Button", kButtonStyle, {40, 4, 72, 36}, ""},
@@ -127,12 +143,12 @@ const ExpectedControl kControls[] = {
     {118, "Button", kButtonStyle, {184, 4, 216, 36}, ""},
     {106, "Static", kStaticStyle, {220, 4, 271, 18}, "空き容量"},
     {107, "Static", kStaticStyle, {220, 22, 271, 36}, "総容量"},
-    {108, "Static", kStaticStyle, {276, 4, 396, 18}, "XXXXXXXXXX MBytes"},
-    {109, "Static", kStaticStyle, {276, 22, 396, 36}, "XXXXXXXXXX MBytes"},
+    {108, "Static", kStaticStyle, {276, 4, 396, 18}, nullptr},
+    {109, "Static", kStaticStyle, {276, 22, 396, 36}, nullptr},
     {110, "Static", kStaticStyle, {401, 4, 501, 18}, "空きシステムリソース"},
     {111, "Static", kStaticStyle, {401, 22, 501, 36}, "空きメモリ"},
-    {112, "Static", kStaticStyle, {506, 4, 606, 18}, "XX.XX ％"},
-    {113, "Static", kStaticStyle, {506, 22, 626, 36}, "XXXXXXXXXX MBytes"},
+    {112, "Static", kStaticStyle, {506, 4, 606, 18}, nullptr},
+    {113, "Static", kStaticStyle, {506, 22, 626, 36}, nullptr},
     {116, "Static", kStaticStyle, {631, 4, 710, 18}, "更新間隔"},
     {117, "Static", kStaticStyle, {715, 4, 856, 18}, "検査ドライブ"},
 };
@@ -151,6 +167,38 @@ const ExpectedCombo kCombos[] = {
 const int kTipButtonId = 104;
 const char *const kTipText = "電源を切れる状態にします";
 const int kNoTipLabelId = 106;
+
+// The readouts. Sizes read "N Bytes" on a first start (the whole byte count); the free system
+// resources read "Disable" where RSRC32.DLL, which measures them, cannot be loaded.
+const int kFreeId = 108;
+const int kTotalId = 109;
+const int kResourcesId = 112;
+const int kMemoryId = 113;
+const char *const kNoResources = "Disable";
+// Free space moves while the checks run, as other programs write to the same disk (a build
+// running meanwhile writes tens of megabytes), and the bar measured it up to a tick before the
+// driver does: the free space shown may differ from the driver's by this much. Totals must not.
+const unsigned long long kFreeTolerance = 64ull << 20;
+// How long a readout may take to show a change: a few ticks of the 1-second interval.
+const DWORD kRefreshWaitMs = 3000;
+// What the freshness check writes to the measured drive, well above the tolerance.
+const unsigned long long kFillBytes = 256ull << 20;
+
+// The selectors: the drive selector lists the roots of the fixed drives in letter order and
+// then this entry, with the first entry selected; the interval selector lists these.
+const char *const kAllDrives = "All";
+const int kIntervalComboId = 114;
+const char *const kIntervals[] = {"50ミリ秒", "100ミリ秒", "200ミリ秒", "500ミリ秒", "1秒", "2秒", "5秒"};
+const int kIntervalSelected = 4;  // "1秒"
+
+// The suspend button, offered from Windows 98 on; and the version dialog, opened from the menu.
+const int kSuspendButtonId = 119;
+const WPARAM kVersionCommand = 32789;
+const char *const kVersionCaption = "Windowsバージョン情報";
+const int kVersionTextId = 1002;
+const int kDiskSupportId = 1003;
+const int kSuspendSupportId = 1014;
+const int kVersionOkId = 101;
 
 // ---------------------------------------------------------------------------------------------
 // Reading windows
@@ -202,6 +250,80 @@ void check_text(Results &res, const std::string &name, HWND h, const std::string
     res.check(false, name, text_str(expected), "no answer to WM_GETTEXT");
 }
 
+// The entries of a combo box as CP932 text. Wine 8 hands CB_GETLBTEXT's text back across
+// processes as UTF-16 however it was asked (an ANSI caller gets UTF-16 and a count of
+// characters), so the driver asks in UTF-16, which Windows answers the same way, and makes
+// CP932 of it itself: the program added CP932 text, which the box keeps in UTF-16. Each entry
+// comes with its length first (CB_GETLBTEXTLEN), into a buffer with a character to spare,
+// marked, to see where it ends. False with the reason when an answer is missing or odd.
+bool combo_items(HWND c, std::vector<std::string> *items, std::string *error) {
+  DWORD_PTR count = 0;
+  if (!send(c, CB_GETCOUNT, 0, 0, &count) || (LRESULT)count < 0) {
+    *error = "no answer to CB_GETCOUNT";
+    return false;
+  }
+  items->clear();
+  for (int i = 0; i < (int)count; ++i) {
+    DWORD_PTR len = 0, copied = 0;
+    if (!SendMessageTimeoutW(c, CB_GETLBTEXTLEN, i, 0, SMTO_ABORTIFHUNG, 5000, &len) || (LRESULT)len < 0) {
+      *error = "no length for entry " + num(i) + " (CB_GETLBTEXTLEN)";
+      return false;
+    }
+    std::wstring buf(len + 2, L'\x7f');
+    if (!SendMessageTimeoutW(c, CB_GETLBTEXT, i, (LPARAM)&buf[0], SMTO_ABORTIFHUNG, 5000, &copied) ||
+        (LRESULT)copied < 0) {
+      *error = "no text for entry " + num(i) + " (CB_GETLBTEXT)";
+      return false;
+    }
+    if (copied != len || buf[copied] != L'\0') {
+      *error = "entry " + num(i) + ": CB_GETLBTEXTLEN " + num(len) + " characters, CB_GETLBTEXT " + num(copied);
+      return false;
+    }
+    std::string text(len * 2, '\0');  // a UTF-16 unit makes at most two CP932 bytes
+    text.resize(WideCharToMultiByte(932, 0, buf.data(), (int)len, &text[0], (int)text.size(), nullptr, nullptr));
+    items->push_back(text);
+  }
+  return true;
+}
+
+std::string list_str(const std::vector<std::string> &items) {
+  std::string s;
+  for (const std::string &t : items) s += (s.empty() ? "\"" : ", \"") + t + "\"";
+  return "[" + s + "]";
+}
+
+// A size readout, "N Bytes": N the whole byte count in decimal digits without leading zeros.
+bool parse_bytes(const std::string &text, unsigned long long *n) {
+  const std::string unit = " Bytes";
+  if (text.size() <= unit.size() || text.compare(text.size() - unit.size(), unit.size(), unit) != 0) return false;
+  const std::string digits = text.substr(0, text.size() - unit.size());
+  if (digits.size() > 19 || (digits.size() > 1 && digits[0] == '0')) return false;  // 19 digits fit 64 bits
+  unsigned long long v = 0;
+  for (char ch : digits) {
+    if (ch < '0' || ch > '9') return false;
+    v = v * 10 + (ch - '0');
+  }
+  *n = v;
+  return true;
+}
+
+// A size readout of the bar: its text, and its number when the text has the form "N Bytes".
+struct SizeReadout {
+  bool answered = false;
+  bool valid = false;
+  std::string text;
+  unsigned long long bytes = 0;
+};
+
+SizeReadout read_size(HWND bar, int id) {
+  SizeReadout r;
+  r.answered = get_text(GetDlgItem(bar, id), &r.text);
+  r.valid = r.answered && parse_bytes(r.text, &r.bytes);
+  return r;
+}
+
+std::string readout_str(const SizeReadout &r) { return r.answered ? text_str(r.text) : "no answer to WM_GETTEXT"; }
+
 // The top-level windows for which keep(window) holds.
 template <typename Keep>
 std::vector<HWND> top_windows(Keep keep) {
@@ -238,8 +360,33 @@ std::vector<HWND> visible_tips(DWORD pid) {
   });
 }
 
+// The visible dialog boxes of one process ("#32770", message boxes too) with this caption, or
+// with any caption when it is null.
+std::vector<HWND> process_dialogs(DWORD pid, const char *caption) {
+  return top_windows([&](HWND h) {
+    std::string text;
+    return window_pid(h) == pid && IsWindowVisible(h) && class_name(h) == "#32770" &&
+           (!caption || (get_text(h, &text) && text == caption));
+  });
+}
+
+// A dialog's caption and the texts of its children, for a FAIL line.
+std::string dialog_str(HWND dialog) {
+  std::string caption, s;
+  get_text(dialog, &caption);
+  for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    std::string text;
+    if (get_text(c, &text) && !text.empty()) s += ", " + text_str(text);
+  }
+  return "dialog " + text_str(caption) + s;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Starting and ending the program
+
+// Without settings beside it (its first start in a folder) the program greets with this
+// message box before its bar shows; the driver answers it as a user would.
+const char *const kWelcomeCaption = "Welcome to Velkin!";
 
 struct Instance {
   PROCESS_INFORMATION pi = {};
@@ -266,12 +413,20 @@ struct Instance {
   }
 
   // Polls for the bar for up to timeout_ms.
+  // Presses OK on the welcome box of a first start, once.
   bool wait_for_bar(DWORD timeout_ms) {
+    bool welcomed = false;
     for (DWORD start = GetTickCount();; Sleep(100)) {
       std::vector<HWND> bars = find_bars(pi.dwProcessId, false);
       if (!bars.empty()) {
         bar = bars.front();
         return true;
+      }
+      std::vector<HWND> welcome = process_dialogs(pi.dwProcessId, kWelcomeCaption);
+      if (!welcomed && !welcome.empty()) {
+        out("note: a first start: OK pressed on " + dialog_str(welcome.front()));
+        PostMessageA(GetDlgItem(welcome.front(), IDOK), BM_CLICK, 0, 0);
+        welcomed = true;
       }
       DWORD code = 0;
       if (GetExitCodeProcess(pi.hProcess, &code) && code != STILL_ACTIVE) {
@@ -280,6 +435,7 @@ struct Instance {
       }
       if (GetTickCount() - start >= timeout_ms) {
         error = "no bar within " + num(timeout_ms / 1000) + " s";
+        for (HWND dialog : process_dialogs(pi.dwProcessId, nullptr)) error += "; it shows " + dialog_str(dialog);
         return false;
       }
     }
@@ -396,7 +552,7 @@ void check_children(Results &res, HWND bar) {
     if (!c) continue;
     res.eq_hex(name + ".style", e.style, (DWORD)GetWindowLongPtrA(c, GWL_STYLE));
     res.eq_rect(name + ".rect", e.rect, client_rect_in(c, bar));
-    check_text(res, name + ".text", c, e.text);
+    if (e.text) check_text(res, name + ".text", c, e.text);
     if (e.style != kButtonStyle) continue;
     // Only the handle crosses; the icon itself is the integration tests' business.
     DWORD_PTR icon = 0;
@@ -406,6 +562,29 @@ void check_children(Results &res, HWND bar) {
   }
   for (const ExpectedCombo &cb : kCombos)
     if (HWND c = child(cb.id, "ComboBox")) check_combo(res, bar, c, cb);
+}
+
+// The readouts in check-bar: each has the form of a live readout (their numbers are the
+// business of check-readouts). Up to kRefreshWaitMs, in case the bar shows before it measures.
+void check_readout_forms(Results &res, HWND bar) {
+  SizeReadout free_space, total, memory;
+  std::string resources;
+  bool resources_answered = false;
+  for (DWORD start = GetTickCount();; Sleep(100)) {
+    free_space = read_size(bar, kFreeId);
+    total = read_size(bar, kTotalId);
+    memory = read_size(bar, kMemoryId);
+    resources_answered = get_text(GetDlgItem(bar, kResourcesId), &resources);
+    bool all = free_space.valid && total.valid && memory.valid && resources == kNoResources;
+    if (all || GetTickCount() - start >= kRefreshWaitMs) break;
+  }
+  const std::string form = "\"N Bytes\", N the byte count in decimal digits";
+  res.check(free_space.valid, "ctl108.text", form, readout_str(free_space));
+  res.check(total.valid && total.bytes > 0, "ctl109.text", form + ", N > 0", readout_str(total));
+  res.check(memory.valid && memory.bytes > 0, "ctl113.text", form + ", N > 0", readout_str(memory));
+  // Wine has no RSRC32.DLL.
+  res.check(resources == kNoResources, "ctl112.text", text_str(kNoResources),
+            resources_answered ? text_str(resources) : "no answer to WM_GETTEXT");
 }
 
 // Puts the mouse on the centre of a child of the bar. The program hands the mouse messages
@@ -461,6 +640,7 @@ int cmd_check_bar(const std::string &exe) {
     if (res.check(up, "bar.found", "a visible untitled window with control 118 within 20 s", first.error)) {
       check_window(res, first.bar);
       check_children(res, first.bar);
+      check_readout_forms(res, first.bar);
       check_tooltip(res, first);
       close_and_check(res, first, "close");
     }
@@ -475,6 +655,356 @@ int cmd_check_bar(const std::string &exe) {
     }
     second.kill_if_running();
   }
+  return res.finish();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drives and their readouts
+
+// The roots of the fixed drives, A..Z in letter order, as the driver sees them.
+std::vector<std::string> fixed_drives() {
+  std::vector<std::string> roots;
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    const std::string root = std::string(1, letter) + ":\\";
+    if (GetDriveTypeA(root.c_str()) == DRIVE_FIXED) roots.push_back(root);
+  }
+  return roots;
+}
+
+struct DiskSizes {
+  unsigned long long total = 0;
+  unsigned long long free = 0;
+};
+
+// The driver's own measure of a drive, the way the bar measures it: with GetDiskFreeSpaceExA
+// (the disk's total bytes and total free bytes) or, where Windows does not support disks of
+// 2 GB and more, from GetDiskFreeSpaceA's cluster counts. False with the error code otherwise.
+bool measure_disk(const std::string &root, bool clusters, DiskSizes *d, DWORD *error) {
+  bool ok;
+  if (clusters) {
+    DWORD sectors = 0, bytes = 0, free_clusters = 0, total_clusters = 0;
+    ok = GetDiskFreeSpaceA(root.c_str(), &sectors, &bytes, &free_clusters, &total_clusters) != FALSE;
+    const unsigned long long cluster = (unsigned long long)sectors * bytes;
+    d->total = cluster * total_clusters;
+    d->free = cluster * free_clusters;
+  } else {
+    ULARGE_INTEGER caller = {}, total = {}, total_free = {};
+    ok = GetDiskFreeSpaceExA(root.c_str(), &caller, &total, &total_free) != FALSE;
+    d->total = total.QuadPart;
+    d->free = total_free.QuadPart;
+  }
+  *error = ok ? 0 : GetLastError();
+  return ok;
+}
+
+unsigned long long distance(unsigned long long a, unsigned long long b) { return a > b ? a - b : b - a; }
+
+std::string bytes_str(unsigned long long n) { return "\"" + num((long long)n) + " Bytes\""; }
+
+std::string near_str(unsigned long long n) {
+  return "within " + num((long long)(kFreeTolerance >> 20)) + " MiB of " + bytes_str(n);
+}
+
+// Checks the drive readouts against the driver's measure of the same drive: the total exactly,
+// the free space within kFreeTolerance; up to kRefreshWaitMs for them to agree, so the bar has
+// measured since the driver's numbers moved. Returns what they show; false when they showed
+// no "N Bytes".
+bool check_drive_readouts(Results &res, const std::string &prefix, HWND bar, const std::string &root,
+                          bool clusters, DiskSizes *shown) {
+  SizeReadout free_space, total;
+  DiskSizes own;
+  DWORD error = 0;
+  bool measured = false;
+  for (DWORD start = GetTickCount();; Sleep(100)) {
+    free_space = read_size(bar, kFreeId);
+    total = read_size(bar, kTotalId);
+    measured = measure_disk(root, clusters, &own, &error);
+    bool agree = measured && free_space.valid && total.valid && total.bytes == own.total &&
+                 distance(free_space.bytes, own.free) <= kFreeTolerance;
+    if (agree || GetTickCount() - start >= kRefreshWaitMs) break;
+  }
+  const std::string how = std::string(clusters ? "GetDiskFreeSpaceA" : "GetDiskFreeSpaceExA") + " of " + root;
+  if (!res.check(measured, prefix + ".measured", how + " in the driver", "error " + num(error))) return false;
+  res.check(total.valid && total.bytes == own.total, prefix + ".total", bytes_str(own.total) + " (" + how + ")",
+            readout_str(total));
+  res.check(free_space.valid && distance(free_space.bytes, own.free) <= kFreeTolerance, prefix + ".free",
+            near_str(own.free) + " (" + how + ")", readout_str(free_space));
+  shown->total = total.bytes;
+  shown->free = free_space.bytes;
+  return total.valid && free_space.valid;
+}
+
+// Waits up to kRefreshWaitMs for the free space shown to agree with the driver's measure.
+void check_free_agrees(Results &res, const std::string &name, HWND bar, const std::string &root,
+                       const std::string &when) {
+  SizeReadout shown;
+  DiskSizes own;
+  DWORD error = 0;
+  bool measured = false;
+  for (DWORD start = GetTickCount();; Sleep(100)) {
+    shown = read_size(bar, kFreeId);
+    measured = measure_disk(root, false, &own, &error);
+    if ((measured && shown.valid && distance(shown.bytes, own.free) <= kFreeTolerance) ||
+        GetTickCount() - start >= kRefreshWaitMs)
+      break;
+  }
+  res.check(measured && shown.valid && distance(shown.bytes, own.free) <= kFreeTolerance, name,
+            "within " + num(kRefreshWaitMs / 1000) + " s " + when + ", " + near_str(own.free),
+            measured ? readout_str(shown) : "GetDiskFreeSpaceExA error " + num(error));
+}
+
+// The readouts follow the disk on their own: writes kFillBytes to a file on the drive and
+// checks that the free space shown follows the driver's measure down, and up again once the
+// file is gone. Either way it moves by four times the tolerance, so a readout that stands
+// still cannot agree.
+void check_free_follows(Results &res, HWND bar, const std::string &root) {
+  const std::string path = root + "velkin-e2e-fill.tmp";
+  DiskSizes before, filled;
+  DWORD error = 0;
+  if (!res.check(measure_disk(root, false, &before, &error), "fill.measured_before", "GetDiskFreeSpaceExA of " + root,
+                 "error " + num(error)))
+    return;
+  // Deleted when closed, and so also when the driver dies with it open.
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (!res.check(file != INVALID_HANDLE_VALUE, "fill.create", "a new file " + path, "error " + num(GetLastError())))
+    return;
+  // Bytes that no file system stores in less room than they take.
+  std::vector<unsigned char> chunk(1 << 20);
+  unsigned int x = 12345;
+  for (unsigned char &b : chunk) {
+    x = x * 1103515245u + 12345u;
+    b = (unsigned char)(x >> 24);
+  }
+  bool written = true;
+  for (unsigned long long done = 0; written && done < kFillBytes; done += chunk.size()) {
+    DWORD n = 0;
+    written = WriteFile(file, chunk.data(), (DWORD)chunk.size(), &n, nullptr) && n == chunk.size();
+  }
+  written = written && FlushFileBuffers(file);
+  bool measured = measure_disk(root, false, &filled, &error);
+  const unsigned long long drop = before.free > filled.free ? before.free - filled.free : 0;
+  res.check(written && measured && drop + kFreeTolerance >= kFillBytes, "fill.measured_after",
+            "the driver's measure of " + root + " down by about " + num((long long)(kFillBytes >> 20)) +
+                " MiB after writing that much",
+            !written ? "writing failed, error " + num(GetLastError())
+                     : measured ? "down by " + num((long long)drop) + " bytes" : "error " + num(error));
+  check_free_agrees(res, "readouts.free_follows_fill", bar, root, "of filling the drive");
+  CloseHandle(file);
+  bool removed = GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+  if (!res.check(removed, "fill.removed", "no " + path + " after closing it", "it is still there"))
+    DeleteFileA(path.c_str());
+  check_free_agrees(res, "readouts.free_follows_removal", bar, root, "of removing the file");
+}
+
+// ---------------------------------------------------------------------------------------------
+// check-readouts
+
+// Checks both selectors' entries and selections; returns the root of the drive selected ("" when
+// there is none).
+std::string check_selectors(Results &res, HWND bar) {
+  std::vector<std::string> drives;
+  std::string error;
+  HWND drive_box = GetDlgItem(bar, kDriveComboId);
+  bool have = drive_box && combo_items(drive_box, &drives, &error);
+  if (!drive_box) error = "no control " + num(kDriveComboId);
+  std::vector<std::string> want = fixed_drives();
+  want.push_back(kAllDrives);
+  res.check(have && drives == want, "ctl115.items",
+            list_str(want) + ", the fixed drives GetDriveTypeA finds and \"All\"", have ? list_str(drives) : error);
+  // Wine's prefix maps C: to its drive_c folder and Z: to the host's root, both fixed drives.
+  auto listed = [&](const char *root) { return std::find(drives.begin(), drives.end(), root) != drives.end(); };
+  res.check(have && listed("C:\\") && listed("Z:\\"), "ctl115.wine_drives", "\"C:\\\" and \"Z:\\\" among the entries",
+            have ? list_str(drives) : error);
+  DWORD_PTR selected = 0;
+  bool answered = drive_box && send(drive_box, CB_GETCURSEL, 0, 0, &selected);
+  res.check(answered && selected == 0, "ctl115.selected", "entry 0",
+            answered ? "entry " + num((LRESULT)selected) : "no answer to CB_GETCURSEL");
+  const std::string root = have && answered && selected < drives.size() ? drives[selected] : "";
+
+  std::vector<std::string> intervals;
+  HWND interval_box = GetDlgItem(bar, kIntervalComboId);
+  have = interval_box && combo_items(interval_box, &intervals, &error);
+  if (!interval_box) error = "no control " + num(kIntervalComboId);
+  const std::vector<std::string> want_intervals(std::begin(kIntervals), std::end(kIntervals));
+  res.check(have && intervals == want_intervals, "ctl114.items", list_str(want_intervals),
+            have ? list_str(intervals) : error);
+  answered = interval_box && send(interval_box, CB_GETCURSEL, 0, 0, &selected);
+  res.check(answered && selected == kIntervalSelected, "ctl114.selected",
+            "entry " + num(kIntervalSelected) + " \"" + kIntervals[kIntervalSelected] + "\"",
+            answered ? "entry " + num((LRESULT)selected) : "no answer to CB_GETCURSEL");
+  return root;
+}
+
+// What the host reports: drive C:'s folder and the physical memory, in bytes.
+struct HostFigures {
+  unsigned long long disk_total;
+  unsigned long long disk_free;
+  unsigned long long memory;
+};
+
+int cmd_check_readouts(const std::string &exe, const HostFigures &host) {
+  Results res;
+  Instance inst;
+  bool up = inst.start(exe) && inst.wait_for_bar(20000);
+  if (res.check(up, "readouts.found", "the bar within 20 s", inst.error)) {
+    const std::string root = check_selectors(res, inst.bar);
+    DiskSizes shown;
+    if (res.check(root == "C:\\", "readouts.selected_drive", "\"C:\\\" selected, the drive the host's figures are of",
+                  text_str(root)) &&
+        check_drive_readouts(res, "readouts.drive", inst.bar, root, false, &shown)) {
+      res.check(shown.total == host.disk_total, "readouts.host_total", bytes_str(host.disk_total) + ", the host's",
+                bytes_str(shown.total));
+      res.check(distance(shown.free, host.disk_free) <= kFreeTolerance, "readouts.host_free",
+                near_str(host.disk_free) + ", the host's", bytes_str(shown.free));
+      check_free_follows(res, inst.bar, root);
+    }
+    SizeReadout memory = read_size(inst.bar, kMemoryId);
+    res.check(memory.valid && memory.bytes > 0 && memory.bytes <= host.memory, "readouts.memory",
+              "\"N Bytes\" with 0 < N <= " + num((long long)host.memory) + ", the host's physical memory",
+              readout_str(memory));
+    // Free memory never reaches the total: the system itself takes some.
+    MEMORYSTATUSEX status = {};
+    status.dwLength = sizeof status;
+    bool have_status = GlobalMemoryStatusEx(&status) != FALSE;
+    res.check(have_status && memory.valid && memory.bytes < status.ullTotalPhys, "readouts.memory_below_total",
+              have_status ? "less than " + bytes_str(status.ullTotalPhys) + ", the physical memory Windows reports"
+                          : "GlobalMemoryStatusEx to answer",
+              readout_str(memory));
+    if (have_status)
+      out("note: the driver finds " + num((long long)status.ullAvailPhys) + " of " +
+          num((long long)status.ullTotalPhys) + " bytes of physical memory free");
+    check_text(res, "readouts.resources", GetDlgItem(inst.bar, kResourcesId), kNoResources);
+    close_and_check(res, inst, "readouts.close");
+  }
+  inst.kill_if_running();
+  return res.finish();
+}
+
+// ---------------------------------------------------------------------------------------------
+// check-version
+
+// The Windows versions Wine reports for its Version setting (HKCU\Software\Wine).
+struct WineVersion {
+  const char *setting;
+  DWORD major, minor, build;
+};
+const WineVersion kWineVersions[] = {
+    {"win95", 4, 0, 950},
+    {"win98", 4, 10, 2222},
+    {"win7", 6, 1, 7601},  // Wine's own choice when nothing is set
+};
+
+std::string version_str(DWORD major, DWORD minor, DWORD build) {
+  return num(major) + "." + num(minor) + " build " + num(build);
+}
+
+// What the bar makes of a Windows version: the build number's low 16 bits tell Windows 95,
+// Windows 95 OSR2 (large disks) and Windows 98 (large disks and suspend) apart.
+struct VersionTexts {
+  bool large_disks;
+  bool suspend;
+  std::string version;
+  std::string disks;
+  std::string suspend_text;
+};
+
+VersionTexts version_texts(DWORD major, DWORD minor, DWORD build) {
+  VersionTexts t;
+  t.large_disks = build >= 1000;
+  t.suspend = build >= 1998;
+  const char *name = t.suspend ? "[Windows 98]" : t.large_disks ? "[Windows 95 OSR2]" : "[Windows 95]";
+  char buf[256];
+  snprintf(buf, sizeof buf, "Windowsのバージョン：%lu.%02lu.%lu %s", major, minor, build, name);
+  t.version = buf;
+  t.disks = t.large_disks ? "Windows 95 OSR2以上なので\r\n2GB以上のディスクをサポートします。"
+                          : "Windows 95のバージョンが古いので\r\n2GB以上のディスクをサポートしません。";
+  t.suspend_text = t.suspend ? "このバージョンではサスペンドモードを正式にサポートしています。"
+                             : "このバージョンではサスペンドモードを正式にサポートしていません。";
+  return t;
+}
+
+// The buttons: all in their places, the suspend button hidden where suspend is not offered.
+void check_buttons(Results &res, HWND bar, bool suspend) {
+  for (const ExpectedControl &e : kControls) {
+    if (e.style != kButtonStyle) continue;
+    const std::string name = "version.ctl" + num(e.id);
+    HWND c = GetDlgItem(bar, e.id);
+    if (!res.check(c != nullptr, name + ".exists", "a child with this control ID", "none")) continue;
+    const bool shown = e.id != kSuspendButtonId || suspend;
+    res.eq_hex(name + ".style", shown ? kButtonStyle : kButtonStyle & ~(DWORD)WS_VISIBLE,
+               (DWORD)GetWindowLongPtrA(c, GWL_STYLE));
+    const bool visible = IsWindowVisible(c) != FALSE;
+    res.check(visible == shown, name + ".visible", shown ? "visible" : "not visible",
+              visible ? "visible" : "not visible");
+    res.eq_rect(name + ".rect", e.rect, client_rect_in(c, bar));
+  }
+}
+
+// Opens the version dialog the way its menu command does, checks its texts, closes it with
+// its button and checks that the bar lives on.
+void check_version_dialog(Results &res, const Instance &inst, const VersionTexts &expected) {
+  const DWORD pid = inst.pi.dwProcessId;
+  PostMessageA(inst.bar, WM_COMMAND, kVersionCommand, 0);
+  std::vector<HWND> dialogs;
+  for (DWORD start = GetTickCount(); dialogs.empty() && GetTickCount() - start < 5000;) {
+    Sleep(100);
+    dialogs = process_dialogs(pid, kVersionCaption);
+  }
+  if (!res.check(dialogs.size() == 1, "dialog.shown",
+                 "one visible \"#32770\" window captioned " + text_str(kVersionCaption) + " within 5 s of WM_COMMAND " +
+                     num(kVersionCommand),
+                 num(dialogs.size()) + " such windows") &&
+      dialogs.empty())
+    return;
+  HWND dialog = dialogs.front();
+  const bool owned = GetWindow(dialog, GW_OWNER) == inst.bar;
+  out("note: the dialog's owner is " + std::string(owned ? "the bar" : "not the bar"));
+  check_text(res, "dialog.ctl1002.text", GetDlgItem(dialog, kVersionTextId), expected.version);
+  check_text(res, "dialog.ctl1003.text", GetDlgItem(dialog, kDiskSupportId), expected.disks);
+  check_text(res, "dialog.ctl1014.text", GetDlgItem(dialog, kSuspendSupportId), expected.suspend_text);
+  HWND ok = GetDlgItem(dialog, kVersionOkId);
+  check_text(res, "dialog.ctl101.text", ok, "了解");
+
+  PostMessageA(ok, BM_CLICK, 0, 0);
+  bool closed = false;
+  for (DWORD start = GetTickCount(); !closed && GetTickCount() - start < 5000;) {
+    Sleep(100);
+    closed = !IsWindow(dialog);
+  }
+  res.check(closed, "dialog.closed", "no dialog within 5 s of clicking ctl" + num(kVersionOkId), "it is still there");
+  DWORD_PTR ignored = 0;
+  bool running = WaitForSingleObject(inst.pi.hProcess, 0) == WAIT_TIMEOUT;
+  bool answers = running && send(inst.bar, WM_NULL, 0, 0, &ignored);
+  res.check(running && answers && IsWindowVisible(inst.bar), "dialog.bar_lives_on",
+            "the bar still running, visible and answering",
+            !running ? "the process ended" : !answers ? "no answer to WM_NULL" : "the bar is hidden");
+}
+
+int cmd_check_version(const std::string &exe, const WineVersion &wine) {
+  Results res;
+  OSVERSIONINFOA v = {};
+  v.dwOSVersionInfoSize = sizeof v;
+  GetVersionExA(&v);
+  const DWORD build = v.dwBuildNumber & 0xffff;
+  // The bar sees what the driver sees; a different version means the setting did not take.
+  res.check(v.dwMajorVersion == wine.major && v.dwMinorVersion == wine.minor && build == wine.build, "version.wine",
+            "Windows " + version_str(wine.major, wine.minor, wine.build) + " (Wine's setting " + wine.setting + ")",
+            "Windows " + version_str(v.dwMajorVersion, v.dwMinorVersion, build));
+  const VersionTexts expected = version_texts(v.dwMajorVersion, v.dwMinorVersion, build);
+  Instance inst;
+  bool up = inst.start(exe) && inst.wait_for_bar(20000);
+  if (res.check(up, "version.found", "the bar within 20 s", inst.error)) {
+    check_buttons(res, inst.bar, expected.suspend);
+    // The first fixed drive is selected on a first start.
+    const std::vector<std::string> drives = fixed_drives();
+    DiskSizes shown;
+    if (res.check(!drives.empty(), "version.fixed_drive", "a fixed drive", "none") &&
+        check_drive_readouts(res, "version.drive", inst.bar, drives.front(), !expected.large_disks, &shown))
+      out("note: " + drives.front() + " shows free " + bytes_str(shown.free) + ", total " + bytes_str(shown.total));
+    check_version_dialog(res, inst, expected);
+    close_and_check(res, inst, "version.close");
+  }
+  inst.kill_if_running();
   return res.finish();
 }
 
@@ -513,8 +1043,17 @@ int cmd_exit() {
 }
 
 int usage() {
-  err("usage: velkin-driver check-bar VELKIN_EXE | launch VELKIN_EXE | exit");
+  err("usage: velkin-driver check-bar VELKIN_EXE | check-readouts VELKIN_EXE C_TOTAL C_FREE MEMORY |"
+      " check-version VELKIN_EXE win95|win98|win7 | launch VELKIN_EXE | exit");
   return 2;
+}
+
+// A byte count from the command line: decimal digits only.
+bool parse_count(const char *text, unsigned long long *n) {
+  char *end = nullptr;
+  if (!*text || *text < '0' || *text > '9') return false;
+  *n = strtoull(text, &end, 10);
+  return *end == '\0';
 }
 
 }  // namespace
@@ -523,6 +1062,18 @@ int main(int argc, char **argv) {
   if (argc < 2) return usage();
   std::string cmd = argv[1];
   if (cmd == "check-bar" && argc == 3) return cmd_check_bar(argv[2]);
+  if (cmd == "check-readouts" && argc == 6) {
+    HostFigures host;
+    if (!parse_count(argv[3], &host.disk_total) || !parse_count(argv[4], &host.disk_free) ||
+        !parse_count(argv[5], &host.memory))
+      return usage();
+    return cmd_check_readouts(argv[2], host);
+  }
+  if (cmd == "check-version" && argc == 4) {
+    for (const WineVersion &v : kWineVersions)
+      if (v.setting == std::string(argv[3])) return cmd_check_version(argv[2], v);
+    return usage();
+  }
   if (cmd == "launch" && argc == 3) return cmd_launch(argv[2]);
   if (cmd == "exit" && argc == 2) return cmd_exit();
   return usage();
