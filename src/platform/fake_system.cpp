@@ -309,3 +309,71 @@ void FakeSystem::RequestSuspend(bool suspend, bool force) {
 }
 
 }  // namespace velkin
+
+namespace velkin {
+
+WindowHandle FakeSystem::AddWindow(const std::string& title, bool visible, bool owned) {
+  static uintptr_t next = 0x7000;
+  Window window;
+  window.handle = reinterpret_cast<WindowHandle>(next += 4);
+  window.title = title;
+  window.visible = visible;
+  window.owned = owned;
+  windows.push_back(window);
+  return window.handle;
+}
+
+const FakeSystem::Window* FakeSystem::FindWindowInfo(WindowHandle handle) const {
+  for (const Window& window : windows) {
+    if (window.handle == handle) return &window;
+  }
+  return nullptr;
+}
+
+WindowHandle FakeSystem::FirstWindow(WindowHandle /*of*/) {
+  return windows.empty() ? nullptr : windows.front().handle;
+}
+
+WindowHandle FakeSystem::NextWindow(WindowHandle after) {
+  for (size_t i = 0; i + 1 < windows.size(); ++i) {
+    if (windows[i].handle == after) return windows[i + 1].handle;
+  }
+  return nullptr;
+}
+
+bool FakeSystem::WindowVisible(WindowHandle window) {
+  const Window* info = FindWindowInfo(window);
+  return info != nullptr && info->visible;
+}
+
+std::string FakeSystem::WindowTitle(WindowHandle window) {
+  const Window* info = FindWindowInfo(window);
+  return info != nullptr ? info->title : std::string();
+}
+
+bool FakeSystem::WindowOwned(WindowHandle window) {
+  const Window* info = FindWindowInfo(window);
+  return info != nullptr && info->owned;
+}
+
+WindowHandle FakeSystem::FindWindowByTitle(const std::string& title) {
+  queries.push_back("FindWindow " + title);
+  for (const Window& window : windows) {
+    if (window.title == title) return window.handle;
+  }
+  return nullptr;
+}
+
+void FakeSystem::ShowMinimized(WindowHandle window) {
+  for (size_t i = 0; i < windows.size(); ++i) {
+    if (windows[i].handle != window) continue;
+    Window shown = windows[i];
+    queries.push_back("ShowMinimized " + shown.title);
+    shown.minimized = true;
+    windows.erase(windows.begin() + static_cast<std::ptrdiff_t>(i));
+    windows.insert(windows.begin(), shown);
+    return;
+  }
+}
+
+}  // namespace velkin

@@ -42,6 +42,14 @@ class FakeSystem : public SystemServices {
     uint64_t freeBytes = 0;
     bool fails = false;  // every query of this drive fails
   };
+  // Another program's top-level window.
+  struct Window {
+    WindowHandle handle;
+    std::string title;
+    bool visible = true;
+    bool owned = false;
+    bool minimized = false;
+  };
   struct Message {
     WindowHandle owner;
     std::string text;
@@ -72,6 +80,13 @@ class FakeSystem : public SystemServices {
   int ShowMessage(WindowHandle owner, const char* text, const char* caption, uint32_t style) override;
   void StartTimer(WindowHandle window, uintptr_t id, uint32_t period) override;
   void StopTimer(WindowHandle window, uintptr_t id) override;
+  WindowHandle FirstWindow(WindowHandle of) override;
+  WindowHandle NextWindow(WindowHandle after) override;
+  bool WindowVisible(WindowHandle window) override;
+  std::string WindowTitle(WindowHandle window) override;
+  bool WindowOwned(WindowHandle window) override;
+  WindowHandle FindWindowByTitle(const std::string& title) override;
+  void ShowMinimized(WindowHandle window) override;
   void RequestExitWindows(uint32_t flags, uint32_t reserved) override;
   void RequestRestartWindows(uint32_t returnCode) override;
   void RequestSuspend(bool suspend, bool force) override;
@@ -118,6 +133,13 @@ class FakeSystem : public SystemServices {
       {"KERNEL32", {"GetDiskFreeSpaceExA"}},
       {"RSRC32", {"_MyGetFreeSystemResources32@4"}},
   };
+
+  // The top-level windows in stacking order, the topmost first. Showing a window minimized
+  // activates it, which brings it to the top, as on Windows.
+  std::vector<Window> windows;
+  // Adds a window at the bottom of the stacking order and returns its handle.
+  WindowHandle AddWindow(const std::string& title, bool visible = true, bool owned = false);
+  const Window* FindWindowInfo(WindowHandle handle) const;
 
   // The program's own path, and its files by full path.
   std::string modulePath = "C:\\Velkin\\velkin.exe";

@@ -67,6 +67,19 @@ class SystemServices {
   virtual bool RemoveFile(const std::string& path) = 0;
   virtual bool FileExists(const std::string& path) = 0;
 
+  // Top-level windows, for the window walk and the minimize commands. FirstWindow and
+  // NextWindow go through them in stacking order from the top (GetWindow with GW_HWNDFIRST and
+  // GW_HWNDNEXT); WindowTitle reads a title whole (GetWindowTextLengthA, GetWindowTextA);
+  // WindowOwned is GetParent giving a window; FindWindowByTitle is FindWindowA without a class;
+  // ShowMinimized is ShowWindow with SW_SHOWMINIMIZED, which activates the window.
+  virtual WindowHandle FirstWindow(WindowHandle of) = 0;
+  virtual WindowHandle NextWindow(WindowHandle after) = 0;
+  virtual bool WindowVisible(WindowHandle window) = 0;
+  virtual std::string WindowTitle(WindowHandle window) = 0;
+  virtual bool WindowOwned(WindowHandle window) = 0;
+  virtual WindowHandle FindWindowByTitle(const std::string& title) = 0;
+  virtual void ShowMinimized(WindowHandle window) = 0;
+
   // Session and power. Each only asks; none of the answers decides anything. On Windows NT the
   // shutdown privilege is enabled first.
   // ExitWindowsEx with its flags and reserved value.

@@ -341,3 +341,29 @@ void Win32System::RequestRestartWindows(uint32_t returnCode) {
 }
 
 }  // namespace velkin
+
+namespace velkin {
+
+WindowHandle Win32System::FirstWindow(WindowHandle of) { return GetWindow(static_cast<HWND>(of), GW_HWNDFIRST); }
+
+WindowHandle Win32System::NextWindow(WindowHandle after) { return GetWindow(static_cast<HWND>(after), GW_HWNDNEXT); }
+
+bool Win32System::WindowVisible(WindowHandle window) { return IsWindowVisible(static_cast<HWND>(window)) != FALSE; }
+
+std::string Win32System::WindowTitle(WindowHandle window) {
+  HWND hWnd = static_cast<HWND>(window);
+  const int length = GetWindowTextLengthA(hWnd);
+  if (length <= 0) return std::string();
+  std::string title(static_cast<size_t>(length) + 1, '\0');
+  const int copied = GetWindowTextA(hWnd, &title[0], length + 1);
+  title.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+  return title;
+}
+
+bool Win32System::WindowOwned(WindowHandle window) { return GetParent(static_cast<HWND>(window)) != nullptr; }
+
+WindowHandle Win32System::FindWindowByTitle(const std::string& title) { return FindWindowA(nullptr, title.c_str()); }
+
+void Win32System::ShowMinimized(WindowHandle window) { ShowWindow(static_cast<HWND>(window), SW_SHOWMINIMIZED); }
+
+}  // namespace velkin

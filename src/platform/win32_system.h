@@ -25,6 +25,13 @@ class Win32System : public SystemServices {
   int ShowMessage(WindowHandle owner, const char* text, const char* caption, uint32_t style) override;
   void StartTimer(WindowHandle window, uintptr_t id, uint32_t period) override;
   void StopTimer(WindowHandle window, uintptr_t id) override;
+  WindowHandle FirstWindow(WindowHandle of) override;
+  WindowHandle NextWindow(WindowHandle after) override;
+  bool WindowVisible(WindowHandle window) override;
+  std::string WindowTitle(WindowHandle window) override;
+  bool WindowOwned(WindowHandle window) override;
+  WindowHandle FindWindowByTitle(const std::string& title) override;
+  void ShowMinimized(WindowHandle window) override;
   void RequestExitWindows(uint32_t flags, uint32_t reserved) override;
   void RequestRestartWindows(uint32_t returnCode) override;
   void RequestSuspend(bool suspend, bool force) override;

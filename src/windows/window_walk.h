@@ -1,0 +1,38 @@
+// The one rule by which the program picks other applications' windows among the top-level
+// windows, and the minimize commands built on it.
+#ifndef VELKIN_WINDOWS_WINDOW_WALK_H
+#define VELKIN_WINDOWS_WINDOW_WALK_H
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "platform/system.h"
+
+namespace velkin {
+
+// The titles the walk must pass over: the first `count` of `titles` (count is clamped to 0..20);
+// nullptr for a walk without the exclusion filter.
+struct ExclusionFilter {
+  const std::string* titles;
+  int count;
+};
+
+// The titles of the candidate windows, from the top of the stacking order down, at most
+// `limit` of them. A window is a candidate when it is visible, has a title, has no owner, is not
+// titled exactly "Program Manager" and, with a filter, its title is not exactly one of the
+// excluded ones. `from` is any top-level window (the walk starts at the first of them).
+std::vector<std::string> CandidateTitles(SystemServices& sys, WindowHandle from, const ExclusionFilter* filter,
+                                         std::size_t limit);
+
+// Looks the window up by its exact title and shows it minimized; nothing when none has it.
+void MinimizeByTitle(SystemServices& sys, const std::string& title);
+
+// Minimizes every candidate window present now, with the exclusion filter. The candidates are
+// taken first and then minimized one by one by title, because each minimize activates a window
+// and reorders the windows under a walk.
+void MinimizeAllWindows(SystemServices& sys, WindowHandle from, const ExclusionFilter& filter);
+
+}  // namespace velkin
+
+#endif
