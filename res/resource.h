@@ -4,6 +4,11 @@
 #ifndef VELKIN_RES_RESOURCE_H
 #define VELKIN_RES_RESOURCE_H
 
+// Controls nothing refers to.
+#ifndef IDC_STATIC
+#define IDC_STATIC              (-1)
+#endif
+
 // Dialog templates.
 #define IDD_ABOUTBOX            100
 #define IDD_WINVERSION          134
@@ -47,6 +52,14 @@
 #define IDC_VERSION_TEXT        1002
 #define IDC_DISKSUPPORT_TEXT    1003
 #define IDC_SUSPENDSUPPORT_TEXT 1014
+
+// Controls of the exclusion-list dialog and the window picker.
+#define IDC_TITLE_LIST          1015
+#define IDC_ADD                 1016
+#define IDC_DELETE              1017
+#define IDC_CLOSE_LIST          1018
+#define IDC_SELECT              1017
+#define IDC_PICK_CANCEL         1018
 
 // Menu commands.
 #define ID_MEMUNIT_BYTES        32771

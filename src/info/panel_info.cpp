@@ -1,4 +1,5 @@
 // The panel's use of the Windows version: detection at creation and the version dialog.
+#include "info/about_dlg.h"
 #include "info/version.h"
 #include "panel/panel_wnd.h"
 #include "platform/system.h"
@@ -19,4 +20,9 @@ void CPanelWnd::DetectVersion() {
 void CPanelWnd::OnWinVersion() {
   m_dlgVersion.m_nLargeDisk = m_nLargeDisk;
   m_dlgVersion.DoModal();
+}
+
+void CPanelWnd::OnAbout() {
+  CAboutDlg about;
+  about.DoModal();
 }

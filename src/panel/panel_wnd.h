@@ -84,6 +84,11 @@ class CPanelWnd : public CAppBarWnd {
   void UpdateFreeMemory(int32_t unit, CString unitName);
   void UpdateSystemResources();
 
+  // Loads the context menu and fills it for showing: the titles of the first ten other
+  // application windows in the minimize submenu, the rest grayed, suspend grayed where it is
+  // not offered. False when the menu could not be loaded.
+  bool BuildContextMenu(CMenu& menu);
+
   // A message other programs may send the bar to learn how it is doing (for benchmarks):
   // wParam 0 answers how many control texts have been set, 1 how many refresh ticks ran.
   static UINT s_statisticsMessage;
@@ -113,6 +118,11 @@ class CPanelWnd : public CAppBarWnd {
   void OnMemoryUnit(UINT id);
   void OnDecimals(UINT id);
   void OnWinVersion();
+  void OnAbout();
+  void OnContextMenu(HWND window, POINT point);
+  void OnMinimizeSlot(UINT id);
+  void OnMinimizeAll();
+  void OnEditExclusionList();
   LRESULT OnStatistics(WPARAM what, LPARAM);
   void OnRestartWindows();
   void OnRestartSystem();

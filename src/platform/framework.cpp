@@ -481,6 +481,49 @@ bool CComboBox::GetLBText(int index, CString& text) const {
   return true;
 }
 
+int CListBox::AddString(const char* text) {
+  return static_cast<int>(SendMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
+}
+
+int CListBox::DeleteString(int index) { return static_cast<int>(SendMessage(LB_DELETESTRING, static_cast<WPARAM>(index))); }
+
+int CListBox::GetCount() const { return static_cast<int>(SendMessage(LB_GETCOUNT)); }
+
+int CListBox::GetCurSel() const { return static_cast<int>(SendMessage(LB_GETCURSEL)); }
+
+int CListBox::SetCurSel(int index) { return static_cast<int>(SendMessage(LB_SETCURSEL, static_cast<WPARAM>(index))); }
+
+bool CListBox::GetText(int index, CString& text) const {
+  text.clear();
+  const LRESULT length = SendMessage(LB_GETTEXTLEN, static_cast<WPARAM>(index));
+  if (length == LB_ERR) return false;
+  std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
+  const LRESULT copied =
+      SendMessage(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
+  if (copied == LB_ERR) return false;
+  text.assign(buffer.data(), static_cast<size_t>(copied));
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Menus
+
+CMenu::~CMenu() {
+  if (m_hMenu != nullptr) DestroyMenu(m_hMenu);
+}
+
+BOOL CMenu::LoadMenu(UINT id) {
+  if (m_hMenu != nullptr) DestroyMenu(m_hMenu);
+  m_hMenu = ::LoadMenuA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id));
+  return m_hMenu != nullptr;
+}
+
+BOOL CMenu::ModifyMenu(UINT item, UINT flags, UINT_PTR newItem, const char* text) {
+  return ::ModifyMenuA(m_hMenu, item, flags, newItem, text);
+}
+
+UINT CMenu::EnableMenuItem(UINT item, UINT flags) { return ::EnableMenuItem(m_hMenu, item, flags); }
+
 // ---------------------------------------------------------------------------------------------
 // Data exchange
 
@@ -496,6 +539,8 @@ void DDX_Text(CDataExchange* dx, int id, CString& value) {
 }
 
 long AfxTextSetCount() { return g_textSets; }
+
+void DDX_Control(CDataExchange* dx, int id, CWnd& control) { control.m_hWnd = dx->m_pDlgWnd->GetDlgItem(id); }
 
 // ---------------------------------------------------------------------------------------------
 // Painting and GDI objects

@@ -320,6 +320,18 @@ class CComboBox : public CWnd {
   bool GetLBText(int index, CString& text) const;
 };
 
+class CListBox : public CWnd {
+ public:
+  int AddString(const char* text);
+  int DeleteString(int index);
+  int GetCount() const;
+  int GetCurSel() const;
+  int SetCurSel(int index);
+  // The text of entry `index`, whole however long; false (and `text` emptied) when there is no
+  // such entry.
+  bool GetText(int index, CString& text) const;
+};
+
 // Creates a child control of a system class; the window belongs to its parent.
 BOOL AfxCreateControl(CWnd* control, const char* className, const char* text, DWORD style,
                       const RECT& rect, CWnd* parent, UINT id);
@@ -338,8 +350,33 @@ class CDataExchange {
 // an unchanged string repaints nothing; or, when saving, reads the control's text into `value`.
 void DDX_Text(CDataExchange* dx, int id, CString& value);
 
+// Binds a control object to the dialog's control `id`.
+void DDX_Control(CDataExchange* dx, int id, CWnd& control);
+
 // How many control texts DDX_Text has set since the process started.
 long AfxTextSetCount();
+
+// ---------------------------------------------------------------------------------------------
+// Menus
+
+// A menu loaded from the resources, destroyed with its object.
+class CMenu {
+ public:
+  CMenu() = default;
+  ~CMenu();
+  CMenu(const CMenu&) = delete;
+  CMenu& operator=(const CMenu&) = delete;
+
+  BOOL LoadMenu(UINT id);
+  HMENU GetSafeHmenu() const { return m_hMenu; }
+  // A submenu belongs to its menu and goes with it.
+  HMENU GetSubMenu(int position) const { return ::GetSubMenu(m_hMenu, position); }
+  BOOL ModifyMenu(UINT item, UINT flags, UINT_PTR newItem, const char* text);
+  UINT EnableMenuItem(UINT item, UINT flags);
+
+ private:
+  HMENU m_hMenu = nullptr;
+};
 
 // ---------------------------------------------------------------------------------------------
 // Painting and GDI objects

@@ -34,6 +34,9 @@ std::vector<std::string> CandidateTitles(SystemServices& sys, WindowHandle from,
 }
 
 void MinimizeByTitle(SystemServices& sys, const std::string& title) {
+  // A slot that was never filled has no title: an empty title would find some untitled window,
+  // the bar itself among them.
+  if (title.empty()) return;
   const WindowHandle window = sys.FindWindowByTitle(title);
   if (window != nullptr) sys.ShowMinimized(window);
 }

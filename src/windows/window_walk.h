@@ -25,7 +25,8 @@ struct ExclusionFilter {
 std::vector<std::string> CandidateTitles(SystemServices& sys, WindowHandle from, const ExclusionFilter* filter,
                                          std::size_t limit);
 
-// Looks the window up by its exact title and shows it minimized; nothing when none has it.
+// Looks the window up by its exact title and shows it minimized; nothing when none has it, or
+// when the title is empty.
 void MinimizeByTitle(SystemServices& sys, const std::string& title);
 
 // Minimizes every candidate window present now, with the exclusion filter. The candidates are

@@ -9,6 +9,9 @@ namespace {
 using velkin::FakeSystem;
 
 constexpr UINT kAppBarNotify = 0x5F6;
+// The window objects a panel is made of before it creates controls: itself, the version dialog,
+// the exclusion dialog with its list box, and the window picker with its list box.
+constexpr long kPanelObjects = 6;
 
 TEST_F(BarTest, RegistersAndDocksToTheTopAtItsThickness) {
   CreatePanel();
@@ -196,7 +199,7 @@ TEST_F(BarTest, ARefusedSecondRegistrationIsHarmless) {
 
 TEST_F(BarTest, ClosingRemovesTheBarAndDeletesEveryObject) {
   CreatePanel();
-  EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_ + 3 + 18) << "the panel, its two dialogs, 18 controls";
+  EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_ + kPanelObjects + 18) << "the panel with its dialogs and 18 controls";
   HWND tooltip = panel_->GetToolTipHwnd();
   ASSERT_TRUE(IsWindow(tooltip));
   SendMessageA(hwnd_, WM_CLOSE, 0, 0);
@@ -211,7 +214,7 @@ TEST_F(BarTest, ClosingRemovesTheBarAndDeletesEveryObject) {
 
 TEST_F(BarTest, APanelThatNeverMadeItsWindowDeletesNoControl) {
   CPanelWnd* panel = new CPanelWnd;
-  EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_ + 3) << "the panel and its two dialogs";
+  EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_ + kPanelObjects) << "the panel and its dialogs";
   delete panel;
   EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_);
   EXPECT_TRUE(fake_.appBarCalls.empty());

@@ -1,0 +1,48 @@
+// The panel's window commands: the context menu, minimizing other windows and the exclusion
+// list.
+#include "panel/panel_wnd.h"
+#include "platform/system.h"
+#include "res/resource.h"
+#include "windows/exclusion_edit.h"
+#include "windows/window_walk.h"
+
+using velkin::Sys;
+
+bool CPanelWnd::BuildContextMenu(CMenu& menu) {
+  if (!menu.LoadMenu(IDR_CONTEXTMENU)) return false;
+  const velkin::ExclusionFilter filter{m_strExclusions, m_nExclusions};
+  const std::vector<std::string> titles = velkin::CandidateTitles(Sys(), m_hWnd, &filter, kTitleSlotCount);
+  for (int slot = 0; slot < kTitleSlotCount; ++slot) {
+    const UINT id = static_cast<UINT>(ID_MINIMIZE_SLOT_FIRST + slot);
+    if (static_cast<size_t>(slot) < titles.size()) {
+      // The title as it is: an ampersand marks a mnemonic, as in any menu text.
+      m_strWindowTitles[slot] = titles[static_cast<size_t>(slot)];
+      menu.ModifyMenu(id, MF_BYCOMMAND | MF_STRING, id, m_strWindowTitles[slot].c_str());
+      menu.EnableMenuItem(id, MF_BYCOMMAND | MF_ENABLED);
+    } else {
+      menu.ModifyMenu(id, MF_BYCOMMAND | MF_STRING, id, "選択できません");
+      menu.EnableMenuItem(id, MF_BYCOMMAND | MF_GRAYED);
+    }
+  }
+  if (m_nSuspendAvailable == 0) menu.EnableMenuItem(ID_SUSPEND_MENU, MF_BYCOMMAND | MF_GRAYED);
+  return true;
+}
+
+void CPanelWnd::OnContextMenu(HWND /*window*/, POINT point) {
+  CMenu menu;
+  if (!BuildContextMenu(menu)) return;
+  TrackPopupMenu(menu.GetSubMenu(0), TPM_LEFTALIGN | TPM_RIGHTBUTTON, point.x, point.y, 0, m_hWnd, nullptr);
+}
+
+void CPanelWnd::OnMinimizeSlot(UINT id) {
+  velkin::MinimizeByTitle(Sys(), m_strWindowTitles[id - ID_MINIMIZE_SLOT_FIRST]);
+}
+
+void CPanelWnd::OnMinimizeAll() {
+  velkin::MinimizeAllWindows(Sys(), m_hWnd, velkin::ExclusionFilter{m_strExclusions, m_nExclusions});
+}
+
+void CPanelWnd::OnEditExclusionList() {
+  m_dlgExclusions.DoModal();
+  m_nExclusions = velkin::RebuildExclusionList(m_dlgExclusions.m_strWorking, m_strExclusions);
+}

@@ -1,0 +1,25 @@
+// The window picker: the titles of the application windows shown now; returns the one chosen.
+#ifndef VELKIN_WINDOWS_WINDOW_PICK_DLG_H
+#define VELKIN_WINDOWS_WINDOW_PICK_DLG_H
+
+#include "platform/framework.h"
+
+class CWindowPickDlg : public CDialog {
+ public:
+  explicit CWindowPickDlg(CWnd* parent = nullptr);
+
+  // The title taken by the last "選択"; kept from one use to the next.
+  CString m_strPicked;
+  CListBox m_listBox;
+
+ protected:
+  void DoDataExchange(CDataExchange* dx) override;
+  BOOL OnInitDialog() override;
+  // Enter: the same as "選択".
+  void OnOK() override;
+  void OnSelect();
+
+  DECLARE_MESSAGE_MAP()
+};
+
+#endif
