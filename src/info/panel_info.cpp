@@ -19,10 +19,10 @@ void CPanelWnd::DetectVersion() {
 
 void CPanelWnd::OnWinVersion() {
   m_dlgVersion.m_nLargeDisk = m_nLargeDisk;
-  m_dlgVersion.DoModal();
+  m_dlgVersion.DoModal(this);
 }
 
 void CPanelWnd::OnAbout() {
   CAboutDlg about;
-  about.DoModal();
+  about.DoModal(this);
 }

@@ -384,6 +384,14 @@ END_MESSAGE_MAP()
 
 CDialog::CDialog(UINT templateId, CWnd* parent) : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
 
+INT_PTR CDialog::DoModal(CWnd* owner) {
+  CWnd* const parent = m_pParentWnd;
+  m_pParentWnd = owner;
+  const INT_PTR result = DoModal();
+  m_pParentWnd = parent;
+  return result;
+}
+
 INT_PTR CDialog::DoModal() {
   CWnd* owner = m_pParentWnd;
   if (owner == nullptr && AfxGetApp() != nullptr) owner = AfxGetApp()->m_pMainWnd;

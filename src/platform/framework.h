@@ -272,9 +272,12 @@ class CDialog : public CWnd {
   // `parent` may be null: the dialog then belongs to the application's main window, if any.
   explicit CDialog(UINT templateId, CWnd* parent = nullptr);
 
-  // Shows the dialog and returns when it has ended, with the code given to EndDialog (IDOK or
-  // IDCANCEL), or -1 when it could not be shown.
+  // Shows the dialog, owned by its parent (or else by the application's main window), and
+  // returns when it has ended, with the code given to EndDialog (IDOK or IDCANCEL), or -1 when
+  // it could not be shown.
   virtual INT_PTR DoModal();
+  // The same with `owner` for this showing.
+  INT_PTR DoModal(CWnd* owner);
 
   // Called once the dialog's controls exist; puts the strings into the controls. TRUE lets the
   // system set the focus.

@@ -32,10 +32,7 @@ BOOL CExcludeListDlg::OnInitDialog() {
 
 void CExcludeListDlg::OnAdd() {
   // The picker belongs to this dialog while it is shown.
-  m_dlgPicker.m_pParentWnd = this;
-  const INT_PTR picked = m_dlgPicker.DoModal();
-  m_dlgPicker.m_pParentWnd = nullptr;
-  if (picked != IDOK) return;
+  if (m_dlgPicker.DoModal(this) != IDOK) return;
   if (!velkin::CanAddExclusion(m_nWorking)) {
     velkin::Sys().ShowMessage(m_hWnd, "これ以上リストの項目を増やすことはできません!!", "警告", MB_OK | MB_ICONHAND);
     return;

@@ -43,6 +43,6 @@ void CPanelWnd::OnMinimizeAll() {
 }
 
 void CPanelWnd::OnEditExclusionList() {
-  m_dlgExclusions.DoModal();
+  m_dlgExclusions.DoModal(this);
   m_nExclusions = velkin::RebuildExclusionList(m_dlgExclusions.m_strWorking, m_strExclusions);
 }

@@ -94,3 +94,47 @@ TEST(MinimizeByTitle, ActsOnWhatTheLookupFindsNow) {
 
 }  // namespace
 }  // namespace velkin
+
+#include "windows/exclusion_edit.h"
+
+namespace velkin {
+namespace {
+
+TEST(ExclusionEdit, ThePanelListIsTheNonEmptyWorkingEntriesInOrder) {
+  std::string working[kExclusionLimit];
+  working[0] = "B";
+  working[3] = "A";
+  working[19] = "C";
+  std::string list[kExclusionLimit];
+  list[5] = "stale";
+  EXPECT_EQ(RebuildExclusionList(working, list), 3);
+  EXPECT_EQ(list[0], "B");
+  EXPECT_EQ(list[1], "A");
+  EXPECT_EQ(list[2], "C");
+  for (int i = 3; i < kExclusionLimit; ++i) EXPECT_TRUE(list[i].empty()) << i;
+  EXPECT_EQ(CountInUse(working), 3);
+}
+
+TEST(ExclusionEdit, TheListBoxBecomesTheWorkingListWithinItsTwentyEntries) {
+  std::string working[kExclusionLimit];
+  working[7] = "old";
+  EXPECT_EQ(TakeWorkingList({"A", "A", "Z"}, working), 3);
+  EXPECT_EQ(working[1], "A") << "duplicates are kept";
+  EXPECT_TRUE(working[7].empty());
+  std::vector<std::string> many;
+  for (int i = 0; i < 25; ++i) many.push_back("T" + std::to_string(i));
+  EXPECT_EQ(TakeWorkingList(many, working), 20);
+  EXPECT_EQ(working[19], "T19");
+  EXPECT_EQ(TakeWorkingList({}, working), 0);
+  EXPECT_EQ(CountInUse(working), 0);
+}
+
+TEST(ExclusionEdit, TwentyIsTheLimit) {
+  EXPECT_TRUE(CanAddExclusion(0));
+  EXPECT_TRUE(CanAddExclusion(19));
+  EXPECT_FALSE(CanAddExclusion(20));
+  EXPECT_FALSE(CanAddExclusion(25));
+}
+
+}  // namespace
+}  // namespace velkin

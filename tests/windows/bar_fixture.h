@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "panel/panel_wnd.h"
 #include "platform/fake_system.h"
@@ -57,6 +58,18 @@ inline std::string TextOf(HWND hWnd) {
   GetWindowTextA(hWnd, buffer, sizeof buffer);
   return buffer;
 }
+
+// One step of a dialog script: once a dialog of this thread with `caption` takes input, `act`
+// runs on it. Actions that open or close dialogs must post their clicks (PostMessage), so that
+// the script can go on inside the dialog's modal loop.
+struct DialogStep {
+  std::string caption;
+  std::function<void(HWND)> act;
+};
+
+// Runs `open`, which shows modal dialogs and returns when they have ended, while the steps are
+// carried out in order. Returns how many steps ran.
+size_t RunDialogScript(std::vector<DialogStep> steps, const std::function<void()>& open);
 
 // Drives a modal dialog from inside the test: once a dialog of this thread with `caption` shows,
 // `act` runs on it (reading its controls, pressing a button). `open` is what opens the dialog;

@@ -1,57 +1,79 @@
-// Presses through modal dialogs from a thread timer, which their own message loop delivers.
+// Presses through modal dialogs from a thread timer, which their own message loops deliver.
 #include "bar_fixture.h"
+
+#include <vector>
 
 namespace {
 
 struct Robot {
-  std::string caption;
-  std::function<void(HWND)> act;
-  UINT_PTR timer = 0;
-  bool done = false;
-  int ticks = 0;
+  std::vector<DialogStep> steps;
+  size_t next = 0;
+  int idleTicks = 0;
 };
 
 Robot* g_robot = nullptr;
 
-BOOL CALLBACK FindDialog(HWND hWnd, LPARAM found) {
+struct Search {
+  const std::string* caption;
+  HWND found;
+};
+
+BOOL CALLBACK FindDialog(HWND hWnd, LPARAM param) {
+  Search* search = reinterpret_cast<Search*>(param);
   char className[32] = {};
   GetClassNameA(hWnd, className, sizeof className);
-  if (std::string(className) == "#32770" && IsWindowVisible(hWnd) && TextOf(hWnd) == g_robot->caption) {
-    *reinterpret_cast<HWND*>(found) = hWnd;
+  // The dialog of the step is the one that takes input now: a dialog that opened another modal
+  // one is disabled until that one ends.
+  if (std::string(className) == "#32770" && IsWindowVisible(hWnd) && IsWindowEnabled(hWnd) &&
+      TextOf(hWnd) == *search->caption) {
+    search->found = hWnd;
     return FALSE;
   }
   return TRUE;
 }
 
 void CALLBACK OnRobotTimer(HWND, UINT, UINT_PTR, DWORD) {
-  if (g_robot == nullptr || g_robot->done) return;
-  HWND dialog = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
-  if (dialog == nullptr) {
-    // A dialog that never comes must not hang the test: give up after about five seconds.
-    if (++g_robot->ticks > 250) g_robot->done = true;
+  Robot* robot = g_robot;
+  if (robot == nullptr || robot->next >= robot->steps.size()) return;
+  Search search{&robot->steps[robot->next].caption, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&search));
+  if (search.found == nullptr) {
+    // A dialog that never comes must not hang the test: after about five seconds, close
+    // whatever dialog this thread shows so that the modal loops end.
+    if (++robot->idleTicks > 250) {
+      robot->next = robot->steps.size();
+      EnumThreadWindows(
+          GetCurrentThreadId(),
+          [](HWND hWnd, LPARAM) -> BOOL {
+            char className[32] = {};
+            GetClassNameA(hWnd, className, sizeof className);
+            if (std::string(className) == "#32770") PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
+            return TRUE;
+          },
+          0);
+    }
     return;
   }
-  g_robot->done = true;
-  KillTimer(nullptr, g_robot->timer);
-  g_robot->act(dialog);
+  robot->idleTicks = 0;
+  DialogStep& step = robot->steps[robot->next++];
+  step.act(search.found);
 }
 
 }  // namespace
 
+size_t RunDialogScript(std::vector<DialogStep> steps, const std::function<void()>& open) {
+  Robot robot;
+  robot.steps = std::move(steps);
+  Robot* outer = g_robot;
+  g_robot = &robot;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 20, OnRobotTimer);
+  open();
+  KillTimer(nullptr, timer);
+  g_robot = outer;
+  return robot.next;
+}
+
 bool WithDialog(const std::string& caption, const std::function<void(HWND)>& act,
                 const std::function<void()>& open) {
-  Robot robot;
-  robot.caption = caption;
-  bool acted = false;
-  robot.act = [&](HWND dialog) {
-    acted = true;
-    act(dialog);
-  };
-  g_robot = &robot;
-  robot.timer = SetTimer(nullptr, 0, 20, OnRobotTimer);
-  open();
-  KillTimer(nullptr, robot.timer);
-  g_robot = nullptr;
-  return acted;
+  return RunDialogScript({{caption, act}}, open) == 1;
 }

@@ -1,0 +1,409 @@
+// The context menu, the minimize commands, the exclusion-list and picker dialogs and the about
+// box, with real windows that the test creates among the top-level windows.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "bar_fixture.h"
+#include "platform/win32_system.h"
+#include "res/resource.h"
+
+namespace {
+
+// The scripted machine, but with the real top-level windows.
+class RealWindowsFake : public velkin::FakeSystem {
+ public:
+  velkin::WindowHandle FirstWindow(velkin::WindowHandle of) override { return real_.FirstWindow(of); }
+  velkin::WindowHandle NextWindow(velkin::WindowHandle after) override { return real_.NextWindow(after); }
+  bool WindowVisible(velkin::WindowHandle w) override { return real_.WindowVisible(w); }
+  std::string WindowTitle(velkin::WindowHandle w) override { return real_.WindowTitle(w); }
+  bool WindowOwned(velkin::WindowHandle w) override { return real_.WindowOwned(w); }
+  velkin::WindowHandle FindWindowByTitle(const std::string& t) override { return real_.FindWindowByTitle(t); }
+  void ShowMinimized(velkin::WindowHandle w) override { real_.ShowMinimized(w); }
+
+ private:
+  velkin::Win32System real_;
+};
+
+class WindowCommandsTest : public BarTest {
+ protected:
+  void SetUp() override {
+    BarTest::SetUp();
+    velkin::SetSys(&real_);
+    real_.files = fake_.files;
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "VelkinTestApp";
+    RegisterClassA(&wc);
+  }
+
+  void TearDown() override {
+    for (HWND window : windows_) DestroyWindow(window);
+    BarTest::TearDown();
+  }
+
+  // Creates the panel on the machine with real windows.
+  void CreatePanelHere() {
+    CreatePanel();
+    velkin::SetSys(&real_);
+  }
+
+  // An application window; the last one made is the topmost.
+  HWND MakeWindow(const std::string& title, bool visible = true, HWND owner = nullptr) {
+    const DWORD style = (owner != nullptr ? WS_POPUP | WS_CAPTION : WS_OVERLAPPEDWINDOW) | (visible ? WS_VISIBLE : 0);
+    HWND window = CreateWindowExA(0, "VelkinTestApp", title.c_str(), style, 300, 200, 200, 100, owner, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    EXPECT_NE(window, nullptr);
+    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    windows_.push_back(window);
+    return window;
+  }
+
+  static std::string MenuText(HMENU menu, UINT id) {
+    char text[256] = {};
+    GetMenuStringA(menu, id, text, sizeof text, MF_BYCOMMAND);
+    return text;
+  }
+  static bool Grayed(HMENU menu, UINT id) { return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) != 0; }
+
+  std::vector<std::string> ListBoxEntries(HWND dialog) {
+    std::vector<std::string> entries;
+    HWND list = GetDlgItem(dialog, IDC_TITLE_LIST);
+    const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+      std::string text(static_cast<size_t>(SendMessageA(list, LB_GETTEXTLEN, i, 0)) + 1, '\0');
+      text.resize(static_cast<size_t>(SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&text[0]))));
+      entries.push_back(text);
+    }
+    return entries;
+  }
+
+  static void Click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+  static void Pick(HWND picker, const std::string& title) {
+    HWND list = GetDlgItem(picker, IDC_TITLE_LIST);
+    const LRESULT index = SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(title.c_str()));
+    EXPECT_NE(index, LB_ERR) << title << " is offered";
+    SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    Click(picker, IDC_SELECT);
+  }
+
+  void SetExclusions(const std::vector<std::string>& titles) {
+    for (size_t i = 0; i < titles.size(); ++i) panel_->m_strExclusions[i] = titles[i];
+    panel_->m_nExclusions = static_cast<int32_t>(titles.size());
+    panel_->m_dlgExclusions.SetWorkingList(panel_->m_strExclusions, panel_->m_nExclusions);
+  }
+
+  RealWindowsFake real_;
+  std::vector<HWND> windows_;
+};
+
+const char kPickCaption[] = "現在表示されているウィンドウの一覧";
+const char kListCaption[] = "最小化したくないアプリケーションの選択";
+
+TEST_F(WindowCommandsTest, TheMenuListsThreeWindowsAndGraysTheRest) {
+  CreatePanelHere();
+  MakeWindow("First");
+  MakeWindow("メモ帳 - 表示ソフト");
+  MakeWindow("Third & co");
+  CMenu menu;
+  ASSERT_TRUE(panel_->BuildContextMenu(menu));
+  HMENU m = menu.GetSafeHmenu();
+  // From the top of the stacking order down: the last made first.
+  EXPECT_EQ(MenuText(m, 32797), "Third & co");
+  EXPECT_EQ(MenuText(m, 32798), "メモ帳 - 表示ソフト");
+  EXPECT_EQ(MenuText(m, 32799), "First");
+  for (UINT id = 32797; id <= 32799; ++id) EXPECT_FALSE(Grayed(m, id)) << id;
+  for (UINT id = 32800; id <= 32806; ++id) {
+    EXPECT_EQ(MenuText(m, id), "選択できません") << id;
+    EXPECT_TRUE(Grayed(m, id)) << id;
+  }
+  EXPECT_EQ(panel_->m_strWindowTitles[1], "メモ帳 - 表示ソフト");
+  EXPECT_FALSE(Grayed(m, ID_SUSPEND_MENU)) << "Windows 98 offers suspend";
+}
+
+TEST_F(WindowCommandsTest, WithNoCandidateEveryItemIsGrayedAndSuspendToo) {
+  real_.version = {4, 0, 950, 1};
+  CreatePanelHere();
+  MakeWindow("Excluded one");
+  MakeWindow("", true);
+  MakeWindow("Hidden", false);
+  MakeWindow("Owned", true, windows_.front());
+  SetExclusions({"Excluded one"});
+  CMenu menu;
+  ASSERT_TRUE(panel_->BuildContextMenu(menu));
+  for (UINT id = 32797; id <= 32806; ++id) {
+    EXPECT_EQ(MenuText(menu.GetSafeHmenu(), id), "選択できません") << id;
+    EXPECT_TRUE(Grayed(menu.GetSafeHmenu(), id)) << id;
+  }
+  EXPECT_TRUE(Grayed(menu.GetSafeHmenu(), ID_SUSPEND_MENU));
+}
+
+// The menu as the resource holds it: each item's text and command, submenus indented.
+void Describe(HMENU menu, int depth, std::vector<std::string>* lines) {
+  const int count = GetMenuItemCount(menu);
+  for (int i = 0; i < count; ++i) {
+    char text[128] = {};
+    GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+    const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+    HMENU sub = GetSubMenu(menu, i);
+    std::string line(static_cast<size_t>(depth) * 2, ' ');
+    if (sub != nullptr) {
+      lines->push_back(line + text + " >");
+      Describe(sub, depth + 1, lines);
+    } else if (state & MF_SEPARATOR) {
+      lines->push_back(line + "--");
+    } else {
+      lines->push_back(line + text + " " + std::to_string(GetMenuItemID(menu, i)) +
+                       ((state & (MF_GRAYED | MF_CHECKED)) != 0 ? " (marked)" : ""));
+    }
+  }
+}
+
+TEST_F(WindowCommandsTest, TheMenuResourceHoldsTheTree) {
+  CMenu menu;
+  ASSERT_TRUE(menu.LoadMenu(IDR_CONTEXTMENU));
+  std::vector<std::string> lines;
+  Describe(menu.GetSafeHmenu(), 0, &lines);
+  const std::vector<std::string> expected = {
+      "afsd >",
+      "  空き容量の単位 >", "    Bytes 32774", "    kBytes 32775", "    MBytes 32776", "    GBytes 32777",
+      "  総容量の単位 >", "    Bytes 32778", "    kBytes 32779", "    MBytes 32780", "    GBytes 32781",
+      "  メモリの単位 >", "    Bytes 32771", "    kBytes 32772", "    MBytes 32782",
+      "  --",
+      "  小数点 >", "    ０ケタ 32783", "    １ケタ 32784", "    ２ケタ 32785", "    ３ケタ 32786", "    ４ケタ 32787",
+      "  --",
+      "  バージョン情報 >", "    Windows... 32789", "    このプログラム... 32790",
+      "  おまけ >", "    Windowsのみ再起動 32791", "    システムを再起動 32796", "    Windows終了 32792",
+      "    サスペンド 32808", "    --", "    他アプリケーションを最小化 >",
+      "      1 32797", "      2 32798", "      3 32799", "      4 32800", "      5 32801", "      6 32802",
+      "      7 32803", "      8 32804", "      9 32805", "      10 32806", "      全て最小化 32807",
+      "    最小化したくないアプリの追加／削除... 32810",
+      "  --",
+      "  終了 32773",
+  };
+  EXPECT_EQ(lines, expected);
+}
+
+TEST_F(WindowCommandsTest, MinimizeAllLeavesTheProtectedAloneAndTakesTheRest) {
+  CreatePanelHere();
+  std::vector<HWND> others;
+  for (int i = 1; i <= 12; ++i) others.push_back(MakeWindow("Application " + std::to_string(i)));
+  HWND excluded = MakeWindow("Keep this");
+  HWND prefix = MakeWindow("Keep this too");
+  HWND untitled = MakeWindow("");
+  HWND hidden = MakeWindow("Hidden one", false);
+  HWND owned = MakeWindow("Owned one", true, others.front());
+  SetExclusions({"Keep this"});
+  for (const UINT command : {static_cast<UINT>(IDC_MINIMIZEALL), static_cast<UINT>(ID_MINIMIZEALL_MENU)}) {
+    SCOPED_TRACE(command);
+    for (HWND w : windows_) {
+      if (IsWindowVisible(w)) ShowWindow(w, SW_RESTORE);
+    }
+    SendMessageA(hwnd_, WM_COMMAND, command, 0);
+    for (HWND w : others) EXPECT_TRUE(IsIconic(w));
+    EXPECT_TRUE(IsIconic(prefix)) << "a title that merely begins with an entry is not protected";
+    EXPECT_FALSE(IsIconic(excluded));
+    EXPECT_FALSE(IsIconic(untitled));
+    EXPECT_FALSE(IsIconic(hidden));
+    EXPECT_FALSE(IsIconic(owned));
+    EXPECT_FALSE(IsIconic(hwnd_)) << "the bar stays";
+  }
+}
+
+TEST_F(WindowCommandsTest, ASlotCommandActsByTitleAndNotOnAClosedWindow) {
+  CreatePanelHere();
+  HWND a = MakeWindow("Alpha window");
+  HWND b = MakeWindow("Beta window");
+  CMenu menu;
+  ASSERT_TRUE(panel_->BuildContextMenu(menu));
+  ASSERT_EQ(panel_->m_strWindowTitles[0], "Beta window");
+  SendMessageA(hwnd_, WM_COMMAND, 32798, 0);
+  EXPECT_TRUE(IsIconic(a));
+  EXPECT_FALSE(IsIconic(b));
+  ShowWindow(a, SW_RESTORE);
+  DestroyWindow(b);
+  SendMessageA(hwnd_, WM_COMMAND, 32797, 0);  // Beta is gone: nothing happens
+  EXPECT_FALSE(IsIconic(a));
+  // A slot never filled minimizes nothing, not even an untitled window.
+  SendMessageA(hwnd_, WM_COMMAND, 32806, 0);
+  EXPECT_FALSE(IsIconic(hwnd_));
+}
+
+TEST_F(WindowCommandsTest, AddingThroughThePickerKeepsSortedOrderAndDuplicates) {
+  CreatePanelHere();
+  MakeWindow("Mid window");
+  MakeWindow("Alpha already listed");
+  SetExclusions({"Zeta", "Alpha already listed"});
+  std::vector<std::string> shownAtOpening, offered, shownAtClose;
+  const size_t steps = RunDialogScript(
+      {
+          {kListCaption, [&](HWND d) { shownAtOpening = ListBoxEntries(d); Click(d, IDC_ADD); }},
+          {kPickCaption, [&](HWND p) { offered = ListBoxEntries(p); Pick(p, "Mid window"); }},
+          {kListCaption, [&](HWND d) { Click(d, IDC_ADD); }},
+          {kPickCaption, [&](HWND p) { Pick(p, "Mid window"); }},
+          {kListCaption, [&](HWND d) { shownAtClose = ListBoxEntries(d); Click(d, IDC_CLOSE_LIST); }},
+      },
+      [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
+  ASSERT_EQ(steps, 5u);
+  EXPECT_EQ(shownAtOpening, (std::vector<std::string>{"Alpha already listed", "Zeta"}));
+  // The picker offers excluded windows too, and never the bar or the dialogs.
+  EXPECT_NE(std::find(offered.begin(), offered.end(), "Alpha already listed"), offered.end());
+  EXPECT_EQ(std::find(offered.begin(), offered.end(), kListCaption), offered.end());
+  EXPECT_EQ(shownAtClose, (std::vector<std::string>{"Alpha already listed", "Mid window", "Mid window", "Zeta"}));
+  ASSERT_EQ(panel_->m_nExclusions, 4);
+  EXPECT_EQ(panel_->m_strExclusions[0], "Alpha already listed");
+  EXPECT_EQ(panel_->m_strExclusions[2], "Mid window");
+  EXPECT_EQ(panel_->m_strExclusions[3], "Zeta");
+  EXPECT_EQ(panel_->m_dlgExclusions.m_nWorking, 4);
+  EXPECT_EQ(real_.files.count(kExclusionPath), 0u) << "written only at exit";
+}
+
+TEST_F(WindowCommandsTest, TheTwentyFirstEntryIsRefused) {
+  CreatePanelHere();
+  MakeWindow("One more");
+  std::vector<std::string> twenty;
+  for (int i = 0; i < 20; ++i) twenty.push_back("Entry " + std::to_string(100 + i));
+  SetExclusions(twenty);
+  size_t shownAfter = 0;
+  const size_t steps = RunDialogScript(
+      {
+          {kListCaption, [&](HWND d) { Click(d, IDC_ADD); }},
+          {kPickCaption, [&](HWND p) { Pick(p, "One more"); }},
+          {kListCaption, [&](HWND d) { shownAfter = ListBoxEntries(d).size(); Click(d, IDC_CLOSE_LIST); }},
+      },
+      [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
+  ASSERT_EQ(steps, 3u);
+  ASSERT_EQ(real_.messages.size(), 1u);
+  EXPECT_EQ(real_.messages[0].text, "これ以上リストの項目を増やすことはできません!!");
+  EXPECT_EQ(real_.messages[0].caption, "警告");
+  EXPECT_EQ(real_.messages[0].style, static_cast<uint32_t>(MB_OK | MB_ICONHAND));
+  EXPECT_EQ(shownAfter, 20u);
+  EXPECT_EQ(panel_->m_nExclusions, 20);
+}
+
+TEST_F(WindowCommandsTest, DeleteTakesTheSelectionOrNothing) {
+  CreatePanelHere();
+  SetExclusions({"A", "B", "C"});
+  std::vector<std::string> afterNone, afterOne;
+  const size_t steps = RunDialogScript(
+      {
+          {kListCaption,
+           [&](HWND d) {
+             SendMessageA(GetDlgItem(d, IDC_TITLE_LIST), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+             SendMessageA(GetDlgItem(d, IDC_DELETE), BM_CLICK, 0, 0);
+             afterNone = ListBoxEntries(d);
+             SendMessageA(GetDlgItem(d, IDC_TITLE_LIST), LB_SETCURSEL, 1, 0);
+             SendMessageA(GetDlgItem(d, IDC_DELETE), BM_CLICK, 0, 0);
+             afterOne = ListBoxEntries(d);
+             Click(d, IDC_CLOSE_LIST);
+           }},
+      },
+      [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
+  ASSERT_EQ(steps, 1u);
+  EXPECT_EQ(afterNone, (std::vector<std::string>{"A", "B", "C"}));
+  EXPECT_EQ(afterOne, (std::vector<std::string>{"A", "C"}));
+  EXPECT_EQ(panel_->m_nExclusions, 2);
+  EXPECT_EQ(panel_->m_strExclusions[1], "C");
+}
+
+TEST_F(WindowCommandsTest, EscAndTheCloseBoxDropTheEdits) {
+  CreatePanelHere();
+  MakeWindow("Added then dropped");
+  SetExclusions({"Kept"});
+  for (const bool closeBox : {false, true}) {
+    SCOPED_TRACE(closeBox ? "close box" : "Esc");
+    std::vector<std::string> nextOpening;
+    RunDialogScript(
+        {
+            {kListCaption, [&](HWND d) { Click(d, IDC_ADD); }},
+            {kPickCaption, [&](HWND p) { Pick(p, "Added then dropped"); }},
+            {kListCaption,
+             [&](HWND d) {
+               EXPECT_EQ(ListBoxEntries(d).size(), 2u);
+               if (closeBox) {
+                 PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0);
+               } else {
+                 PostMessageA(d, WM_COMMAND, IDCANCEL, 0);
+               }
+             }},
+        },
+        [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
+    EXPECT_EQ(panel_->m_nExclusions, 1);
+    EXPECT_EQ(panel_->m_strExclusions[0], "Kept");
+    EXPECT_EQ(panel_->m_dlgExclusions.m_nWorking, 1);
+    RunDialogScript({{kListCaption, [&](HWND d) { nextOpening = ListBoxEntries(d); Click(d, IDC_CLOSE_LIST); }}},
+                    [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
+    EXPECT_EQ(nextOpening, (std::vector<std::string>{"Kept"}));
+  }
+}
+
+TEST_F(WindowCommandsTest, ThePickerTakesOnlyASelectedTitle) {
+  CreatePanelHere();
+  MakeWindow("Offered");
+  SetExclusions({});
+  bool stillOpen = false;
+  const size_t steps = RunDialogScript(
+      {
+          {kListCaption, [&](HWND d) { Click(d, IDC_ADD); }},
+          // 選択 and Enter with nothing selected leave the picker open; then キャンセル.
+          {kPickCaption,
+           [&](HWND p) {
+             SendMessageA(GetDlgItem(p, IDC_TITLE_LIST), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+             SendMessageA(GetDlgItem(p, IDC_SELECT), BM_CLICK, 0, 0);
+             SendMessageA(p, WM_COMMAND, IDOK, 0);
+             stillOpen = IsWindow(p) && IsWindowVisible(p);
+             Click(p, IDC_PICK_CANCEL);
+           }},
+          {kListCaption, [&](HWND d) { EXPECT_TRUE(ListBoxEntries(d).empty()); Click(d, IDC_CLOSE_LIST); }},
+      },
+      [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
+  ASSERT_EQ(steps, 3u);
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(panel_->m_nExclusions, 0);
+}
+
+TEST_F(WindowCommandsTest, ListBoxTitlesOfAnyLengthComeBackWhole) {
+  CreatePanelHere();
+  const std::string longTitle = "長いタイトル " + std::string(150, 'x') + " 表示ソフト";
+  MakeWindow(longTitle);
+  SetExclusions({});
+  RunDialogScript(
+      {
+          {kListCaption, [&](HWND d) { Click(d, IDC_ADD); }},
+          {kPickCaption, [&](HWND p) { Pick(p, longTitle); }},
+          {kListCaption, [&](HWND d) { Click(d, IDC_CLOSE_LIST); }},
+      },
+      [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
+  ASSERT_EQ(panel_->m_nExclusions, 1);
+  EXPECT_EQ(panel_->m_strExclusions[0], longTitle);
+}
+
+TEST_F(WindowCommandsTest, TheAboutBoxShowsTheProgramTwiceAlike) {
+  CreatePanelHere();
+  for (int showing = 0; showing < 2; ++showing) {
+    std::string text;
+    bool icon = false;
+    const bool shown = WithDialog(
+        "このアプリケーションについて",
+        [&](HWND d) {
+          for (HWND c = GetWindow(d, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
+            if ((GetWindowLongA(c, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+              icon = SendMessageA(c, STM_GETICON, 0, 0) != 0;
+            } else if (GetDlgCtrlID(c) != IDOK) {
+              text = TextOf(c);
+            }
+          }
+          EXPECT_EQ(TextOf(GetDlgItem(d, IDOK)), "OK");
+          PostMessageA(GetDlgItem(d, IDOK), BM_CLICK, 0, 0);
+        },
+        [&] { SendMessageA(hwnd_, WM_COMMAND, ID_ABOUT, 0); });
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(icon);
+    EXPECT_EQ(text, "ハードディスクの残量表示プログラム\r\nVelkin Ver 2.0β1\r\n（タスクバーみたいになったよ)");
+  }
+  EXPECT_TRUE(IsWindow(hwnd_));
+}
+
+}  // namespace
