@@ -140,6 +140,30 @@ TEST_F(WindowCommandsTest, WithNoCandidateEveryItemIsGrayedAndSuspendToo) {
   EXPECT_TRUE(Grayed(menu.GetSafeHmenu(), ID_SUSPEND_MENU));
 }
 
+RECT g_menuRect;
+bool g_menuSeen;
+
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND menu = FindWindowA("#32768", nullptr);
+  if (menu == nullptr || !IsWindowVisible(menu)) return;
+  g_menuSeen = true;
+  GetWindowRect(menu, &g_menuRect);
+  KillTimer(nullptr, timer);
+  EndMenu();
+}
+
+TEST_F(WindowCommandsTest, ARightClickShowsTheMenuAtItsPoint) {
+  CreatePanelHere();
+  g_menuSeen = false;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 20, CloseMenu);
+  SendMessageA(hwnd_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd_), MAKELPARAM(200, 30));
+  KillTimer(nullptr, timer);
+  ASSERT_TRUE(g_menuSeen) << "the menu was shown and the handler returned once it closed";
+  EXPECT_EQ(g_menuRect.left, 200);
+  EXPECT_EQ(g_menuRect.top, 30);
+  EXPECT_TRUE(IsWindow(hwnd_));
+}
+
 // The menu as the resource holds it: each item's text and command, submenus indented.
 void Describe(HMENU menu, int depth, std::vector<std::string>* lines) {
   const int count = GetMenuItemCount(menu);
