@@ -141,14 +141,10 @@ int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
   RestoreDriveSelection();
 
   // The two selectors keep their top-left corners and take their final sizes.
-  if (m_pDriveSelector->GetSafeHwnd() != nullptr) {
-    m_pDriveSelector->SetWindowPos(nullptr, 0, 0, velkin::kDriveSelectorSize.cx,
-                                   velkin::kDriveSelectorSize.cy, kResizeOnly);
-  }
-  if (m_pIntervalSelector->GetSafeHwnd() != nullptr) {
-    m_pIntervalSelector->SetWindowPos(nullptr, 0, 0, velkin::kIntervalSelectorSize.cx,
-                                      velkin::kIntervalSelectorSize.cy, kResizeOnly);
-  }
+  m_pDriveSelector->SetWindowPos(nullptr, 0, 0, velkin::kDriveSelectorSize.cx, velkin::kDriveSelectorSize.cy,
+                                 kResizeOnly);
+  m_pIntervalSelector->SetWindowPos(nullptr, 0, 0, velkin::kIntervalSelectorSize.cx,
+                                    velkin::kIntervalSelectorSize.cy, kResizeOnly);
   m_pDriveSelector->GetLBText(m_pDriveSelector->GetCurSel(), m_strSelectedDrive);
 
   DetectVersion();
