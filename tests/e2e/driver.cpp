@@ -19,6 +19,24 @@
 //                                        and leave it running (exit 1 if the bar never shows)
 //   velkin-driver exit                   press the exit button of the running bar and wait for it to end
 //
+// And the settings files (vlkini.dat, nonapp.dat beside the program), each sub-command starting
+// the program from the driver's current directory, not its own folder, and pressing OK on any
+// message box it shows:
+//   velkin-driver first-start VELKIN_EXE check the welcome box of a first start (before the bar,
+//                                        before any file is written), the defaults (interval "1秒",
+//                                        the first drive, readouts in Bytes); press the exit button
+//   velkin-driver change-settings VELKIN_EXE
+//                                        no box; set free space GBytes, total MBytes, memory kBytes,
+//                                        3 places, interval 200ms, drive "All"; check the readouts
+//                                        follow; press the exit button
+//   velkin-driver check-restored VELKIN_EXE
+//                                        no box; the changes above are back; close with WM_CLOSE
+//   velkin-driver check-warning VELKIN_EXE interval|drive INTERVAL_POS DRIVE_POS
+//                                        the warning of a bad stored interval or drive, then these
+//                                        positions selected; press the exit button
+//   velkin-driver start-exit VELKIN_EXE  no box; press the exit button
+// The files' contents are the business of run_e2e.sh, which writes and reads them.
+//
 // Each check prints "PASS name" or "FAIL name: expected X, got Y"; every sub-command but launch
 // ends with "N passed, M failed" and exits 0 only when nothing failed. Lines starting with
 // "note:" are information only. Text leaves the driver as UTF-8 when stdout is a pipe or file,
@@ -392,8 +410,11 @@ struct Instance {
   PROCESS_INFORMATION pi = {};
   HWND bar = nullptr;
   std::string error;
+  std::string dir;           // the program's folder, with its trailing backslash
+  bool in_own_folder = true;  // false: the program starts in the driver's current directory
 
-  // Starts the program in its own folder (it keeps its settings next to itself).
+  // Starts the program, in its own folder unless told otherwise (it keeps its settings next to
+  // itself, wherever it is started from).
   bool start(const std::string &exe) {
     char full[MAX_PATH];
     char *file_part = nullptr;
@@ -401,11 +422,12 @@ struct Instance {
       error = "cannot resolve " + exe;
       return false;
     }
-    std::string dir(full, file_part - full);
+    dir.assign(full, file_part - full);
     std::string cmdline = "\"" + std::string(full) + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof si;
-    if (!CreateProcessA(full, &cmdline[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi)) {
+    const char *cwd = in_own_folder ? dir.c_str() : nullptr;
+    if (!CreateProcessA(full, &cmdline[0], nullptr, nullptr, FALSE, 0, nullptr, cwd, &si, &pi)) {
       error = "CreateProcess(" + std::string(full) + ") error " + num(GetLastError());
       return false;
     }
@@ -1009,6 +1031,469 @@ int cmd_check_version(const std::string &exe, const WineVersion &wine) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// The settings files: the first start, changes kept over a restart, bad stored values
+
+// The message boxes of the way up. Wine, like Windows, gives a message box's text the control
+// ID 0xFFFF and its OK button IDOK.
+const int kBoxTextId = 0xffff;
+const char *const kWelcomeText = "Velkinの初めての起動です。\nまたは初期化情報が失われています。";
+const char *const kWarningCaption = "警告";
+const char *const kIntervalWarning = "保存されていた更新間隔情報が不正です。\nとりあえず「１秒」に設定しました。";
+// The drive warning names the drive selector's first entry between these two.
+const char *const kDriveWarningHead = "保存されていた検査対象ドライブ情報が不正です。\nとりあえず";
+const char *const kDriveWarningTail = "に設定しました。";
+// How long the driver watches for a further box once the bar and the boxes it expects are up.
+const DWORD kBoxWatchMs = 1000;
+
+// The menu commands the checks send, and the selections they make.
+const WPARAM kFreeGBytesCommand = 32777;
+const WPARAM kTotalMBytesCommand = 32780;
+const WPARAM kMemoryKBytesCommand = 32772;
+const WPARAM kThreeDecimalsCommand = 32786;
+const int kChangedInterval = 2;  // "200ミリ秒"
+const int kChangedDrive = 2;     // "All" under Wine: C:\, Z:\, All
+const int kDefaultDrive = 0;
+
+// The files in a folder (not its subfolders), by name.
+std::vector<std::string> folder_files(const std::string &dir) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((dir + "*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do {
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(fd.cFileName);
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A message box's icon control (stc1). The icon handle means nothing outside the program's
+// process, so the driver tells the icon by what the screen shows: the system icons drawn here
+// over the box's own background, the way the control draws its icon, must match to the pixel.
+const int kBoxIconId = 0x0440;
+struct BoxIcon {
+  LPCSTR id;
+  const char *name;
+};
+const BoxIcon kBoxIcons[] = {
+    {IDI_INFORMATION, "information"},
+    {IDI_HAND, "stop"},
+    {IDI_EXCLAMATION, "exclamation"},
+    {IDI_QUESTION, "question"},
+};
+// How long a box may take to paint its icon.
+const DWORD kIconWaitMs = 3000;
+
+// The pixels of a w x h bitmap, 32 bits each.
+std::vector<DWORD> bitmap_pixels(HDC dc, HBITMAP bitmap, int w, int h) {
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  std::vector<DWORD> pixels((size_t)w * h);
+  if (GetDIBits(dc, bitmap, 0, h, pixels.data(), &bi, DIB_RGB_COLORS) != h) pixels.clear();
+  return pixels;
+}
+
+// Which of kBoxIcons the box shows: its name, "none" without an icon control, "?" when the
+// screen shows none of them.
+std::string box_icon(HWND box) {
+  HWND control = GetDlgItem(box, kBoxIconId);
+  if (!control || !IsWindowVisible(control)) return "none";
+  const RECT r = window_rect(control);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return "none";
+  std::string found = "?";
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+  HGDIOBJ old = SelectObject(mem, bitmap);
+  BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  SelectObject(mem, old);
+  const std::vector<DWORD> shown = bitmap_pixels(mem, bitmap, w, h);
+  // The box's background just left of the control.
+  const COLORREF background = GetPixel(screen, r.left - 1, r.top);
+  HBRUSH brush = CreateSolidBrush(background);
+  const RECT all = {0, 0, w, h};
+  for (const BoxIcon &icon : kBoxIcons) {
+    if (shown.empty()) break;
+    old = SelectObject(mem, bitmap);
+    FillRect(mem, &all, brush);
+    DrawIconEx(mem, 0, 0, LoadIconA(nullptr, icon.id), w, h, 0, nullptr, DI_NORMAL);
+    SelectObject(mem, old);
+    if (bitmap_pixels(mem, bitmap, w, h) == shown) {
+      found = icon.name;
+      break;
+    }
+  }
+  DeleteObject(brush);
+  DeleteObject(bitmap);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return found;
+}
+
+// A message box the program showed on its way up, and what the driver found while it showed.
+struct SeenBox {
+  std::string caption;
+  std::string text;
+  std::string icon;
+  bool text_answered = false;
+  bool bar_visible = false;         // a visible bar of the same process
+  std::vector<std::string> files;  // beside the program
+};
+
+// Starts the program and waits up to 20 s for its bar, pressing OK on every message box it shows
+// meanwhile and noting what the box said. Once the bar and at least `expected` boxes have shown
+// it watches kBoxWatchMs more for another box. False with inst.error when no bar showed.
+bool start_noting_boxes(Instance &inst, const std::string &exe, size_t expected, std::vector<SeenBox> *boxes) {
+  if (!inst.start(exe)) return false;
+  const DWORD pid = inst.pi.dwProcessId;
+  std::vector<HWND> handled;
+  DWORD ready_at = 0;
+  for (DWORD start = GetTickCount();; Sleep(100)) {
+    for (HWND box : process_dialogs(pid, nullptr)) {
+      if (std::find(handled.begin(), handled.end(), box) != handled.end()) continue;
+      handled.push_back(box);
+      SeenBox seen;
+      get_text(box, &seen.caption);
+      seen.text_answered = get_text(GetDlgItem(box, kBoxTextId), &seen.text);
+      seen.bar_visible = !find_bars(pid, false).empty();
+      seen.files = folder_files(inst.dir);
+      for (DWORD shown = GetTickCount(); (seen.icon = box_icon(box)) == "?" && GetTickCount() - shown < kIconWaitMs;)
+        Sleep(100);
+      boxes->push_back(seen);
+      out("note: OK pressed on " + dialog_str(box));
+      PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    }
+    if (!inst.bar) {
+      std::vector<HWND> bars = find_bars(pid, false);
+      if (!bars.empty()) inst.bar = bars.front();
+    }
+    if (inst.bar && boxes->size() >= expected) {
+      if (!ready_at) ready_at = GetTickCount();
+      if (GetTickCount() - ready_at >= kBoxWatchMs) return true;
+    }
+    DWORD code = 0;
+    if (GetExitCodeProcess(inst.pi.hProcess, &code) && code != STILL_ACTIVE) {
+      inst.error = "the program ended with code " + hex(code) + (inst.bar ? "" : " before showing its bar");
+      return false;
+    }
+    if (GetTickCount() - start >= 20000) {
+      if (inst.bar) return true;  // the box count is the caller's check
+      inst.error = "no bar within 20 s";
+      for (HWND dialog : process_dialogs(pid, nullptr)) inst.error += "; it shows " + dialog_str(dialog);
+      return false;
+    }
+  }
+}
+
+std::string boxes_str(const std::vector<SeenBox> &boxes) {
+  std::string s = num(boxes.size()) + " boxes";
+  for (const SeenBox &b : boxes) s += ", " + text_str(b.caption) + " saying " + text_str(b.text);
+  return s;
+}
+
+// Checks that exactly one box showed, with this caption and text; true when one showed.
+bool check_one_box(Results &res, const std::string &prefix, const std::vector<SeenBox> &boxes,
+                   const std::string &caption, const std::string &text, const std::string &icon) {
+  if (!res.check(boxes.size() == 1, prefix + ".box_count", "one message box captioned " + text_str(caption),
+                 boxes_str(boxes)))
+    if (boxes.empty()) return false;
+  const SeenBox &b = boxes.front();
+  res.check(b.caption == caption, prefix + ".box_caption", text_str(caption), text_str(b.caption));
+  res.check(b.text_answered && b.text == text, prefix + ".box_text", text_str(text) + " (control 0xFFFF)",
+            b.text_answered ? text_str(b.text) : "no answer to WM_GETTEXT");
+  res.check(b.icon == icon, prefix + ".box_icon", "the system's " + icon + " icon on screen",
+            b.icon == "?" ? "none of the system's icons" : b.icon == "none" ? "no icon control" : "the " + b.icon + " icon");
+  return true;
+}
+
+void check_no_box(Results &res, const std::string &prefix, const std::vector<SeenBox> &boxes) {
+  res.check(boxes.empty(), prefix + ".no_box",
+            "no message box up to " + num(kBoxWatchMs / 1000) + " s after the bar shows", boxes_str(boxes));
+}
+
+// The position selected in one of the bar's selectors, with the entry's text.
+void check_selected(Results &res, const std::string &name, HWND bar, int id, int expected) {
+  HWND box = GetDlgItem(bar, id);
+  std::vector<std::string> items;
+  std::string error;
+  const bool have = box && combo_items(box, &items, &error);
+  auto entry = [&](LRESULT pos) {
+    return "entry " + num(pos) +
+           (have && pos >= 0 && pos < (LRESULT)items.size() ? " \"" + items[pos] + "\"" : std::string());
+  };
+  DWORD_PTR selected = 0;
+  const bool answered = box && send(box, CB_GETCURSEL, 0, 0, &selected);
+  res.check(answered && (LRESULT)selected == expected, name, entry(expected),
+            answered ? entry((LRESULT)selected) : box ? "no answer to CB_GETCURSEL" : "no control " + num(id));
+}
+
+// Selects an entry the way a user does: the box changes, then tells the bar.
+bool select_entry(HWND bar, int id, int pos) {
+  HWND box = GetDlgItem(bar, id);
+  DWORD_PTR result = 0;
+  if (!box || !send(box, CB_SETCURSEL, pos, 0, &result) || (LRESULT)result != pos) return false;
+  return PostMessageA(bar, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), (LPARAM)box) != FALSE;
+}
+
+// A readout in a unit other than bytes: "N.DDD Unit" with `decimals` digits after the point (no
+// point with none), N in decimal digits without leading zeros. Its value in 10^-decimals units.
+bool parse_fixed(const std::string &text, const std::string &unit, int decimals, unsigned long long *scaled) {
+  const std::string tail = " " + unit;
+  if (text.size() <= tail.size() || text.compare(text.size() - tail.size(), tail.size(), tail) != 0) return false;
+  const std::string figure = text.substr(0, text.size() - tail.size());
+  const size_t point = decimals ? figure.size() - decimals - 1 : figure.size();
+  if (figure.size() < (size_t)decimals + (decimals ? 2 : 1) || (decimals && figure[point] != '.')) return false;
+  const std::string whole = figure.substr(0, point);
+  const std::string digits = whole + (decimals ? figure.substr(point + 1) : "");
+  if (whole.size() > 1 && whole[0] == '0') return false;
+  if (digits.size() > 19) return false;
+  unsigned long long v = 0;
+  for (char ch : digits) {
+    if (ch < '0' || ch > '9') return false;
+    v = v * 10 + (ch - '0');
+  }
+  *scaled = v;
+  return true;
+}
+
+// count / 2^shift with `decimals` places after the point, rounded to the nearest, ties to even:
+// the driver's own reckoning of a readout in kBytes (10), MBytes (20) or GBytes (30).
+std::string fixed_str(unsigned long long count, unsigned shift, int decimals) {
+  const unsigned long long mask = (1ull << shift) - 1, half = 1ull << (shift - 1);
+  unsigned long long scale = 1;
+  for (int i = 0; i < decimals; ++i) scale *= 10;
+  unsigned long long whole = count >> shift;
+  const unsigned long long part = (count & mask) * scale;  // below 2^30 * 10^4: no overflow
+  unsigned long long frac = part >> shift;
+  const unsigned long long rest = part & mask;
+  const unsigned long long last_digit = decimals ? frac : whole;
+  if (rest > half || (rest == half && (last_digit & 1))) ++frac;
+  if (frac == scale) {
+    ++whole;
+    frac = 0;
+  }
+  std::string s = num((long long)whole);
+  if (decimals) {
+    std::string f = num((long long)frac);
+    s += "." + std::string(decimals - f.size(), '0') + f;
+  }
+  return s;
+}
+
+// The driver's measure of every fixed drive added up, as the selector's "All" reads.
+bool measure_all_drives(DiskSizes *sum, std::string *error) {
+  *sum = DiskSizes();
+  for (const std::string &root : fixed_drives()) {
+    DiskSizes d;
+    DWORD code = 0;
+    if (!measure_disk(root, false, &d, &code)) {
+      *error = "GetDiskFreeSpaceExA of " + root + " error " + num(code);
+      return false;
+    }
+    sum->total += d.total;
+    sum->free += d.free;
+  }
+  return true;
+}
+
+// The readouts of a first start: "N Bytes" each, the total that of the first fixed drive.
+void check_bytes_readouts(Results &res, const std::string &prefix, HWND bar) {
+  const std::vector<std::string> drives = fixed_drives();
+  SizeReadout free_space, total, memory;
+  DiskSizes own;
+  DWORD error = 0;
+  bool measured = false;
+  for (DWORD start = GetTickCount();; Sleep(100)) {
+    free_space = read_size(bar, kFreeId);
+    total = read_size(bar, kTotalId);
+    memory = read_size(bar, kMemoryId);
+    measured = !drives.empty() && measure_disk(drives.front(), false, &own, &error);
+    bool all = free_space.valid && total.valid && memory.valid && measured && total.bytes == own.total;
+    if (all || GetTickCount() - start >= kRefreshWaitMs) break;
+  }
+  const std::string form = "\"N Bytes\", N the byte count in decimal digits";
+  res.check(free_space.valid, prefix + ".free_bytes", form, readout_str(free_space));
+  res.check(total.valid && measured && total.bytes == own.total, prefix + ".total_bytes",
+            measured ? bytes_str(own.total) + ", the total of " + drives.front() : "a fixed drive the driver can measure",
+            readout_str(total));
+  res.check(memory.valid && memory.bytes > 0, prefix + ".memory_bytes", form + ", N > 0", readout_str(memory));
+}
+
+// The readouts after the changes: the free space of all drives in GBytes and their total in
+// MBytes, the free memory in kBytes, all with 3 places. The total must be exact; the free space
+// within the tolerance for each drive, as both drives may share one disk.
+void check_changed_readouts(Results &res, const std::string &prefix, HWND bar) {
+  const int places = 3;
+  const unsigned long long per_unit = 1000;  // 10^places
+  const unsigned long long free_slack = ((2 * kFreeTolerance * per_unit) >> 30) + 1;
+  std::string free_text, total_text, memory_text, want_total, error;
+  bool free_ok = false, total_ok = false, memory_ok = false, measured = false;
+  DiskSizes all;
+  unsigned long long free_shown = 0, free_want = 0, memory_shown = 0;
+  MEMORYSTATUSEX status = {};
+  status.dwLength = sizeof status;
+  const bool have_status = GlobalMemoryStatusEx(&status) != FALSE;
+  const unsigned long long memory_limit = (status.ullTotalPhys >> 10) * per_unit;  // in 10^-3 kBytes
+  for (DWORD start = GetTickCount();; Sleep(100)) {
+    get_text(GetDlgItem(bar, kFreeId), &free_text);
+    get_text(GetDlgItem(bar, kTotalId), &total_text);
+    get_text(GetDlgItem(bar, kMemoryId), &memory_text);
+    measured = measure_all_drives(&all, &error);
+    want_total = fixed_str(all.total, 20, places) + " MBytes";
+    free_want = (all.free >> 30) * per_unit + (((all.free & ((1ull << 30) - 1)) * per_unit) >> 30);
+    total_ok = measured && total_text == want_total;
+    free_ok = measured && parse_fixed(free_text, "GBytes", places, &free_shown) &&
+              distance(free_shown, free_want) <= free_slack;
+    memory_ok = have_status && parse_fixed(memory_text, "kBytes", places, &memory_shown) && memory_shown > 0 &&
+                memory_shown < memory_limit;
+    if ((total_ok && free_ok && memory_ok) || GetTickCount() - start >= kRefreshWaitMs) break;
+  }
+  out("note: " + prefix + ": free " + text_str(free_text) + ", total " + text_str(total_text) + ", memory " +
+      text_str(memory_text));
+  if (!res.check(measured, prefix + ".measured", "GetDiskFreeSpaceExA of every fixed drive in the driver", error))
+    return;
+  res.check(total_ok, prefix + ".total_mbytes",
+            text_str(want_total) + ", the total of every fixed drive (" + num((long long)all.total) + " bytes)",
+            text_str(total_text));
+  res.check(free_ok, prefix + ".free_gbytes",
+            "\"N.DDD GBytes\" within " + num((long long)free_slack) + " thousandths of " +
+                fixed_str(all.free, 30, places) + ", the free space of every fixed drive",
+            text_str(free_text));
+  res.check(memory_ok, prefix + ".memory_kbytes",
+            "\"N.DDD kBytes\" above 0 and below the physical memory, " + fixed_str(status.ullTotalPhys, 10, places),
+            text_str(memory_text));
+}
+
+// Presses the exit button the way a click does and checks that the program ends with its bar.
+void exit_and_check(Results &res, Instance &inst, const std::string &prefix) {
+  PostMessageA(GetDlgItem(inst.bar, kExitButtonId), BM_CLICK, 0, 0);
+  bool ended = WaitForSingleObject(inst.pi.hProcess, 10000) == WAIT_OBJECT_0;
+  res.check(ended, prefix + ".process_ended", "the program to end within 10 s after its exit button", "it still runs");
+  res.check(!IsWindow(inst.bar), prefix + ".window_gone", "no bar window after the process ended",
+            "window " + hex((uintptr_t)inst.bar) + " still exists");
+  inst.kill_if_running();
+}
+
+void note_current_directory() {
+  char cwd[MAX_PATH] = "";
+  GetCurrentDirectoryA(sizeof cwd, cwd);
+  out("note: the program starts in " + std::string(cwd));
+}
+
+// First start in a folder without settings: the welcome before the bar and before any file is
+// written, then the defaults; then the exit button (which writes the files).
+int cmd_first_start(const std::string &exe) {
+  Results res;
+  Instance inst;
+  inst.in_own_folder = false;
+  note_current_directory();
+  std::vector<SeenBox> boxes;
+  const bool up = start_noting_boxes(inst, exe, 1, &boxes);
+  if (check_one_box(res, "first", boxes, kWelcomeCaption, kWelcomeText, "information")) {
+    const SeenBox &b = boxes.front();
+    res.check(!b.bar_visible, "first.box_before_bar", "no visible bar while the box shows", "a visible bar");
+    const std::vector<std::string> only = {"velkin.exe"};
+    res.check(b.files == only, "first.nothing_written",
+              "only velkin.exe in " + inst.dir + " while the box shows", list_str(b.files));
+  }
+  if (res.check(up, "first.found", "the bar within 20 s", inst.error)) {
+    check_selected(res, "first.interval_selected", inst.bar, kIntervalComboId, kIntervalSelected);
+    check_selected(res, "first.drive_selected", inst.bar, kDriveComboId, kDefaultDrive);
+    check_bytes_readouts(res, "first", inst.bar);
+    exit_and_check(res, inst, "first.exit");
+  }
+  inst.kill_if_running();
+  return res.finish();
+}
+
+// With settings: no box; units, places, interval and drive changed from outside, the readouts
+// following; then the exit button.
+int cmd_change_settings(const std::string &exe) {
+  Results res;
+  Instance inst;
+  inst.in_own_folder = false;
+  std::vector<SeenBox> boxes;
+  const bool up = start_noting_boxes(inst, exe, 0, &boxes);
+  check_no_box(res, "change", boxes);
+  if (res.check(up, "change.found", "the bar within 20 s", inst.error)) {
+    for (WPARAM command : {kFreeGBytesCommand, kTotalMBytesCommand, kMemoryKBytesCommand, kThreeDecimalsCommand})
+      PostMessageA(inst.bar, WM_COMMAND, command, 0);
+    res.check(select_entry(inst.bar, kIntervalComboId, kChangedInterval), "change.select_interval",
+              "CB_SETCURSEL " + num(kChangedInterval) + " and CBN_SELCHANGE posted", "no");
+    res.check(select_entry(inst.bar, kDriveComboId, kChangedDrive), "change.select_drive",
+              "CB_SETCURSEL " + num(kChangedDrive) + " and CBN_SELCHANGE posted", "no");
+    check_changed_readouts(res, "change", inst.bar);
+    check_selected(res, "change.interval_selected", inst.bar, kIntervalComboId, kChangedInterval);
+    check_selected(res, "change.drive_selected", inst.bar, kDriveComboId, kChangedDrive);
+    exit_and_check(res, inst, "change.exit");
+  }
+  inst.kill_if_running();
+  return res.finish();
+}
+
+// After change-settings: no box, the changes back, then WM_CLOSE (which writes nothing).
+int cmd_check_restored(const std::string &exe) {
+  Results res;
+  Instance inst;
+  inst.in_own_folder = false;
+  std::vector<SeenBox> boxes;
+  const bool up = start_noting_boxes(inst, exe, 0, &boxes);
+  check_no_box(res, "restored", boxes);
+  if (res.check(up, "restored.found", "the bar within 20 s", inst.error)) {
+    check_selected(res, "restored.interval_selected", inst.bar, kIntervalComboId, kChangedInterval);
+    check_selected(res, "restored.drive_selected", inst.bar, kDriveComboId, kChangedDrive);
+    check_changed_readouts(res, "restored", inst.bar);
+    close_and_check(res, inst, "restored.close");
+  }
+  inst.kill_if_running();
+  return res.finish();
+}
+
+// A stored selector position the selector does not have: the warning, then the bar with the
+// given positions selected; then the exit button.
+int cmd_check_warning(const std::string &exe, const std::string &kind, int interval, int drive) {
+  Results res;
+  Instance inst;
+  inst.in_own_folder = false;
+  std::string text = kIntervalWarning;
+  if (kind == "drive") {
+    const std::vector<std::string> drives = fixed_drives();
+    text = kDriveWarningHead + (drives.empty() ? std::string(kAllDrives) : drives.front()) + kDriveWarningTail;
+  }
+  const std::string prefix = "warning-" + kind;
+  std::vector<SeenBox> boxes;
+  const bool up = start_noting_boxes(inst, exe, 1, &boxes);
+  check_one_box(res, prefix, boxes, kWarningCaption, text, "stop");
+  if (res.check(up, prefix + ".found", "the bar within 20 s", inst.error)) {
+    check_selected(res, prefix + ".interval_selected", inst.bar, kIntervalComboId, interval);
+    check_selected(res, prefix + ".drive_selected", inst.bar, kDriveComboId, drive);
+    exit_and_check(res, inst, prefix + ".exit");
+  }
+  inst.kill_if_running();
+  return res.finish();
+}
+
+// With settings: no box; then the exit button.
+int cmd_start_exit(const std::string &exe) {
+  Results res;
+  Instance inst;
+  inst.in_own_folder = false;
+  std::vector<SeenBox> boxes;
+  const bool up = start_noting_boxes(inst, exe, 0, &boxes);
+  check_no_box(res, "restart", boxes);
+  if (res.check(up, "restart.found", "the bar within 20 s", inst.error)) exit_and_check(res, inst, "restart.exit");
+  inst.kill_if_running();
+  return res.finish();
+}
+
+// ---------------------------------------------------------------------------------------------
 // launch and exit
 
 int cmd_launch(const std::string &exe) {
@@ -1044,7 +1529,9 @@ int cmd_exit() {
 
 int usage() {
   err("usage: velkin-driver check-bar VELKIN_EXE | check-readouts VELKIN_EXE C_TOTAL C_FREE MEMORY |"
-      " check-version VELKIN_EXE win95|win98|win7 | launch VELKIN_EXE | exit");
+      " check-version VELKIN_EXE win95|win98|win7 | launch VELKIN_EXE | exit | first-start VELKIN_EXE |"
+      " change-settings VELKIN_EXE | check-restored VELKIN_EXE |"
+      " check-warning VELKIN_EXE interval|drive INTERVAL_POS DRIVE_POS | start-exit VELKIN_EXE");
   return 2;
 }
 
@@ -1076,5 +1563,16 @@ int main(int argc, char **argv) {
   }
   if (cmd == "launch" && argc == 3) return cmd_launch(argv[2]);
   if (cmd == "exit" && argc == 2) return cmd_exit();
+  if (cmd == "first-start" && argc == 3) return cmd_first_start(argv[2]);
+  if (cmd == "change-settings" && argc == 3) return cmd_change_settings(argv[2]);
+  if (cmd == "check-restored" && argc == 3) return cmd_check_restored(argv[2]);
+  if (cmd == "start-exit" && argc == 3) return cmd_start_exit(argv[2]);
+  if (cmd == "check-warning" && argc == 6) {
+    const std::string kind = argv[3];
+    unsigned long long interval = 0, drive = 0;
+    if ((kind != "interval" && kind != "drive") || !parse_count(argv[4], &interval) || !parse_count(argv[5], &drive))
+      return usage();
+    return cmd_check_warning(argv[2], kind, (int)interval, (int)drive);
+  }
   return usage();
 }

@@ -15,6 +15,18 @@
 #   version-win95   version dialog; then the same with Wine told to report Windows 95 (no suspend
 #   version-win98   button, drives measured in clusters) and Windows 98
 #   launch-exit     start the bar, check where it docked, press its exit button
+# Then the settings files, vlkini.dat and nonapp.dat beside velkin.exe, each scenario with the
+# program in a folder of its own and started from another (build/e2e/run/elsewhere, which must
+# stay empty); the files' bytes are checked here, after each exit:
+#   settings-first-start      the welcome box before the bar and before any file; the defaults;
+#                             the exit writes both files, no "X.new" or "X.old" left
+#   settings-change           units, places, interval and drive changed; the exit saves them
+#   settings-restored         a start brings them back; WM_CLOSE writes nothing
+#   settings-bad-interval     a stored interval of 7, -1 or a word: the warning, "1秒"
+#   settings-bad-drive        a stored drive of 9: the warning naming the first drive
+#   settings-exclusions       25 stored titles, one line empty: the first 20 titles saved back
+#   settings-folder           the program in build/e2e/表示ソフト and build/e2e/データ表 (trail
+#                             bytes 0x5C in CP932): the files go inside, a second start finds them
 # Ends with "N passed, M failed" over every check; exits non-zero when anything failed.
 #
 # The tests use their own Wine prefix, build/e2e/wineprefix (WINEPREFIX_VELKIN overrides it):
@@ -156,6 +168,175 @@ if [ $rc -eq 0 ]; then
   cat "$scratch/exit.log"
   tally exit "$scratch/exit.log" $rc
 fi
+
+# ---- The settings files: vlkini.dat and nonapp.dat beside velkin.exe, CP932, CR LF lines.
+
+# Writes a file of lines (UTF-8 here, CP932 in the file), each ending in CR LF.
+write_lines() {  # file [line...]
+  python3 - "$@" <<'PY'
+import sys
+with open(sys.argv[1], 'wb') as f:
+    f.write(b''.join(l.encode('cp932') + b'\r\n' for l in sys.argv[2:]))
+PY
+}
+
+# Checks a file's bytes against lines written as write_lines writes them (none: an empty file).
+expect_lines() {  # name file [line...]
+  local name=$1
+  shift
+  local why
+  why=$(python3 - "$@" <<'PY'
+import sys
+want = b''.join(l.encode('cp932') + b'\r\n' for l in sys.argv[2:])
+try:
+    with open(sys.argv[1], 'rb') as f:
+        got = f.read()
+except OSError as e:
+    print('%r in %s, got no file (%s)' % (want, sys.argv[1], e.strerror))
+    sys.exit()
+if got != want:
+    print('%r in %s, got %r' % (want, sys.argv[1], got))
+PY
+)
+  if [ -z "$why" ]; then pass "$name"; else fail "$name" "$why"; fi
+}
+
+# Checks that a folder holds exactly these files: nothing left over as "X.new" or "X.old",
+# nothing written to the wrong place.
+expect_files() {  # name folder [file...]
+  local name=$1 dir=$2
+  shift 2
+  local got want
+  got=$(cd "$dir" 2>/dev/null && ls -A | LC_ALL=C sort | tr '\n' ' ')
+  want=$( (($# > 0)) && printf '%s\n' "$@" | LC_ALL=C sort | tr '\n' ' ')
+  if [ "$got" = "$want" ]; then pass "$name"; else fail "$name" "\"$want\" in $dir, got \"$got\""; fi
+}
+
+# A fresh folder with the program alone, for one scenario.
+program_folder() {  # folder
+  rm -rf "$1"
+  mkdir -p "$1"
+  cp "$build/velkin.exe" "$1/"
+}
+
+# The driver runs from a folder of its own, and the program starts there too: its files must
+# still go beside velkin.exe, never into this folder.
+elsewhere="$scratch/elsewhere"
+mkdir -p "$elsewhere"
+run_elsewhere() {  # name transcript args...
+  local name=$1 transcript=$2
+  shift 2
+  fresh_server
+  (cd "$elsewhere" && run_driver "$transcript" "$@")
+  local rc=$?
+  cat "$transcript"
+  tally "$name" "$transcript" $rc
+}
+
+defaults=(0 0 Bytes 0 Bytes 2 4 0 0 1 0)
+changed=(2 3 GBytes 2 MBytes 3 2 0 0 1 1)
+
+echo "== settings-first-start"
+files="$scratch/settings"
+program_folder "$files"
+files_w=$(winepath -w "$files/velkin.exe")
+run_elsewhere settings-first-start "$scratch/first-start.log" first-start "$files_w"
+expect_lines files.first.vlkini "$files/vlkini.dat" "${defaults[@]}"
+expect_lines files.first.nonapp "$files/nonapp.dat"
+expect_files files.first.folder "$files" velkin.exe vlkini.dat nonapp.dat
+
+echo "== settings-change"
+run_elsewhere settings-change "$scratch/change.log" change-settings "$files_w"
+expect_lines files.change.vlkini "$files/vlkini.dat" "${changed[@]}"
+expect_lines files.change.nonapp "$files/nonapp.dat"
+expect_files files.change.folder "$files" velkin.exe vlkini.dat nonapp.dat
+
+echo "== settings-restored"
+# WM_CLOSE ends the program without saving: files dated in the past must keep their date.
+touch -d '2001-02-03 04:05:06' "$files/vlkini.dat" "$files/nonapp.dat"
+stamps_before=$(stat -c '%n %Y' "$files/vlkini.dat" "$files/nonapp.dat")
+run_elsewhere settings-restored "$scratch/restored.log" check-restored "$files_w"
+stamps_after=$(stat -c '%n %Y' "$files/vlkini.dat" "$files/nonapp.dat" 2>&1)
+if [ "$stamps_after" = "$stamps_before" ]; then
+  pass files.close_writes_nothing
+else
+  fail files.close_writes_nothing "the files untouched by WM_CLOSE ($stamps_before), got $stamps_after"
+fi
+expect_lines files.restored.vlkini "$files/vlkini.dat" "${changed[@]}"
+expect_files files.restored.folder "$files" velkin.exe vlkini.dat nonapp.dat
+
+# A stored interval position the selector does not have; the other settings are kept, and the
+# exit saves the interval it fell back to. No nonapp.dat: an empty list, and no box for it.
+for value in 7 -1 word; do
+  echo "== settings-bad-interval ($value)"
+  files="$scratch/bad-interval"
+  program_folder "$files"
+  write_lines "$files/vlkini.dat" 1 3 GBytes 2 MBytes 3 "$value" 0 0 1 2
+  run_elsewhere "settings-bad-interval-$value" "$scratch/bad-interval.log" check-warning \
+    "$(winepath -w "$files/velkin.exe")" interval 4 1
+  expect_lines "files.bad_interval.$value.vlkini" "$files/vlkini.dat" 1 3 GBytes 2 MBytes 3 4 0 0 1 2
+  expect_lines "files.bad_interval.$value.nonapp" "$files/nonapp.dat"
+  expect_files "files.bad_interval.$value.folder" "$files" velkin.exe vlkini.dat nonapp.dat
+done
+
+echo "== settings-bad-drive"
+files="$scratch/bad-drive"
+program_folder "$files"
+write_lines "$files/vlkini.dat" 9 0 Bytes 0 Bytes 2 5 0 0 1 0
+run_elsewhere settings-bad-drive "$scratch/bad-drive.log" check-warning \
+  "$(winepath -w "$files/velkin.exe")" drive 5 0
+expect_lines files.bad_drive.vlkini "$files/vlkini.dat" 0 0 Bytes 0 Bytes 2 5 0 0 1 0
+
+echo "== settings-exclusions"
+# 25 lines, the fourth empty: the program keeps the first 20 titles and saves what it keeps.
+# Titles with a trail byte 0x5C (表, ソ) and a backslash of their own.
+files="$scratch/exclusions"
+program_folder "$files"
+titles=()
+for i in $(seq -w 1 24); do
+  case $((10#$i % 3)) in
+    0) titles+=("表示ソフト $i") ;;
+    1) titles+=("Window $i - C:\\temp") ;;
+    2) titles+=("無題 - メモ帳 $i") ;;
+  esac
+done
+write_lines "$files/vlkini.dat" "${defaults[@]}"
+write_lines "$files/nonapp.dat" "${titles[@]:0:3}" "" "${titles[@]:3}"
+run_elsewhere settings-exclusions "$scratch/exclusions.log" start-exit "$(winepath -w "$files/velkin.exe")"
+expect_lines files.exclusions.nonapp "$files/nonapp.dat" "${titles[@]:0:20}"
+expect_lines files.exclusions.vlkini "$files/vlkini.dat" "${defaults[@]}"
+expect_files files.exclusions.folder "$files" velkin.exe vlkini.dat nonapp.dat
+
+# Folders whose names hold double-byte characters with the trail byte 0x5C (表 is 95 5C, ソ is
+# 83 5C in CP932); Wine gives the program the CP932 name. The second ends in such a character.
+# A program that reads the folder wrong may write beside it instead, as "<folder>vlkini.dat" in a
+# name cut after the 0x5C: none may be there, from this run or an earlier one.
+e2e="$root/build/e2e"
+stray_files() {  # [find action]
+  find "$e2e" -maxdepth 1 -type f \( -name '*vlkini*' -o -name '*nonapp*' \) "${@:--print}"
+}
+stray=$(stray_files -printf '%f ')
+if [ -n "$stray" ]; then
+  echo "note: removing $stray from an earlier run"
+  stray_files -delete
+fi
+for folder in 表示ソフト データ表; do
+  echo "== settings-folder ($folder)"
+  files="$e2e/$folder"
+  program_folder "$files"
+  folder_w=$(winepath -w "$files/velkin.exe")
+  run_elsewhere "settings-folder-$folder-first" "$scratch/folder-first.log" first-start "$folder_w"
+  expect_lines "files.folder.$folder.vlkini" "$files/vlkini.dat" "${defaults[@]}"
+  expect_lines "files.folder.$folder.nonapp" "$files/nonapp.dat"
+  expect_files "files.folder.$folder.files" "$files" velkin.exe vlkini.dat nonapp.dat
+  run_elsewhere "settings-folder-$folder-again" "$scratch/folder-again.log" start-exit "$folder_w"
+  expect_lines "files.folder.$folder.vlkini_again" "$files/vlkini.dat" "${defaults[@]}"
+  expect_files "files.folder.$folder.files_again" "$files" velkin.exe vlkini.dat nonapp.dat
+  rm -rf "$files"
+done
+stray=$(stray_files -printf '%f ')
+if [ -z "$stray" ]; then pass files.folder.none_beside; else fail files.folder.none_beside "no settings files in $e2e, got $stray"; fi
+expect_files files.elsewhere_untouched "$elsewhere"
 
 fresh_server
 velkin_stop_display
