@@ -102,6 +102,16 @@ const FakeSystem::Drive* FakeSystem::DriveAt(const char* root) const {
   return it != drives.end() ? &it->second : nullptr;
 }
 
+uint32_t FakeSystem::LogicalDrives() {
+  queries.push_back("LogicalDrives");
+  if (logicalDrivesUnknown) return 0;
+  uint32_t mask = 0;
+  for (const auto& drive : drives) {
+    if (drive.first >= 'A' && drive.first <= 'Z') mask |= 1u << (drive.first - 'A');
+  }
+  return mask;
+}
+
 uint32_t FakeSystem::DriveType(const char* root) {
   queries.push_back(std::string("DriveType ") + root);
   const Drive* drive = DriveAt(root);

@@ -65,6 +65,7 @@ class FakeSystem : public SystemServices {
 
   Size ScreenSize() override { return screen; }
   uintptr_t AppBarMessage(uint32_t message, AppBarRecord& data) override;
+  uint32_t LogicalDrives() override;
   uint32_t DriveType(const char* root) override;
   bool DiskFreeSpace(const char* root, uint32_t* sectorsPerCluster, uint32_t* bytesPerSector,
                      uint32_t* freeClusters, uint32_t* totalClusters) override;
@@ -121,8 +122,10 @@ class FakeSystem : public SystemServices {
   std::vector<Bar> bars;
   std::vector<AppBarCall> appBarCalls;
 
-  // Drives by letter; letters not here are "no such drive" (type 1).
+  // Drives by letter; letters not here are "no such drive" (type 1). LogicalDrives reports
+  // the letters here, or 0 (not known) when `logicalDrivesUnknown` is set.
   std::map<char, Drive> drives;
+  bool logicalDrivesUnknown = false;
   uint32_t availablePhysicalMemory = 0;  // what GlobalMemoryStatus reports
   uint64_t availablePhysicalMemoryEx = 0;  // what GlobalMemoryStatusEx reports
   int32_t freeSystemResources = 0;

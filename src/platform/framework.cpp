@@ -142,6 +142,7 @@ const MsgMap* CWnd::GetThisMessageMap() {
 const MsgMap* CWnd::GetMessageMap() const { return GetThisMessageMap(); }
 
 void CWnd::Attach(HWND hWnd) {
+  m_shownTexts.clear();
   m_hWnd = hWnd;
   SetPropA(hWnd, kObjectProperty, this);
 }
@@ -149,6 +150,7 @@ void CWnd::Attach(HWND hWnd) {
 void CWnd::Detach() {
   if (m_hWnd != nullptr) RemovePropA(m_hWnd, kObjectProperty);
   m_hWnd = nullptr;
+  m_shownTexts.clear();
 }
 
 BOOL CWnd::CreateEx(DWORD exStyle, const char* className, const char* windowName, DWORD style,
@@ -535,15 +537,38 @@ UINT CMenu::EnableMenuItem(UINT item, UINT flags) { return ::EnableMenuItem(m_hM
 // ---------------------------------------------------------------------------------------------
 // Data exchange
 
+CString* CWnd::ShownText(int id) {
+  for (auto& shown : m_shownTexts) {
+    if (shown.first == id) return &shown.second;
+  }
+  return nullptr;
+}
+
+void CWnd::RememberShownText(int id, const CString& text) {
+  if (CString* shown = ShownText(id)) {
+    *shown = text;
+  } else {
+    m_shownTexts.emplace_back(id, text);
+  }
+}
+
 void DDX_Text(CDataExchange* dx, int id, CString& value) {
-  HWND control = dx->m_pDlgWnd->GetDlgItem(id);
-  if (control == nullptr) return;
+  CWnd* wnd = dx->m_pDlgWnd;
   if (dx->m_bSaveAndValidate) {
-    value = WindowTextOf(control);
-  } else if (WindowTextOf(control) != value) {
+    HWND control = wnd->GetDlgItem(id);
+    if (control != nullptr) value = WindowTextOf(control);
+    if (control != nullptr) wnd->RememberShownText(id, value);
+    return;
+  }
+  const CString* shown = wnd->ShownText(id);
+  if (shown != nullptr && *shown == value) return;
+  HWND control = wnd->GetDlgItem(id);
+  if (control == nullptr) return;
+  if (shown != nullptr || WindowTextOf(control) != value) {
     SetWindowTextA(control, value.c_str());
     ++g_textSets;
   }
+  wnd->RememberShownText(id, value);
 }
 
 long AfxTextSetCount() { return g_textSets; }

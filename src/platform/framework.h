@@ -18,6 +18,8 @@
 #include <commctrl.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 // Texts are CP932 byte strings.
 using CString = std::string;
@@ -243,6 +245,11 @@ class CWnd {
 
   HWND m_hWnd = nullptr;
 
+  // The texts DDX_Text has put into this window's controls, by control ID: what they show, as
+  // nothing else writes them. Forgotten when the window goes.
+  CString* ShownText(int id);
+  void RememberShownText(int id, const CString& text);
+
  protected:
   static const MsgMap* GetThisMessageMap();
   virtual const MsgMap* GetMessageMap() const;
@@ -258,6 +265,7 @@ class CWnd {
   void OnNcDestroy(WPARAM wParam, LPARAM lParam);
 
   HWND m_hWndToolTip = nullptr;
+  std::vector<std::pair<int, CString>> m_shownTexts;
   static CWnd* s_pWndInit;
   static MSG s_currentMsg;  // the message the innermost handler is working on
   static long s_liveObjects;
@@ -351,6 +359,8 @@ class CDataExchange {
 
 // Copies `value` into the text of control `id` only when the control shows something else, so
 // an unchanged string repaints nothing; or, when saving, reads the control's text into `value`.
+// What a control shows is asked of it once and then remembered, so that an exchange of
+// unchanged strings costs no message at all.
 void DDX_Text(CDataExchange* dx, int id, CString& value);
 
 // Binds a control object to the dialog's control `id`.

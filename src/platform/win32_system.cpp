@@ -65,6 +65,8 @@ Fn As(ProcAddress address) {
 
 }  // namespace
 
+uint32_t Win32System::LogicalDrives() { return GetLogicalDrives(); }
+
 uint32_t Win32System::DriveType(const char* root) { return GetDriveTypeA(root); }
 
 bool Win32System::DiskFreeSpace(const char* root, uint32_t* sectorsPerCluster, uint32_t* bytesPerSector,

@@ -7,8 +7,14 @@ namespace velkin {
 const char kAllDrives[] = "All";
 
 std::vector<std::string> FixedDrives(SystemServices& sys) {
+  // A letter that does not exist has no root and is no fixed drive: only the letters that exist
+  // are asked for their kind. Each question costs a round trip to the system, and most of the 26
+  // letters are not there. Where the letters cannot be told, every one is asked.
+  uint32_t letters = sys.LogicalDrives();
+  if (letters == 0) letters = (1u << 26) - 1;
   std::vector<std::string> roots;
   for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    if ((letters & (1u << (letter - 'A'))) == 0) continue;
     const std::string root = std::string(1, letter) + ":\\";
     if (sys.DriveType(root.c_str()) == kDriveFixed) roots.push_back(root);
   }

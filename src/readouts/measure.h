@@ -14,7 +14,8 @@ namespace velkin {
 // The drive selector's last entry: the sum over every fixed drive.
 extern const char kAllDrives[];  // "All"
 
-// The root paths ("C:\\") of the fixed drives, A to Z.
+// The root paths ("C:\\") of the fixed drives, A to Z. Only the letters that exist are asked
+// for their kind.
 std::vector<std::string> FixedDrives(SystemServices& sys);
 
 enum class DriveFigure { kFreeSpace = 0, kTotalCapacity = 1 };

@@ -48,6 +48,13 @@ TEST_F(MeasureTest, ListsTheFixedDrivesInLetterOrder) {
   remote.type = 4;
   fake_.drives['Z'] = remote;
   EXPECT_EQ(FixedDrives(fake_), (std::vector<std::string>{"C:\\", "D:\\"}));
+  // Only the five letters that exist are asked for their kind.
+  EXPECT_EQ(fake_.CountQueries("DriveType"), 5u);
+  EXPECT_EQ(fake_.CountQueries("LogicalDrives"), 1u);
+  // Where the letters cannot be told, all 26 are asked, with the same result.
+  fake_.logicalDrivesUnknown = true;
+  fake_.queries.clear();
+  EXPECT_EQ(FixedDrives(fake_), (std::vector<std::string>{"C:\\", "D:\\"}));
   EXPECT_EQ(fake_.CountQueries("DriveType"), 26u);
 }
 

@@ -161,6 +161,33 @@ TEST_F(BarTest, DataExchangeSetsOnlyTheTextsThatChanged) {
   EXPECT_EQ(AfxTextSetCount(), before + 3);
 }
 
+WNDPROC g_staticProc;
+int g_getTexts;
+int g_setTexts;
+
+LRESULT CALLBACK CountingProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_GETTEXT || message == WM_GETTEXTLENGTH) ++g_getTexts;
+  if (message == WM_SETTEXT) ++g_setTexts;
+  return CallWindowProcA(g_staticProc, hWnd, message, wParam, lParam);
+}
+
+TEST_F(BarTest, AnUnchangedExchangeSendsTheControlsNoMessage) {
+  CreatePanel();
+  HWND value = GetDlgItem(hwnd_, IDC_FREESPACE_VALUE);
+  g_staticProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(value, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProc)));
+  g_getTexts = g_setTexts = 0;
+  panel_->UpdateData(FALSE);
+  panel_->UpdateData(FALSE);
+  EXPECT_EQ(g_getTexts, 0) << "what the control shows is known";
+  EXPECT_EQ(g_setTexts, 0);
+  panel_->m_strFreeSpaceValue = "1 Bytes";
+  panel_->UpdateData(FALSE);
+  EXPECT_EQ(g_setTexts, 1);
+  EXPECT_EQ(TextOf(value), "1 Bytes");
+  SetWindowLongPtrA(value, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_staticProc));
+}
+
 TEST_F(BarTest, PaintingValidatesTheWindow) {
   CreatePanel();
   InvalidateRect(hwnd_, nullptr, TRUE);
