@@ -25,6 +25,17 @@
 #   settings-bad-interval     a stored interval of 7, -1 or a word: the warning, "1秒"
 #   settings-bad-drive        a stored drive of 9: the warning naming the first drive
 #   settings-exclusions       25 stored titles, one line empty: the first 20 titles saved back
+#   windows-minimize-all      the context menu; the minimize-all button over windows the driver
+#                             makes, one titled as nonapp.dat's entry; the exit keeps the file
+#   windows-lookalikes        the button over windows titled alike: the excluded title over one
+#                             a case apart, a hidden window over a shown one of the same title,
+#                             two shown windows of one title
+#   windows-exclusions-edit   nonapp.dat's four titles in no order: a window's title added through
+#                             the list's dialog and its picker, minimize-all passes over it; the
+#                             exit saves the five titles in the dialog's sorted order
+#   windows-exclusions-back   a start brings them back; deletions dropped by Esc and the close box
+#   windows-exclusions-full   20 stored titles in reverse order: a 21st is refused with a warning;
+#                             the exit saves the 20 sorted
 #   settings-folder           the program in build/e2e/表示ソフト and build/e2e/データ表 (trail
 #                             bytes 0x5C in CP932): the files go inside, a second start finds them
 # Ends with "N passed, M failed" over every check; exits non-zero when anything failed.
@@ -306,6 +317,47 @@ run_elsewhere settings-exclusions "$scratch/exclusions.log" start-exit "$(winepa
 expect_lines files.exclusions.nonapp "$files/nonapp.dat" "${titles[@]:0:20}"
 expect_lines files.exclusions.vlkini "$files/vlkini.dat" "${defaults[@]}"
 expect_files files.exclusions.folder "$files" velkin.exe vlkini.dat nonapp.dat
+
+# ---- Minimizing the other windows, and nonapp.dat's list edited through the program's dialogs.
+# The driver makes the windows; the titles here are the driver's too (kKeepTitle, kStoredSorted,
+# kEditedSorted, full_list in driver.cpp).
+
+echo "== windows-minimize-all"
+files="$scratch/windows"
+program_folder "$files"
+files_w=$(winepath -w "$files/velkin.exe")
+write_lines "$files/vlkini.dat" "${defaults[@]}"
+write_lines "$files/nonapp.dat" "Velkin keep me"
+run_elsewhere windows-minimize-all "$scratch/minimize-all.log" minimize-all "$files_w"
+expect_lines files.minimize.nonapp "$files/nonapp.dat" "Velkin keep me"
+
+echo "== windows-lookalikes"
+run_elsewhere windows-lookalikes "$scratch/lookalikes.log" minimize-lookalikes "$files_w"
+
+echo "== windows-exclusions-edit"
+program_folder "$files"
+write_lines "$files/vlkini.dat" "${defaults[@]}"
+write_lines "$files/nonapp.dat" "Zebra notes" "Velkin keep me" "表示ソフト メモ" "Aardvark notes"
+edited=("Aardvark notes" "Velkin keep me" "Velkin pick me" "Zebra notes" "表示ソフト メモ")
+run_elsewhere windows-exclusions-edit "$scratch/exclusions-edit.log" exclusions-edit "$files_w"
+expect_lines files.exclusions_edit.nonapp "$files/nonapp.dat" "${edited[@]}"
+expect_files files.exclusions_edit.folder "$files" velkin.exe vlkini.dat nonapp.dat
+
+echo "== windows-exclusions-back"
+run_elsewhere windows-exclusions-back "$scratch/exclusions-back.log" exclusions-back "$files_w"
+expect_lines files.exclusions_back.nonapp "$files/nonapp.dat" "${edited[@]}"
+
+echo "== windows-exclusions-full"
+program_folder "$files"
+full=() reversed=()
+for i in $(seq -w 1 20); do
+  full+=("Velkin full $i")
+  reversed=("Velkin full $i" "${reversed[@]}")
+done
+write_lines "$files/vlkini.dat" "${defaults[@]}"
+write_lines "$files/nonapp.dat" "${reversed[@]}"
+run_elsewhere windows-exclusions-full "$scratch/exclusions-full.log" exclusions-full "$files_w"
+expect_lines files.exclusions_full.nonapp "$files/nonapp.dat" "${full[@]}"
 
 # Folders whose names hold double-byte characters with the trail byte 0x5C (表 is 95 5C, ソ is
 # 83 5C in CP932); Wine gives the program the CP932 name. The second ends in such a character.
