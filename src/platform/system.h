@@ -72,7 +72,8 @@ class SystemServices {
   // Top-level windows, for the window walk and the minimize commands. FirstWindow and
   // NextWindow go through them in stacking order from the top (GetWindow with GW_HWNDFIRST and
   // GW_HWNDNEXT); WindowTitle reads a title whole (GetWindowTextLengthA, GetWindowTextA);
-  // WindowOwned is GetParent giving a window; FindWindowByTitle is FindWindowA without a class;
+  // WindowOwned is GetParent giving a window; FindWindowByTitle is FindWindowA without a class,
+  // but matching the title exactly, case and all;
   // ShowMinimized is ShowWindow with SW_SHOWMINIMIZED, which activates the window.
   virtual WindowHandle FirstWindow(WindowHandle of) = 0;
   virtual WindowHandle NextWindow(WindowHandle after) = 0;

@@ -364,7 +364,14 @@ std::string Win32System::WindowTitle(WindowHandle window) {
 
 bool Win32System::WindowOwned(WindowHandle window) { return GetParent(static_cast<HWND>(window)) != nullptr; }
 
-WindowHandle Win32System::FindWindowByTitle(const std::string& title) { return FindWindowA(nullptr, title.c_str()); }
+WindowHandle Win32System::FindWindowByTitle(const std::string& title) {
+  // FindWindowA compares titles without regard to case and gives the topmost match: an exact
+  // match is that one or one below it in the stacking order.
+  for (HWND window = FindWindowA(nullptr, title.c_str()); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
+    if (WindowTitle(window) == title) return window;
+  }
+  return nullptr;
+}
 
 void Win32System::ShowMinimized(WindowHandle window) { ShowWindow(static_cast<HWND>(window), SW_SHOWMINIMIZED); }
 

@@ -17,19 +17,26 @@ bool Excluded(const std::string& title, const ExclusionFilter& filter) {
 
 }  // namespace
 
-std::vector<std::string> CandidateTitles(SystemServices& sys, WindowHandle from, const ExclusionFilter* filter,
-                                         std::size_t limit) {
-  std::vector<std::string> titles;
-  for (WindowHandle window = sys.FirstWindow(from); window != nullptr && titles.size() < limit;
+std::vector<Candidate> Candidates(SystemServices& sys, WindowHandle from, const ExclusionFilter* filter,
+                                  std::size_t limit) {
+  std::vector<Candidate> candidates;
+  for (WindowHandle window = sys.FirstWindow(from); window != nullptr && candidates.size() < limit;
        window = sys.NextWindow(window)) {
     if (!sys.WindowVisible(window)) continue;
-    const std::string title = sys.WindowTitle(window);
+    std::string title = sys.WindowTitle(window);
     if (title.empty()) continue;
     if (sys.WindowOwned(window)) continue;
     if (title == "Program Manager") continue;
     if (filter != nullptr && Excluded(title, *filter)) continue;
-    titles.push_back(title);
+    candidates.push_back(Candidate{window, std::move(title)});
   }
+  return candidates;
+}
+
+std::vector<std::string> CandidateTitles(SystemServices& sys, WindowHandle from, const ExclusionFilter* filter,
+                                         std::size_t limit) {
+  std::vector<std::string> titles;
+  for (Candidate& candidate : Candidates(sys, from, filter, limit)) titles.push_back(std::move(candidate.title));
   return titles;
 }
 
@@ -42,9 +49,10 @@ void MinimizeByTitle(SystemServices& sys, const std::string& title) {
 }
 
 void MinimizeAllWindows(SystemServices& sys, WindowHandle from, const ExclusionFilter& filter) {
-  const std::vector<std::string> titles =
-      CandidateTitles(sys, from, &filter, std::numeric_limits<std::size_t>::max());
-  for (const std::string& title : titles) MinimizeByTitle(sys, title);
+  for (const Candidate& candidate : Candidates(sys, from, &filter, std::numeric_limits<std::size_t>::max())) {
+    // A window closed or retitled meanwhile is passed over.
+    if (sys.WindowTitle(candidate.window) == candidate.title) sys.ShowMinimized(candidate.window);
+  }
 }
 
 }  // namespace velkin

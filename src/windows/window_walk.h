@@ -18,10 +18,17 @@ struct ExclusionFilter {
   int count;
 };
 
-// The titles of the candidate windows, from the top of the stacking order down, at most
-// `limit` of them. A window is a candidate when it is visible, has a title, has no owner, is not
+struct Candidate {
+  WindowHandle window;
+  std::string title;
+};
+
+// The candidate windows, from the top of the stacking order down, at most `limit` of them. A window is a candidate when it is visible, has a title, has no owner, is not
 // titled exactly "Program Manager" and, with a filter, its title is not exactly one of the
 // excluded ones. `from` is any top-level window (the walk starts at the first of them).
+std::vector<Candidate> Candidates(SystemServices& sys, WindowHandle from, const ExclusionFilter* filter,
+                                  std::size_t limit);
+// Their titles.
 std::vector<std::string> CandidateTitles(SystemServices& sys, WindowHandle from, const ExclusionFilter* filter,
                                          std::size_t limit);
 
@@ -30,8 +37,10 @@ std::vector<std::string> CandidateTitles(SystemServices& sys, WindowHandle from,
 void MinimizeByTitle(SystemServices& sys, const std::string& title);
 
 // Minimizes every candidate window present now, with the exclusion filter. The candidates are
-// taken first and then minimized one by one by title, because each minimize activates a window
-// and reorders the windows under a walk.
+// taken first and then minimized one by one, because each minimize activates a window and
+// reorders the windows under a walk. Each is minimized only if it still bears the title it was
+// taken with; it is not looked up again by title, since a lookup would find another window of
+// that title (a hidden one, one spelled in other case, an excluded one) or the same twin twice.
 void MinimizeAllWindows(SystemServices& sys, WindowHandle from, const ExclusionFilter& filter);
 
 }  // namespace velkin

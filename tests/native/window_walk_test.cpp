@@ -138,3 +138,45 @@ TEST(ExclusionEdit, TwentyIsTheLimit) {
 
 }  // namespace
 }  // namespace velkin
+
+namespace velkin {
+namespace {
+
+TEST(MinimizeAll, NeverTouchesALookAlikeAndReachesBothTwins) {
+  FakeSystem fake;
+  const WindowHandle hiddenTwin = fake.AddWindow("Twin", false);  // hidden, above the visible one
+  const WindowHandle twin = fake.AddWindow("Twin");
+  const WindowHandle pairA = fake.AddWindow("Pair");
+  const WindowHandle pairB = fake.AddWindow("Pair");
+  const WindowHandle kept = fake.AddWindow("Keep me");
+  const WindowHandle lower = fake.AddWindow("keep me");
+  const std::string excluded[] = {"Keep me"};
+  MinimizeAllWindows(fake, nullptr, ExclusionFilter{excluded, 1});
+  EXPECT_FALSE(fake.FindWindowInfo(hiddenTwin)->minimized) << "a hidden window stays hidden";
+  EXPECT_TRUE(fake.FindWindowInfo(twin)->minimized);
+  EXPECT_TRUE(fake.FindWindowInfo(pairA)->minimized);
+  EXPECT_TRUE(fake.FindWindowInfo(pairB)->minimized) << "each twin once";
+  EXPECT_FALSE(fake.FindWindowInfo(kept)->minimized) << "the excluded window whatever its look-alikes";
+  EXPECT_TRUE(fake.FindWindowInfo(lower)->minimized);
+}
+
+TEST(MinimizeAll, PassesOverAWindowRetitledOrClosedMeanwhile) {
+  // A machine on which the second candidate changes its title as soon as the first is minimized.
+  class Retitling : public FakeSystem {
+   public:
+    void ShowMinimized(WindowHandle window) override {
+      FakeSystem::ShowMinimized(window);
+      for (Window& w : windows) {
+        if (w.title == "Second") w.title = "Renamed";
+      }
+    }
+  } fake;
+  const WindowHandle first = fake.AddWindow("First");
+  const WindowHandle second = fake.AddWindow("Second");
+  MinimizeAllWindows(fake, nullptr, ExclusionFilter{nullptr, 0});
+  EXPECT_TRUE(fake.FindWindowInfo(first)->minimized);
+  EXPECT_FALSE(fake.FindWindowInfo(second)->minimized);
+}
+
+}  // namespace
+}  // namespace velkin
