@@ -145,6 +145,9 @@ class CPanelWnd : public CAppBarWnd {
   void DetectVersion();
   void ProbeExtendedFreeSpace();
   void StartRefreshTimer();
+  // A drive readout: stores its unit, measures, formats into `value` and shows the strings.
+  void UpdateDriveReadout(velkin::DriveFigure figure, int32_t unit, const CString& unitName, int32_t* storedUnit,
+                          CString* storedName, CString* value);
 
   velkin::OptionalFunction m_diskFreeSpaceEx{"KERNEL32", "GetDiskFreeSpaceExA"};
   velkin::OptionalFunction m_systemResources{"RSRC32", "_MyGetFreeSystemResources32@4"};

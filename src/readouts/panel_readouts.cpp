@@ -74,24 +74,24 @@ void CPanelWnd::OnDriveChange() {
   m_pDriveSelector->GetLBText(m_pDriveSelector->GetCurSel(), m_strSelectedDrive);
 }
 
-void CPanelWnd::UpdateFreeSpace(int32_t unit, CString unitName) {
-  m_nFreeSpaceUnit = unit;
-  m_strFreeSpaceUnit = unitName;
+void CPanelWnd::UpdateDriveReadout(velkin::DriveFigure figure, int32_t unit, const CString& unitName,
+                                   int32_t* storedUnit, CString* storedName, CString* value) {
+  *storedUnit = unit;
+  *storedName = unitName;
   const velkin::ProcAddress extended = m_nLargeDisk != 0 ? m_diskFreeSpaceEx.Get(Sys()) : nullptr;
-  const uint64_t bytes =
-      m_driveMeter.Measure(Sys(), m_strSelectedDrive, velkin::DriveFigure::kFreeSpace, extended);
-  m_strFreeSpaceValue = velkin::FormatByteCount(bytes, unit, m_nDecimals, unitName);
+  const uint64_t bytes = m_driveMeter.Measure(Sys(), m_strSelectedDrive, figure, extended);
+  *value = velkin::FormatByteCount(bytes, unit, m_nDecimals, unitName);
   UpdateData(FALSE);
 }
 
+void CPanelWnd::UpdateFreeSpace(int32_t unit, CString unitName) {
+  UpdateDriveReadout(velkin::DriveFigure::kFreeSpace, unit, unitName, &m_nFreeSpaceUnit, &m_strFreeSpaceUnit,
+                     &m_strFreeSpaceValue);
+}
+
 void CPanelWnd::UpdateTotalCapacity(int32_t unit, CString unitName) {
-  m_nTotalCapUnit = unit;
-  m_strTotalCapUnit = unitName;
-  const velkin::ProcAddress extended = m_nLargeDisk != 0 ? m_diskFreeSpaceEx.Get(Sys()) : nullptr;
-  const uint64_t bytes =
-      m_driveMeter.Measure(Sys(), m_strSelectedDrive, velkin::DriveFigure::kTotalCapacity, extended);
-  m_strTotalCapValue = velkin::FormatByteCount(bytes, unit, m_nDecimals, unitName);
-  UpdateData(FALSE);
+  UpdateDriveReadout(velkin::DriveFigure::kTotalCapacity, unit, unitName, &m_nTotalCapUnit, &m_strTotalCapUnit,
+                     &m_strTotalCapValue);
 }
 
 void CPanelWnd::UpdateFreeMemory(int32_t unit, CString unitName) {
