@@ -3,9 +3,10 @@
 //
 // No visible window and no text: a message-only window takes a window timer (SetTimer, the same
 // call the bar makes) and, on each WM_TIMER, makes the bar's queries in the bar's order:
-//   free space       for "All": GetLogicalDrives, GetDriveTypeA on each letter that exists and,
-//                    on each fixed drive, GetDiskFreeSpaceExA asking only
-//                    lpTotalNumberOfFreeBytes; for one drive, the one GetDiskFreeSpaceExA
+//   free space       for "All": on each fixed drive, GetDiskFreeSpaceExA asking only
+//                    lpTotalNumberOfFreeBytes; the fixed drives listed (GetLogicalDrives, then
+//                    GetDriveTypeA on each letter that exists) when the last list is 500 ms old;
+//                    for one drive, the one GetDiskFreeSpaceExA
 //   total capacity   the same, asking only lpTotalNumberOfBytes
 //   resources        nothing: RSRC32 does not load here (LoadLibraryA fails under Wine), so the
 //                    bar makes no call per tick for it either
@@ -16,10 +17,15 @@
 // Usage: floor [--drive all|C:\] [--period MS] [--seconds S] [variants...]
 //   --idle            no timer, no queries: the cost of a Wine process that only waits
 //   variants that add or take away one part, to see what each costs:
-//   --all-letters     "All" asking GetDriveTypeA on every letter "A:\" .. "Z:\" (26 per figure),
-//                     without GetLogicalDrives: how the bar listed its drives at first
-//   --drivetype-once  "All" with the fixed drives listed once per tick, the list serving both
+//   --list-for MS     "All" listing the fixed drives when the last list is MS old (default 500;
+//                     0: anew for each figure, as the bar did before it kept its list)
+//   --all-letters     "All" listing anew for each figure by asking GetDriveTypeA on every letter
+//                     "A:\" .. "Z:\" (26 per figure), without GetLogicalDrives: how the bar listed
+//                     its drives at first
+//   --drivetype-once  "All" with the fixed drives listed anew once per tick, the list serving both
 //                     figures
+//   --kinds-for MS    "All" asking GetLogicalDrives for each figure and the letters' kinds only
+//                     when its answer changed or when they are MS old
 //   --no-drivetype    "All" with the fixed drives listed once at start: no GetLogicalDrives and
 //                     no GetDriveTypeA per tick
 //   --exchange N      after each figure (so N = 4 is the bar's count), compare the texts of ten
@@ -65,6 +71,8 @@ struct Options {
   bool quiet_units = false;
   int dlgitem_only = 0;
   int gettext_only = 0;
+  long long kinds_for = -1;
+  long long list_for = 500;
 } opt;
 
 GetDiskFreeSpaceExAFn disk_free_space_ex = nullptr;
@@ -93,6 +101,37 @@ std::vector<std::string> fixed_drives() {
 
 std::vector<std::string> tick_list;  // --drivetype-once: this tick's fixed drives
 
+// --kinds-for MS: GetLogicalDrives on every listing; the kinds asked again only when its answer
+// changes or when they are MS old.
+DWORD kinds_mask = 0, kinds_asked = 0;
+bool kinds_known = false;
+std::vector<std::string> kinds_list;
+std::vector<std::string> kept_fixed_drives();
+std::vector<std::string> cached_fixed_drives() {
+  const DWORD present = GetLogicalDrives();
+  const DWORD now = GetTickCount();
+  if (!kinds_known || present != kinds_mask || now - kinds_asked >= opt.kinds_for) {
+    kinds_list.clear();
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+      if (!(present & (1u << (letter - 'A')))) continue;
+      const char root[4] = {letter, ':', '\\', '\0'};
+      if (GetDriveTypeA(root) == DRIVE_FIXED) kinds_list.push_back(root);
+    }
+    kinds_mask = present, kinds_asked = now, kinds_known = true;
+  }
+  return kinds_list;
+}
+
+// --list-for MS: the whole list (GetLogicalDrives and the kinds) kept for MS.
+std::vector<std::string> kept_fixed_drives() {
+  const DWORD now = GetTickCount();
+  if (!kinds_known || now - kinds_asked >= opt.list_for) {
+    kinds_list = fixed_drives();
+    kinds_asked = now, kinds_known = true;
+  }
+  return kinds_list;
+}
+
 uint64_t measure(bool free_space) {
   auto query = [&](const char *root, uint64_t *bytes) {
     ULARGE_INTEGER total = {}, free = {};
@@ -102,9 +141,11 @@ uint64_t measure(bool free_space) {
   };
   uint64_t sum = 0, bytes = 0;
   if (opt.drive == "all") {
-    const std::vector<std::string> roots = !opt.drivetype       ? fixed_at_start
-                                           : opt.drivetype_once ? tick_list
-                                                                : fixed_drives();
+    const std::vector<std::string> roots = !opt.drivetype         ? fixed_at_start
+                                           : opt.drivetype_once   ? tick_list
+                                           : opt.kinds_for >= 0   ? cached_fixed_drives()
+                                           : opt.list_for > 0 && !opt.all_letters ? kept_fixed_drives()
+                                                                  : fixed_drives();
     for (const std::string &root : roots)
       if (query(root.c_str(), &bytes)) sum += bytes;
     return sum;
@@ -219,6 +260,10 @@ int main(int argc, char **argv) {
       opt.quiet_units = std::string(argv[++i]) == "quiet";
     } else if (a == "--exchange" && has_value) {
       opt.exchanges = atoi(argv[++i]);
+    } else if (a == "--kinds-for" && has_value) {
+      opt.kinds_for = strtoll(argv[++i], nullptr, 10);
+    } else if (a == "--list-for" && has_value) {
+      opt.list_for = strtoll(argv[++i], nullptr, 10);
     } else if (a == "--dlgitem-only" && has_value) {
       opt.dlgitem_only = atoi(argv[++i]);
     } else if (a == "--gettext-only" && has_value) {

@@ -23,7 +23,7 @@
 #   floor-{all,c}-{50ms,1s}*    the floor
 #   conky-{50ms,1s}*      conky 1.18 (Debian's conky-std) in its own X11 window: free and total
 #                         space of drive_c's and /'s file systems (C:\ and Z:\) and free memory
-#   floor-all-50ms-{all-letters,drivetype-once,nodrivetype},
+#   floor-all-50ms-{list-each,all-letters,drivetype-once,kinds-1s,kinds-kept,nodrivetype},
 #   floor-{all,c}-50ms-exchange4, floor-c-50ms-{dlgitem4,gettext4}    (--breakdown) the floor
 #                         with one part taken away, changed or added: see bench/floor.cpp
 #   sets-check            (--breakdown) the quiet bar and the floor with the same readouts in the
@@ -64,7 +64,8 @@ while [ $# -gt 0 ]; do
 done
 main_set=(velkin-all-50ms floor-all-50ms velkin-c-50ms floor-c-50ms velkin-quiet-50ms
           velkin-all-1s floor-all-1s velkin-c-1s floor-c-1s conky-50ms conky-1s)
-breakdown_set=(floor-all-50ms-all-letters floor-all-50ms-drivetype-once floor-all-50ms-nodrivetype
+breakdown_set=(floor-all-50ms-list-each floor-all-50ms-all-letters floor-all-50ms-drivetype-once
+               floor-all-50ms-kinds-1s floor-all-50ms-kinds-kept floor-all-50ms-nodrivetype
                floor-all-50ms-exchange4 floor-c-50ms-exchange4 floor-c-50ms-dlgitem4 floor-c-50ms-gettext4
                sets-check
                trace-velkin-all-50ms trace-floor-all-50ms trace-velkin-c-50ms trace-floor-c-50ms)
@@ -418,6 +419,9 @@ run_config() {
     floor-all-50ms-nodrivetype) run_floor "$1" variant all 50 --no-drivetype ;;
     floor-all-50ms-drivetype-once) run_floor "$1" variant all 50 --drivetype-once ;;
     floor-all-50ms-all-letters) run_floor "$1" variant all 50 --all-letters ;;
+    floor-all-50ms-kinds-1s) run_floor "$1" variant all 50 --kinds-for 1000 ;;
+    floor-all-50ms-kinds-kept) run_floor "$1" variant all 50 --kinds-for 4000000000 ;;
+    floor-all-50ms-list-each) run_floor "$1" variant all 50 --list-for 0 ;;
     floor-all-50ms-exchange4) run_floor "$1" variant all 50 --exchange 4 ;;
     floor-c-50ms-exchange4) run_floor "$1" variant 'C:\' 50 --exchange 4 ;;
     floor-c-50ms-dlgitem4) run_floor "$1" variant 'C:\' 50 --dlgitem-only 4 ;;

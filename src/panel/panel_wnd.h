@@ -111,6 +111,7 @@ class CPanelWnd : public CAppBarWnd {
   void OnExit();
   BOOL OnToolTipNotify(UINT id, NMHDR* header, LRESULT* result);
   void OnTimer(UINT_PTR id);
+  LRESULT OnDeviceChange(WPARAM event, LPARAM data);
   void OnIntervalChange();
   void OnDriveChange();
   void OnFreeSpaceUnit(UINT id);

@@ -102,6 +102,8 @@ const FakeSystem::Drive* FakeSystem::DriveAt(const char* root) const {
   return it != drives.end() ? &it->second : nullptr;
 }
 
+uint32_t FakeSystem::TickCount() { return tickCount; }
+
 uint32_t FakeSystem::LogicalDrives() {
   queries.push_back("LogicalDrives");
   if (logicalDrivesUnknown) return 0;

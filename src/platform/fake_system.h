@@ -65,6 +65,7 @@ class FakeSystem : public SystemServices {
 
   Size ScreenSize() override { return screen; }
   uintptr_t AppBarMessage(uint32_t message, AppBarRecord& data) override;
+  uint32_t TickCount() override;
   uint32_t LogicalDrives() override;
   uint32_t DriveType(const char* root) override;
   bool DiskFreeSpace(const char* root, uint32_t* sectorsPerCluster, uint32_t* bytesPerSector,
@@ -126,6 +127,8 @@ class FakeSystem : public SystemServices {
   // the letters here, or 0 (not known) when `logicalDrivesUnknown` is set.
   std::map<char, Drive> drives;
   bool logicalDrivesUnknown = false;
+  // What TickCount answers: the tests move this clock themselves.
+  uint32_t tickCount = 0;
   uint32_t availablePhysicalMemory = 0;  // what GlobalMemoryStatus reports
   uint64_t availablePhysicalMemoryEx = 0;  // what GlobalMemoryStatusEx reports
   int32_t freeSystemResources = 0;

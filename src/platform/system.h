@@ -22,6 +22,8 @@ class SystemServices {
   // Sends an app-bar message to the shell (SHAppBarMessage). The shell may change data.rc.
   virtual uintptr_t AppBarMessage(uint32_t message, AppBarRecord& data) = 0;
 
+  // Milliseconds since the system started (GetTickCount); wraps after 49.7 days.
+  virtual uint32_t TickCount() = 0;
   // The drive letters that exist, bit 0 for A (GetLogicalDrives); 0 when that is not known.
   virtual uint32_t LogicalDrives() = 0;
   // The kind of drive at a root path such as "C:\" (GetDriveTypeA).

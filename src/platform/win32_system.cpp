@@ -65,6 +65,8 @@ Fn As(ProcAddress address) {
 
 }  // namespace
 
+uint32_t Win32System::TickCount() { return GetTickCount(); }
+
 uint32_t Win32System::LogicalDrives() { return GetLogicalDrives(); }
 
 uint32_t Win32System::DriveType(const char* root) { return GetDriveTypeA(root); }

@@ -10,6 +10,7 @@ class Win32System : public SystemServices {
  public:
   Size ScreenSize() override;
   uintptr_t AppBarMessage(uint32_t message, AppBarRecord& data) override;
+  uint32_t TickCount() override;
   uint32_t LogicalDrives() override;
   uint32_t DriveType(const char* root) override;
   bool DiskFreeSpace(const char* root, uint32_t* sectorsPerCluster, uint32_t* bytesPerSector,

@@ -51,12 +51,22 @@ bool DriveMeter::Query(SystemServices& sys, const std::string& root, DriveFigure
   return true;
 }
 
+const std::vector<std::string>& DriveMeter::FixedDriveList(SystemServices& sys) {
+  const uint32_t now = sys.TickCount();
+  if (!listed_ || now - listedAt_ >= kDriveListLifetime) {
+    fixed_ = FixedDrives(sys);
+    listedAt_ = now;
+    listed_ = true;
+  }
+  return fixed_;
+}
+
 uint64_t DriveMeter::Measure(SystemServices& sys, const std::string& selected, DriveFigure figure,
                              ProcAddress extended) {
   std::map<std::string, uint64_t>& last = last_[static_cast<int>(figure)];
   if (selected == kAllDrives) {
     uint64_t sum = 0;
-    for (const std::string& root : FixedDrives(sys)) {
+    for (const std::string& root : FixedDriveList(sys)) {
       uint64_t bytes = 0;
       if (Query(sys, root, figure, extended, &bytes)) {
         last[root] = bytes;

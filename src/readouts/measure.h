@@ -20,6 +20,12 @@ std::vector<std::string> FixedDrives(SystemServices& sys);
 
 enum class DriveFigure { kFreeSpace = 0, kTotalCapacity = 1 };
 
+// How long the list of fixed drives that "All" adds up is used before the drives are listed
+// again, in milliseconds. Listing costs a round trip to the system for every letter that
+// exists; at the short intervals it would be most of a refresh. At 1 second and longer every
+// refresh lists anew.
+constexpr uint32_t kDriveListLifetime = 500;
+
 // Measures drives and remembers, for each drive and figure, the last value measured, so that a
 // query that fails shows that drive's own last figure and never one of another drive.
 class DriveMeter {
@@ -32,11 +38,20 @@ class DriveMeter {
   uint64_t Measure(SystemServices& sys, const std::string& selected, DriveFigure figure,
                    ProcAddress extended);
 
+  // The fixed drives for "All": the last list while it is younger than kDriveListLifetime,
+  // else a new one. The two figures of one refresh add up the same drives.
+  const std::vector<std::string>& FixedDriveList(SystemServices& sys);
+  // A device came or went: the next "All" lists the drives anew.
+  void ForgetDrives() { listed_ = false; }
+
  private:
   bool Query(SystemServices& sys, const std::string& root, DriveFigure figure, ProcAddress extended,
              uint64_t* bytes);
 
   std::map<std::string, uint64_t> last_[2];
+  std::vector<std::string> fixed_;
+  uint32_t listedAt_ = 0;
+  bool listed_ = false;
 };
 
 // The free physical memory in bytes: from GlobalMemoryStatusEx where `extended` is given and it

@@ -63,6 +63,13 @@ void CPanelWnd::OnTimer(UINT_PTR id) {
   Default();
 }
 
+LRESULT CPanelWnd::OnDeviceChange(WPARAM, LPARAM) {
+  // A drive may have come or gone: "All" lists the drives anew at the next refresh instead of
+  // using its recent list. The answer to the system stays the default one.
+  m_driveMeter.ForgetDrives();
+  return Default();
+}
+
 void CPanelWnd::OnIntervalChange() {
   // The new period counts from now, whatever remained of the old one.
   Sys().StopTimer(m_hWnd, velkin::kRefreshTimerId);

@@ -142,6 +142,52 @@ TEST_F(MeasureTest, AFailedQueryShowsThatDrivesOwnLastFigure) {
   EXPECT_EQ(meter_.Measure(fake_, "D:\\", DriveFigure::kFreeSpace, extended), 6 * kGiB);
 }
 
+TEST_F(MeasureTest, AllListsTheDrivesAgainOnlyWhenItsListIsOld) {
+  fake_.drives['C'] = Fixed(2 * kGiB, 4 * kGiB);
+  FakeSystem::Drive cdrom = Fixed(kGiB, kGiB);
+  cdrom.type = 5;
+  fake_.drives['E'] = cdrom;
+  const ProcAddress extended = Extended();
+  // Each step: the clock, whether the drives were told to be forgotten, D added as a fixed
+  // drive before the step, and the free space "All" shows after it. C:\ alone, then C:\ and D:\.
+  struct Step {
+    uint32_t clock;
+    bool forget;
+    bool addD;
+    uint64_t free;
+    size_t listings;  // LogicalDrives asked in the step
+  };
+  const Step steps[] = {
+      {0xFFFFFE00u, false, false, 2 * kGiB, 1},  // the first "All" lists
+      {0xFFFFFE00u + 100, false, true, 2 * kGiB, 0},  // D came, the list is 100 ms old
+      {0xFFFFFE00u + kDriveListLifetime - 1, false, false, 2 * kGiB, 0},
+      {0xFFFFFE00u + kDriveListLifetime, false, false, 7 * kGiB, 1},  // old: listed again
+      {0x00000100u, false, false, 7 * kGiB, 0},  // 268 ms later, across the clock's wrap
+      {0xFFFFFFF4u + kDriveListLifetime, false, false, 7 * kGiB, 1},  // old again, across the wrap
+      {0xFFFFFFF4u + kDriveListLifetime, true, false, 7 * kGiB, 1},   // a device came or went
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.clock);
+    fake_.tickCount = step.clock;
+    if (step.addD) fake_.drives['D'] = Fixed(5 * kGiB, 8 * kGiB);
+    if (step.forget) meter_.ForgetDrives();
+    fake_.queries.clear();
+    EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, extended), step.free);
+    // The capacity measured right after adds up the same drives without listing them again.
+    meter_.Measure(fake_, kAllDrives, DriveFigure::kTotalCapacity, extended);
+    EXPECT_EQ(fake_.CountQueries("LogicalDrives"), step.listings);
+    EXPECT_EQ(fake_.CountQueries("DriveType"), step.listings * (fake_.drives.size()));
+  }
+  // A drive that went away while listed is asked, fails, and adds nothing.
+  fake_.drives.erase('D');
+  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, extended), 2 * kGiB);
+  // One drive selected: nothing is listed.
+  fake_.queries.clear();
+  fake_.tickCount += 10 * kDriveListLifetime;
+  meter_.Measure(fake_, "C:\\", DriveFigure::kFreeSpace, extended);
+  EXPECT_EQ(fake_.CountQueries("LogicalDrives"), 0u);
+}
+
 TEST_F(MeasureTest, AllIsMatchedExactly) {
   fake_.drives['C'] = Fixed(2 * kGiB, 4 * kGiB);
   // "all" is no drive and no sum: a failed query of a drive never measured.

@@ -182,6 +182,29 @@ TEST_F(ReadoutTest, ADriveChangeShowsFromTheNextTick) {
   EXPECT_EQ(Text(IDC_FREESPACE_VALUE), std::to_string(2 * kGiB) + " Bytes");
 }
 
+TEST_F(ReadoutTest, ADeviceChangeListsTheDrivesAtTheNextTick) {
+  CreatePanel();
+  Select(IDC_DRIVE, 1);
+  fake_.tickCount = 5000;
+  Tick();
+  EXPECT_EQ(Text(IDC_FREESPACE_VALUE), std::to_string(320 * kMiB) + " Bytes");
+  // A new drive within the list's lifetime is not seen...
+  fake_.drives['D'] = fake_.drives['C'];
+  fake_.tickCount += 50;
+  Tick();
+  EXPECT_EQ(Text(IDC_FREESPACE_VALUE), std::to_string(320 * kMiB) + " Bytes");
+  // ...unless the system says that a device arrived.
+  SendMessageA(hwnd_, WM_DEVICECHANGE, 0x8000 /* DBT_DEVICEARRIVAL */, 0);
+  fake_.tickCount += 50;
+  Tick();
+  EXPECT_EQ(Text(IDC_FREESPACE_VALUE), std::to_string(640 * kMiB) + " Bytes");
+  // At a 1 s interval every tick lists anew.
+  fake_.drives['F'] = fake_.drives['C'];
+  fake_.tickCount += 1000;
+  Tick();
+  EXPECT_EQ(Text(IDC_FREESPACE_VALUE), std::to_string(960 * kMiB) + " Bytes");
+}
+
 TEST_F(ReadoutTest, AUnitCommandRedrawsItsReadoutAtOnceAndNoOther) {
   CreatePanel();
   const struct {
