@@ -106,7 +106,6 @@ std::vector<std::string> tick_list;  // --drivetype-once: this tick's fixed driv
 DWORD kinds_mask = 0, kinds_asked = 0;
 bool kinds_known = false;
 std::vector<std::string> kinds_list;
-std::vector<std::string> kept_fixed_drives();
 std::vector<std::string> cached_fixed_drives() {
   const DWORD present = GetLogicalDrives();
   const DWORD now = GetTickCount();
