@@ -184,25 +184,29 @@ TEST_F(ReadoutTest, ADriveChangeShowsFromTheNextTick) {
 
 TEST_F(ReadoutTest, ADeviceChangeListsTheDrivesAtTheNextTick) {
   CreatePanel();
-  Select(IDC_DRIVE, 1);
-  fake_.tickCount = 5000;
-  Tick();
-  EXPECT_EQ(Text(IDC_FREESPACE_VALUE), std::to_string(320 * kMiB) + " Bytes");
-  // A new drive within the list's lifetime is not seen...
-  fake_.drives['D'] = fake_.drives['C'];
-  fake_.tickCount += 50;
-  Tick();
-  EXPECT_EQ(Text(IDC_FREESPACE_VALUE), std::to_string(320 * kMiB) + " Bytes");
-  // ...unless the system says that a device arrived.
-  SendMessageA(hwnd_, WM_DEVICECHANGE, 0x8000 /* DBT_DEVICEARRIVAL */, 0);
-  fake_.tickCount += 50;
-  Tick();
-  EXPECT_EQ(Text(IDC_FREESPACE_VALUE), std::to_string(640 * kMiB) + " Bytes");
-  // At a 1 s interval every tick lists anew.
-  fake_.drives['F'] = fake_.drives['C'];
-  fake_.tickCount += 1000;
-  Tick();
-  EXPECT_EQ(Text(IDC_FREESPACE_VALUE), std::to_string(960 * kMiB) + " Bytes");
+  Select(IDC_DRIVE, 1);  // All
+  // Each step: a drive copied from C:\ before the tick (0: none), whether the system announced
+  // a device first, how far the clock moved, and the free space All shows after the tick.
+  struct Step {
+    char added;
+    bool deviceChange;
+    uint32_t elapsed;
+    uint64_t shownMiB;
+  };
+  const Step steps[] = {
+      {0, false, 5000, 320},
+      {'D', false, 50, 320},  // a new drive within the list's half second is not seen yet...
+      {0, true, 50, 640},     // ...unless the system says that a device arrived
+      {'F', false, 1000, 960},  // at a 1 s interval every tick lists anew
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.shownMiB);
+    if (step.added != 0) fake_.drives[step.added] = fake_.drives['C'];
+    if (step.deviceChange) SendMessageA(hwnd_, WM_DEVICECHANGE, 0x8000 /* DBT_DEVICEARRIVAL */, 0);
+    fake_.tickCount += step.elapsed;
+    Tick();
+    EXPECT_EQ(Text(IDC_FREESPACE_VALUE), std::to_string(step.shownMiB * kMiB) + " Bytes");
+  }
 }
 
 TEST_F(ReadoutTest, AUnitCommandRedrawsItsReadoutAtOnceAndNoOther) {
