@@ -1,9 +1,13 @@
 # The 32-bit Windows build, the release build: i686 mingw-w64 with the win32 thread model.
+# The code is built for the i486 (with its FPU) and tuned for the Pentium: the image must run on
+# every processor that ran Windows 95 and 98.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
 set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
+set(CMAKE_C_FLAGS_INIT "-march=i486 -mtune=pentium")
+set(CMAKE_CXX_FLAGS_INIT "-march=i486 -mtune=pentium")
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

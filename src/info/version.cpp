@@ -1,6 +1,6 @@
 #include "info/version.h"
 
-#include <cstdio>
+#include "readouts/format.h"
 
 namespace velkin {
 
@@ -14,11 +14,9 @@ WindowsRelease JudgeRelease(uint32_t major, uint32_t minor, uint32_t build) {
   } else {
     release = {"[Windows 95]", 0, 0, {}};
   }
-  char text[128];
-  std::snprintf(text, sizeof text, "Windowsのバージョン：%lu.%02lu.%lu %s",
-                static_cast<unsigned long>(major), static_cast<unsigned long>(minor),
-                static_cast<unsigned long>(build16), release.name);
-  release.versionText = text;
+  // "Windowsのバージョン：%lu.%02lu.%lu %s"
+  release.versionText = "Windowsのバージョン：" + DecimalDigits(major) + "." + DecimalDigits(minor, 2) + "." +
+                        DecimalDigits(build16) + " " + release.name;
   return release;
 }
 

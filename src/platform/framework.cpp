@@ -1,6 +1,6 @@
 #include "platform/framework.h"
 
-#include <cstdio>
+#include <initializer_list>
 #include <vector>
 
 namespace {
@@ -10,6 +10,16 @@ long g_textSets = 0;
 
 // The window property that links a framework window to its object.
 const char kObjectProperty[] = "VelkinWndObject";
+
+// A number in lower-case hexadecimal digits ("%lx").
+std::string HexDigits(uintptr_t value) {
+  std::string digits;
+  do {
+    digits.insert(digits.begin(), "0123456789abcdef"[value & 0xF]);
+    value >>= 4;
+  } while (value != 0);
+  return digits;
+}
 
 }  // namespace
 
@@ -82,23 +92,24 @@ bool AfxPumpMessages() {
 const char* AfxRegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH background, HICON icon) {
   // One name per combination of attributes, as each needs its own class.
   static std::vector<std::string> names;
-  char name[96];
-  std::snprintf(name, sizeof name, "VelkinWnd:%lx:%lx:%lx:%lx", static_cast<unsigned long>(classStyle),
-                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(cursor)),
-                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(background)),
-                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(icon)));
+  std::string name = "VelkinWnd";  // "VelkinWnd:%lx:%lx:%lx:%lx"
+  for (const uintptr_t attribute : {uintptr_t{classStyle}, reinterpret_cast<uintptr_t>(cursor),
+                                    reinterpret_cast<uintptr_t>(background), reinterpret_cast<uintptr_t>(icon)}) {
+    name += ':';
+    name += HexDigits(attribute);
+  }
   for (const std::string& known : names) {
     if (known == name) return known.c_str();
   }
   WNDCLASSA wc{};
-  if (!GetClassInfoA(AfxGetInstanceHandle(), name, &wc)) {
+  if (!GetClassInfoA(AfxGetInstanceHandle(), name.c_str(), &wc)) {
     wc.style = classStyle;
     wc.lpfnWndProc = &CWnd::FrameworkWndProc;
     wc.hInstance = AfxGetInstanceHandle();
     wc.hIcon = icon;
     wc.hCursor = cursor;
     wc.hbrBackground = background;
-    wc.lpszClassName = name;
+    wc.lpszClassName = name.c_str();
     if (!RegisterClassA(&wc)) return nullptr;
   }
   names.emplace_back(name);

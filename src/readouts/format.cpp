@@ -9,20 +9,15 @@ const char kErrorText[] = "ERROR!!";
 
 int SafeDecimals(int decimals) { return std::min(std::max(decimals, 0), 9); }
 
-namespace {
-
-// The whole number in decimal digits, without grouping.
-std::string Decimal(uint64_t value) {
+std::string DecimalDigits(uint64_t value, int width) {
   std::string digits;
   do {
     digits.push_back(static_cast<char>('0' + value % 10));
     value /= 10;
-  } while (value != 0);
+  } while (value != 0 || static_cast<int>(digits.size()) < width);
   std::reverse(digits.begin(), digits.end());
   return digits;
 }
-
-}  // namespace
 
 std::string FormatFixed(uint64_t count, unsigned shift, int decimals) {
   // The quotient is a binary fraction with at most `shift` places, so its decimal expansion is
@@ -55,7 +50,7 @@ std::string FormatFixed(uint64_t count, unsigned shift, int decimals) {
     }
     if (i < 0) ++whole;
   }
-  std::string text = Decimal(whole);
+  std::string text = DecimalDigits(whole);
   if (decimals > 0) {
     text.push_back('.');
     text += digits;
@@ -66,7 +61,7 @@ std::string FormatFixed(uint64_t count, unsigned shift, int decimals) {
 std::string FormatByteCount(uint64_t count, int unit, int decimals, const std::string& unitName) {
   std::string number;
   switch (unit) {
-    case kUnitBytes: number = Decimal(count); break;
+    case kUnitBytes: number = DecimalDigits(count); break;
     case kUnitKBytes: number = FormatFixed(count, 10, decimals); break;
     case kUnitMBytes: number = FormatFixed(count, 20, decimals); break;
     case kUnitGBytes: number = FormatFixed(count, 30, decimals); break;
@@ -79,7 +74,7 @@ std::string FormatResources(int32_t percent) {
   const bool negative = percent < 0;
   const uint64_t magnitude =
       negative ? uint64_t{0} - static_cast<uint64_t>(static_cast<int64_t>(percent)) : static_cast<uint64_t>(percent);
-  std::string number = (negative ? "-" : "") + Decimal(magnitude);
+  std::string number = (negative ? "-" : "") + DecimalDigits(magnitude);
   if (number.size() < 3) number.insert(0, 3 - number.size(), ' ');
   return number + " ％";
 }

@@ -21,6 +21,10 @@ extern const char kErrorText[];  // "ERROR!!"
 // nearest of 0 and 9, so the fraction always has a sound number of digits.
 int SafeDecimals(int decimals);
 
+// The whole number in decimal digits, without grouping, with leading zeros up to `width` digits
+// ("%0*llu").
+std::string DecimalDigits(uint64_t value, int width = 1);
+
 // count / 2^shift printed with `decimals` digits after the point, exactly as the C standard's
 // "%.Nf" prints that quotient: correctly rounded, ties to even (0.3125 with 3 places is 0.312).
 // No point with 0 places.

@@ -63,13 +63,13 @@ const std::vector<std::string>& DriveMeter::FixedDriveList(SystemServices& sys) 
 
 uint64_t DriveMeter::Measure(SystemServices& sys, const std::string& selected, DriveFigure figure,
                              ProcAddress extended) {
-  std::map<std::string, uint64_t>& last = last_[static_cast<int>(figure)];
+  std::vector<LastFigure>& last = last_[static_cast<int>(figure)];
   if (selected == kAllDrives) {
     uint64_t sum = 0;
     for (const std::string& root : FixedDriveList(sys)) {
       uint64_t bytes = 0;
       if (Query(sys, root, figure, extended, &bytes)) {
-        last[root] = bytes;
+        Remember(last, root, bytes);
         sum = SaturatingAdd(sum, bytes);
       }
     }
@@ -77,11 +77,23 @@ uint64_t DriveMeter::Measure(SystemServices& sys, const std::string& selected, D
   }
   uint64_t bytes = 0;
   if (Query(sys, selected, figure, extended, &bytes)) {
-    last[selected] = bytes;
+    Remember(last, selected, bytes);
     return bytes;
   }
-  const auto it = last.find(selected);
-  return it != last.end() ? it->second : 0;
+  for (const LastFigure& known : last) {
+    if (known.root == selected) return known.bytes;
+  }
+  return 0;
+}
+
+void DriveMeter::Remember(std::vector<LastFigure>& last, const std::string& root, uint64_t bytes) {
+  for (LastFigure& known : last) {
+    if (known.root == root) {
+      known.bytes = bytes;
+      return;
+    }
+  }
+  last.push_back(LastFigure{root, bytes});
 }
 
 uint64_t MeasureFreeMemory(SystemServices& sys, ProcAddress extended) {

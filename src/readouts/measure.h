@@ -3,7 +3,6 @@
 #define VELKIN_READOUTS_MEASURE_H
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -48,7 +47,14 @@ class DriveMeter {
   bool Query(SystemServices& sys, const std::string& root, DriveFigure figure, ProcAddress extended,
              uint64_t* bytes);
 
-  std::map<std::string, uint64_t> last_[2];
+  // The last figure of each drive measured, by figure; a handful of drives at most.
+  struct LastFigure {
+    std::string root;
+    uint64_t bytes;
+  };
+  static void Remember(std::vector<LastFigure>& last, const std::string& root, uint64_t bytes);
+
+  std::vector<LastFigure> last_[2];
   std::vector<std::string> fixed_;
   uint32_t listedAt_ = 0;
   bool listed_ = false;

@@ -44,15 +44,16 @@
 # "wineserver -k" must not end programs that other runs have going in the shared one.
 set -u
 
-if [ $# -ne 1 ]; then
-  echo "usage: $0 BUILD_WIN64_DIR" >&2
+if [ $# -lt 1 ] || [ $# -gt 2 ]; then
+  echo "usage: $0 BUILD_WIN64_DIR [PROGRAM_EXE]" >&2
   exit 2
 fi
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build=$(cd "$1" 2>/dev/null && pwd) || { echo "run_e2e: no directory $1" >&2; exit 2; }
-for exe in velkin.exe velkin-driver.exe; do
-  if [ ! -f "$build/$exe" ]; then
-    echo "run_e2e: $build/$exe does not exist; build the win64 tree first" >&2
+program="${2:-$build/velkin.exe}"
+for exe in "$program" "$build/velkin-driver.exe"; do
+  if [ ! -f "$exe" ]; then
+    echo "run_e2e: $exe does not exist; build it first (scripts/build.sh)" >&2
     exit 2
   fi
 done
@@ -65,7 +66,8 @@ export WINEPREFIX_VELKIN="${WINEPREFIX_VELKIN:-$root/build/e2e/wineprefix}"
 scratch="$root/build/e2e/run"
 rm -rf "$scratch"
 mkdir -p "$scratch"
-cp "$build/velkin.exe" "$build/velkin-driver.exe" "$scratch/"
+cp "$program" "$scratch/velkin.exe"
+cp "$build/velkin-driver.exe" "$scratch/"
 driver="$scratch/velkin-driver.exe"
 
 passed=0
@@ -227,7 +229,7 @@ expect_files() {  # name folder [file...]
 program_folder() {  # folder
   rm -rf "$1"
   mkdir -p "$1"
-  cp "$build/velkin.exe" "$1/"
+  cp "$program" "$1/velkin.exe"
 }
 
 # The driver runs from a folder of its own, and the program starts there too: its files must

@@ -1,0 +1,179 @@
+// The 32-bit release image's own runtime.
+//
+// The release image links no C or C++ runtime library. The compilers' libraries are built for
+// a Pentium Pro (CMOV, FCOMI) and pull in printf, exceptions, unwinding and thread support the
+// program never uses, while the program must run on a 486 and stay small. This file gives the
+// little the program needs instead, compiled for the 486 like the rest of it:
+//   - the entry point, which runs the static constructors, WinMain and the exit functions;
+//   - the heap behind new and delete (the process heap);
+//   - the memory and string functions the compiler calls for copies and comparisons;
+//   - the few library routines the standard containers name (all of them fatal: the program is
+//     built without exceptions, and they can only be reached by a programming error or when
+//     memory runs out).
+// Only KERNEL32 and USER32 functions that Windows 95 exports are used.
+#include <windows.h>
+
+#include <cstddef>
+#include <new>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show);
+
+namespace {
+
+// The program cannot go on: say so and end. Nothing has been written half-way by then (every
+// save goes through a new file first), so nothing on disk is lost.
+[[noreturn]] void Fatal(const char* what) {
+  FatalAppExitA(0, what);
+  ExitProcess(3);
+}
+
+// The exit functions registered by the program (destructors of static objects), run in reverse
+// order at the end. The program registers a handful; more than fit would be a programming error.
+using ExitFunction = void (*)();
+ExitFunction g_exitFunctions[32];
+int g_exitCount = 0;
+
+void RunExitFunctions() {
+  while (g_exitCount > 0) g_exitFunctions[--g_exitCount]();
+}
+
+HANDLE Heap() {
+  static HANDLE heap = GetProcessHeap();
+  return heap;
+}
+
+void* Allocate(std::size_t size) {
+  void* block = HeapAlloc(Heap(), 0, size != 0 ? size : 1);
+  if (block == nullptr) Fatal("Velkin: memory is exhausted.");
+  return block;
+}
+
+void Release(void* block) {
+  if (block != nullptr) HeapFree(Heap(), 0, block);
+}
+
+// The command line after the program's name, as the C runtime gives it to WinMain.
+LPSTR CommandTail() {
+  char* p = GetCommandLineA();
+  if (*p == '"') {
+    ++p;
+    while (*p != '\0' && *p != '"') ++p;
+    if (*p == '"') ++p;
+  } else {
+    while (*p != '\0' && *p != ' ' && *p != '\t') ++p;
+  }
+  while (*p == ' ' || *p == '\t') ++p;
+  return p;
+}
+
+}  // namespace
+
+// The static constructor and destructor lists the linker builds: a -1 word, the entries, a 0.
+extern "C" ExitFunction __CTOR_LIST__[];
+
+extern "C" int atexit(ExitFunction function) {
+  if (g_exitCount == static_cast<int>(sizeof g_exitFunctions / sizeof g_exitFunctions[0])) return -1;
+  g_exitFunctions[g_exitCount++] = function;
+  return 0;
+}
+
+extern "C" __attribute__((force_align_arg_pointer, noreturn)) void WinMainCRTStartup() {
+  // Constructors run last entry first, as the compiler's own start-up runs them.
+  int count = 0;
+  while (__CTOR_LIST__[count + 1] != nullptr) ++count;
+  for (int i = count; i >= 1; --i) __CTOR_LIST__[i]();
+
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  GetStartupInfoA(&startup);
+  const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : SW_SHOWDEFAULT;
+  const int code = WinMain(GetModuleHandleA(nullptr), nullptr, CommandTail(), show);
+  RunExitFunctions();
+  ExitProcess(static_cast<UINT>(code));
+}
+
+// ---- The heap.
+
+void* operator new(std::size_t size) { return Allocate(size); }
+void* operator new[](std::size_t size) { return Allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
+void operator delete(void* block) noexcept { Release(block); }
+void operator delete[](void* block) noexcept { Release(block); }
+void operator delete(void* block, std::size_t) noexcept { Release(block); }
+void operator delete[](void* block, std::size_t) noexcept { Release(block); }
+
+extern "C" void abort() { Fatal("Velkin: internal error."); }
+
+extern "C" void __cxa_pure_virtual() { Fatal("Velkin: pure virtual call."); }
+
+// ---- What the standard containers call when asked for the impossible.
+
+namespace std {
+void __throw_bad_alloc() { Fatal("Velkin: memory is exhausted."); }
+void __throw_bad_array_new_length() { Fatal("Velkin: memory is exhausted."); }
+void __throw_length_error(const char*) { Fatal("Velkin: length error."); }
+void __throw_logic_error(const char*) { Fatal("Velkin: logic error."); }
+void __throw_out_of_range(const char*) { Fatal("Velkin: out of range."); }
+void __throw_out_of_range_fmt(const char*, ...) { Fatal("Velkin: out of range."); }
+}  // namespace std
+
+// ---- Memory and strings. This file is compiled so that these loops stay loops.
+
+extern "C" {
+
+void* memcpy(void* to, const void* from, std::size_t size) {
+  unsigned char* d = static_cast<unsigned char*>(to);
+  const unsigned char* s = static_cast<const unsigned char*>(from);
+  while (size-- != 0) *d++ = *s++;
+  return to;
+}
+
+void* memmove(void* to, const void* from, std::size_t size) {
+  unsigned char* d = static_cast<unsigned char*>(to);
+  const unsigned char* s = static_cast<const unsigned char*>(from);
+  if (d < s) {
+    while (size-- != 0) *d++ = *s++;
+  } else {
+    while (size-- != 0) d[size] = s[size];
+  }
+  return to;
+}
+
+void* memset(void* to, int value, std::size_t size) {
+  unsigned char* d = static_cast<unsigned char*>(to);
+  while (size-- != 0) *d++ = static_cast<unsigned char>(value);
+  return to;
+}
+
+int memcmp(const void* a, const void* b, std::size_t size) {
+  const unsigned char* x = static_cast<const unsigned char*>(a);
+  const unsigned char* y = static_cast<const unsigned char*>(b);
+  for (; size != 0; --size, ++x, ++y) {
+    if (*x != *y) return *x < *y ? -1 : 1;
+  }
+  return 0;
+}
+
+void* memchr(const void* block, int value, std::size_t size) {
+  const unsigned char* p = static_cast<const unsigned char*>(block);
+  for (; size != 0; --size, ++p) {
+    if (*p == static_cast<unsigned char>(value)) return const_cast<unsigned char*>(p);
+  }
+  return nullptr;
+}
+
+std::size_t strlen(const char* text) {
+  const char* p = text;
+  while (*p != '\0') ++p;
+  return static_cast<std::size_t>(p - text);
+}
+
+int strcmp(const char* a, const char* b) {
+  const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
+  const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
+  while (*x != 0 && *x == *y) ++x, ++y;
+  return *x == *y ? 0 : (*x < *y ? -1 : 1);
+}
+
+}  // extern "C"
