@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and running Velkin needs on Debian 12, skipping what is already there.
-# Needs root, or sudo for apt-get and locale-gen.
+# Where the kernel runs 32-bit programs, that includes 32-bit Wine (wine32:i386), which runs the
+# 32-bit release build as it ships. Needs root, or sudo for dpkg, apt-get and locale-gen.
 set -euo pipefail
 
 packages=(
@@ -12,7 +13,8 @@ packages=(
   wine wine64
   xvfb xauth x11-utils imagemagick
   locales fonts-ipafont-gothic
-  python3
+  python3 python3-pefile python3-capstone
+  zip
 )
 
 sudo_cmd=()
@@ -24,6 +26,18 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
+
+if bash "$(dirname "$0")/can-run-32bit.sh"; then
+  if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+      echo "setup: adding the i386 architecture for 32-bit Wine"
+      "${sudo_cmd[@]}" dpkg --add-architecture i386
+    fi
+    missing+=(wine32:i386)
+  fi
+else
+  echo "setup: this machine cannot run 32-bit programs; the 32-bit build will not be run"
+fi
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"

@@ -43,10 +43,29 @@ velkin_stop_display() {
   fi
 }
 
-# Creates the prefix once; later calls find it ready.
+# Whether 32-bit Wine is installed, so that 32-bit programs run: "yes" or "no".
+velkin_wine32() {
+  if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+    echo yes
+  else
+    echo no
+  fi
+}
+
+# Creates the prefix once; later calls find it ready. A prefix made before 32-bit Wine was
+# installed (or removed) does not start afterwards ("could not load kernel32.dll"), so the prefix
+# records which Wine made it and is made anew when that changes.
 velkin_prepare_prefix() {
+  local made_with
+  made_with=$(cat "$WINEPREFIX/.velkin-wine32" 2>/dev/null || true)
+  if [ -f "$WINEPREFIX/system.reg" ] && [ "$made_with" != "$(velkin_wine32)" ]; then
+    echo "wine-env: making $WINEPREFIX anew for $( [ "$(velkin_wine32)" = yes ] && echo 'with' || echo 'without') 32-bit Wine" >&2
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+  fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
+    velkin_wine32 >"$WINEPREFIX/.velkin-wine32"
     wineboot -i >/dev/null 2>&1 || true
     # Without a window manager, Wine waits two seconds for every managed window to be withdrawn
     # when it is hidden or destroyed; unmanaged windows need no such wait.

@@ -1,21 +1,36 @@
-#!/usr/bin/env python3
-"""Check that a 32-bit Windows image can be loaded by Windows 95.
+#!/usr/bin/python3
+"""Check that a 32-bit Windows image can be loaded and run where Velkin must run.
 
-Usage: pecheck.py IMAGE [--allowlist FILE]
+Usage: pecheck.py IMAGE [--allowlist FILE] [--cpu i486] [--max-size BYTES]
 
-The image is read directly (no external tools). It passes when:
+The image is read with pefile and disassembled with Capstone (Debian's
+python3-pefile and python3-capstone). It passes when:
   * it is PE32 (optional header magic 0x10B) for the i386 machine,
   * its subsystem is Windows GUI (2),
   * its subsystem version and its operating system version are both 4.0,
   * every function it imports statically, by name, is in the allowlist under
     the DLL it is imported from (DLL names compare case-insensitively),
   * it has no import by ordinal and no delay-load import, unless the allowlist
-    names that import (ordinals as DLL!#ordinal).
+    names that import (ordinals as DLL!#ordinal);
+and, when asked:
+  * --cpu i486: no instruction that can run is beyond the 486's integer and
+    x87 set (CMOVcc, FCMOVcc, FCOMI/FUCOMI(P), CMPXCHG8B, RDTSC, RDMSR/WRMSR,
+    CPUID, SYSENTER, multi-byte NOP, MMX, SSE and every later extension);
+  * --max-size: the file is at most that many bytes.
 
 Windows 95 refuses images whose subsystem version is above 4.0, and its loader
 fails the whole image when a single imported name is missing from a DLL, so
 anything outside the allowlist has to be looked up at run time with
-GetProcAddress instead.
+GetProcAddress instead. A 486, Pentium or K6 stops a program with an
+invalid-opcode fault at the first later instruction it meets.
+
+The instruction check disassembles the executable sections the way the
+processor reaches them: from the entry point, every export and every address
+that a base relocation holds into an executable section (function pointers,
+virtual tables, jump tables, the constructor list), following every direct
+jump and call and falling through every instruction that can fall through.
+Bytes no path reaches (alignment between functions, data the linker puts in
+.text) are counted, not judged: read as instructions they would be noise.
 
 Each violation is printed on its own line, followed by a one-line summary.
 Exit status: 0 when everything passes, 1 when there are violations, 2 when the
@@ -27,10 +42,21 @@ import os
 import struct
 import sys
 
+try:
+    import capstone
+    import pefile
+except ImportError as e:  # a missing library must not look like a pass
+    print("pecheck: needs python3-pefile and python3-capstone (Debian packages): %s" % e,
+          file=sys.stderr)
+    sys.exit(2)
+
 IMAGE_FILE_MACHINE_I386 = 0x014C
 PE32_MAGIC = 0x10B
 PE32PLUS_MAGIC = 0x20B
 SUBSYSTEM_WINDOWS_GUI = 2
+SCN_CNT_CODE = 0x00000020
+SCN_MEM_EXECUTE = 0x20000000
+REL_BASED_HIGHLOW = 3
 
 MACHINE_NAMES = {
     0x014C: "i386",
@@ -50,14 +76,6 @@ SUBSYSTEM_NAMES = {
     9: "Windows CE GUI",
     10: "EFI application",
 }
-
-DIR_IMPORT = 1
-DIR_DELAY_IMPORT = 13
-
-# Sanity limits so that a damaged file cannot keep us walking forever.
-MAX_DESCRIPTORS = 4096
-MAX_THUNKS = 65536
-MAX_NAME = 4096
 
 DEFAULT_ALLOWLIST = os.path.join(os.path.dirname(os.path.abspath(__file__)),
                                  "win95-imports.txt")
@@ -133,208 +151,93 @@ def load_allowlist(path):
     return allow
 
 
-class PEImage:
-    """Just enough of a PE parser to read the headers and the import tables."""
+# -- reading the image ------------------------------------------------------------------------
 
-    def __init__(self, data, label):
-        self.data = data
-        self.label = label
-        self.parse_headers()
+def open_image(data):
+    """The parsed image, or BadInput saying why it is not one."""
+    if len(data) < 2 or data[:2] != b"MZ":
+        raise BadInput("not a PE image: no 'MZ' signature at the start of the file")
+    if len(data) < 0x40:
+        raise BadInput("truncated: the DOS header is only %d bytes long" % len(data))
+    (pe_off,) = struct.unpack_from("<I", data, 0x3C)
+    if pe_off + 4 > len(data):
+        raise BadInput("truncated or not a PE image: the PE header offset 0x%x is past the "
+                       "end of the file (%d bytes)" % (pe_off, len(data)))
+    if data[pe_off:pe_off + 4] != b"PE\0\0":
+        raise BadInput("not a PE image: no 'PE' signature at offset 0x%x" % pe_off)
+    try:
+        pe = pefile.PE(data=data, fast_load=True)
+    except pefile.PEFormatError as e:
+        raise BadInput("truncated or damaged headers: %s" % e.value)
+    for section in pe.sections:
+        name = section.Name.rstrip(b"\0").decode("latin-1")
+        end = section.PointerToRawData + section.SizeOfRawData
+        if section.SizeOfRawData and end > len(data):
+            raise BadInput("truncated: section %s needs file bytes 0x%x-0x%x but the file has "
+                           "only %d bytes" % (name, section.PointerToRawData, end, len(data)))
+    pe.parse_data_directories(directories=[
+        pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_IMPORT"],
+        pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT"],
+        pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_EXPORT"],
+        pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"],
+    ])
+    return pe
 
-    # -- raw access -------------------------------------------------------
 
-    def unpack(self, fmt, offset, what):
-        size = struct.calcsize(fmt)
-        if offset < 0 or offset + size > len(self.data):
-            raise BadInput("truncated: %s at file offset 0x%x runs past the end of the file "
-                           "(%d bytes)" % (what, offset, len(self.data)))
-        return struct.unpack_from(fmt, self.data, offset)
+def dll_name(entry):
+    return entry.dll.decode("latin-1") if entry.dll else "?"
 
-    def rva_to_offset(self, rva, what):
-        if rva < self.size_of_headers and rva < len(self.data):
-            return rva
-        for name, vaddr, vsize, raw_ptr, raw_size in self.sections:
-            span = max(vsize, raw_size)
-            if vaddr <= rva < vaddr + span:
-                delta = rva - vaddr
-                if delta >= raw_size:
-                    raise BadInput("%s (RVA 0x%x) lies in the uninitialised part of section %s"
-                                   % (what, rva, name))
-                return raw_ptr + delta
-        raise BadInput("%s (RVA 0x%x) is not inside any section" % (what, rva))
 
-    def read_cstring(self, rva, what):
-        off = self.rva_to_offset(rva, what)
-        end = self.data.find(b"\0", off, off + MAX_NAME)
-        if end < 0:
-            if off + MAX_NAME > len(self.data):
-                raise BadInput("truncated: %s at RVA 0x%x has no terminating NUL before the "
-                               "end of the file" % (what, rva))
-            raise BadInput("%s at RVA 0x%x is not NUL-terminated" % (what, rva))
-        return self.data[off:end].decode("latin-1")
-
-    # -- headers ----------------------------------------------------------
-
-    def parse_headers(self):
-        data = self.data
-        if len(data) < 2 or data[:2] != b"MZ":
-            raise BadInput("not a PE image: no 'MZ' signature at the start of the file")
-        if len(data) < 0x40:
-            raise BadInput("truncated: the DOS header is only %d bytes long" % len(data))
-        (pe_off,) = self.unpack("<I", 0x3C, "e_lfanew")
-        if pe_off + 4 > len(data):
-            raise BadInput("truncated or not a PE image: the PE header offset 0x%x is past the "
-                           "end of the file (%d bytes)" % (pe_off, len(data)))
-        if data[pe_off:pe_off + 4] != b"PE\0\0":
-            raise BadInput("not a PE image: no 'PE' signature at offset 0x%x" % pe_off)
-
-        (self.machine, nsections, _timestamp, _symptr, _nsyms, opt_size,
-         self.characteristics) = self.unpack("<HHIIIHH", pe_off + 4, "COFF file header")
-        opt = pe_off + 24
-        if opt_size < 2:
-            raise BadInput("the image has no optional header")
-        (self.magic,) = self.unpack("<H", opt, "optional header")
-
-        if self.magic == PE32_MAGIC:
-            ddir_off, count_off = 96, 92
-        elif self.magic == PE32PLUS_MAGIC:
-            ddir_off, count_off = 112, 108
+def import_items(entry):
+    """("name", str) or ("ordinal", int) for each function of an import descriptor."""
+    for imp in entry.imports:
+        if imp.import_by_ordinal or imp.name is None:
+            yield ("ordinal", imp.ordinal)
         else:
-            raise BadInput("unknown optional header magic 0x%x" % self.magic)
-        if opt_size < ddir_off:
-            raise BadInput("optional header is %d bytes, too short for a %s header"
-                           % (opt_size, "PE32" if self.magic == PE32_MAGIC else "PE32+"))
+            yield ("name", imp.name.decode("latin-1"))
 
-        if self.magic == PE32_MAGIC:
-            (self.image_base,) = self.unpack("<I", opt + 28, "ImageBase")
-        else:
-            (self.image_base,) = self.unpack("<Q", opt + 24, "ImageBase")
-        (self.os_major, self.os_minor) = self.unpack("<HH", opt + 40, "OS version")
-        (self.subsys_major, self.subsys_minor) = self.unpack("<HH", opt + 48, "subsystem version")
-        (self.size_of_headers,) = self.unpack("<I", opt + 60, "SizeOfHeaders")
-        (self.subsystem,) = self.unpack("<H", opt + 68, "Subsystem")
-        (ndirs,) = self.unpack("<I", opt + count_off, "NumberOfRvaAndSizes")
-        ndirs = min(ndirs, (opt_size - ddir_off) // 8, 16)
-        self.directories = []
-        for i in range(ndirs):
-            self.directories.append(self.unpack("<II", opt + ddir_off + 8 * i,
-                                                "data directory %d" % i))
 
-        self.sections = []
-        sec_table = opt + opt_size
-        for i in range(nsections):
-            fields = self.unpack("<8sIIII", sec_table + 40 * i, "section header %d" % i)
-            raw_name, vsize, vaddr, raw_size, raw_ptr = fields
-            name = raw_name.rstrip(b"\0").decode("latin-1") or "#%d" % i
-            if raw_size and raw_ptr + raw_size > len(self.data):
-                raise BadInput("truncated: section %s needs file bytes 0x%x-0x%x but the file "
-                               "has only %d bytes" % (name, raw_ptr, raw_ptr + raw_size,
-                                                      len(self.data)))
-            self.sections.append((name, vaddr, vsize, raw_ptr, raw_size))
-
-    def directory(self, index):
-        if index < len(self.directories):
-            return self.directories[index]
-        return (0, 0)
-
-    # -- imports ----------------------------------------------------------
-
-    def thunk_entries(self, table_rva, what):
-        """Yield ("name", str) or ("ordinal", int) for each entry of an import lookup table."""
-        wide = self.magic == PE32PLUS_MAGIC
-        fmt, size = ("<Q", 8) if wide else ("<I", 4)
-        flag = 1 << 63 if wide else 1 << 31
-        off = self.rva_to_offset(table_rva, what)
-        for i in range(MAX_THUNKS):
-            (value,) = self.unpack(fmt, off + size * i, what)
-            if value == 0:
-                return
-            if value & flag:
-                yield ("ordinal", value & 0xFFFF)
-            else:
-                hint_rva = value & 0x7FFFFFFF
-                yield ("name", self.read_cstring(hint_rva + 2, "imported name in " + what))
-        raise BadInput("%s has more than %d entries; the image looks damaged" % (what, MAX_THUNKS))
-
-    def static_imports(self):
-        """Return [(dll, [entries])] from the import directory."""
-        rva, _size = self.directory(DIR_IMPORT)
-        if rva == 0:
-            return []
-        base = self.rva_to_offset(rva, "import directory")
-        result = []
-        for i in range(MAX_DESCRIPTORS):
-            ilt, _stamp, _chain, name_rva, iat = self.unpack(
-                "<IIIII", base + 20 * i, "import descriptor %d" % i)
-            if ilt == 0 and name_rva == 0 and iat == 0:
-                return result
-            dll = self.read_cstring(name_rva, "DLL name of import descriptor %d" % i)
-            table = ilt or iat
-            entries = list(self.thunk_entries(table, "import table of " + dll)) if table else []
-            result.append((dll, entries))
-        raise BadInput("import directory has more than %d DLLs; the image looks damaged"
-                       % MAX_DESCRIPTORS)
-
-    def delay_imports(self):
-        """Return [(dll, [entries])] from the delay-load import directory."""
-        rva, size = self.directory(DIR_DELAY_IMPORT)
-        if rva == 0:
-            return []
-        base = self.rva_to_offset(rva, "delay-load import directory")
-        limit = size // 32 if size >= 32 else MAX_DESCRIPTORS
-        result = []
-        for i in range(min(limit, MAX_DESCRIPTORS)):
-            fields = self.unpack("<8I", base + 32 * i, "delay-load descriptor %d" % i)
-            attrs, name_rva, _hmod, _iat, int_rva = fields[:5]
-            if not any(fields):
-                break
-            if not attrs & 1:
-                # Old-style descriptors hold virtual addresses instead of RVAs.
-                name_rva = (name_rva - self.image_base) & 0xFFFFFFFF
-                int_rva = (int_rva - self.image_base) & 0xFFFFFFFF if int_rva else 0
-            dll = self.read_cstring(name_rva, "DLL name of delay-load descriptor %d" % i)
-            entries = (list(self.thunk_entries(int_rva, "delay-load name table of " + dll))
-                       if int_rva else [])
-            result.append((dll, entries))
-        return result
-
+# -- Windows 95 loadability -------------------------------------------------------------------
 
 def describe_machine(machine):
     name = MACHINE_NAMES.get(machine)
     return "%s (0x%x)" % (name, machine) if name else "0x%x" % machine
 
 
-def check(image, allow):
+def check_loadability(pe, allow):
     """Return (violations, number of imports checked, DLL names)."""
     problems = []
-
-    if image.magic != PE32_MAGIC:
+    opt = pe.OPTIONAL_HEADER
+    if opt.Magic != PE32_MAGIC:
         problems.append("optional header magic is 0x%x (%s), not 0x10B: the image is not PE32, "
                         "Windows 95 loads only 32-bit PE32 images"
-                        % (image.magic, "PE32+, a 64-bit image" if image.magic == PE32PLUS_MAGIC
+                        % (opt.Magic, "PE32+, a 64-bit image" if opt.Magic == PE32PLUS_MAGIC
                            else "unknown"))
-    if image.machine != IMAGE_FILE_MACHINE_I386:
-        problems.append("machine is %s, not i386 (0x14c)" % describe_machine(image.machine))
-    if image.subsystem != SUBSYSTEM_WINDOWS_GUI:
+    if pe.FILE_HEADER.Machine != IMAGE_FILE_MACHINE_I386:
+        problems.append("machine is %s, not i386 (0x14c)" % describe_machine(pe.FILE_HEADER.Machine))
+    if opt.Subsystem != SUBSYSTEM_WINDOWS_GUI:
         problems.append("subsystem is %d (%s), not 2 (Windows GUI)"
-                        % (image.subsystem, SUBSYSTEM_NAMES.get(image.subsystem, "unknown")))
-    if (image.subsys_major, image.subsys_minor) != (4, 0):
+                        % (opt.Subsystem, SUBSYSTEM_NAMES.get(opt.Subsystem, "unknown")))
+    subsystem = (opt.MajorSubsystemVersion, opt.MinorSubsystemVersion)
+    if subsystem != (4, 0):
         problems.append("subsystem version is %d.%d, not 4.0: Windows 95 refuses images that "
                         "ask for a newer subsystem (link with --major-subsystem-version,4 "
-                        "--minor-subsystem-version,0)" % (image.subsys_major, image.subsys_minor))
-    if (image.os_major, image.os_minor) != (4, 0):
+                        "--minor-subsystem-version,0)" % subsystem)
+    system = (opt.MajorOperatingSystemVersion, opt.MinorOperatingSystemVersion)
+    if system != (4, 0):
         problems.append("operating system version is %d.%d, not 4.0 (link with "
-                        "--major-os-version,4 --minor-os-version,0)"
-                        % (image.os_major, image.os_minor))
+                        "--major-os-version,4 --minor-os-version,0)" % system)
 
     checked = 0
     dlls = []
-    for dll, entries in image.static_imports():
+    for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
+        dll = dll_name(entry)
         dlls.append(dll)
-        if not entries and not allow.knows_dll(dll):
+        items = list(import_items(entry))
+        if not items and not allow.knows_dll(dll):
             problems.append("%s: the image depends on this DLL but the allowlist has nothing "
                             "for it" % dll)
-        for kind, value in entries:
+        for kind, value in items:
             checked += 1
             if kind == "name":
                 if not allow.allows(dll, value):
@@ -345,17 +248,156 @@ def check(image, allow):
                                 "Windows versions (allowlist it as %s!#%d if it is known to "
                                 "be right)" % (dll, value, value, dll, value))
 
-    for dll, entries in image.delay_imports():
+    for entry in getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", []):
+        dll = dll_name(entry)
         dlls.append(dll + " (delay-load)")
-        if not entries:
+        items = list(import_items(entry))
+        if not items:
             problems.append("%s: delay-load descriptor with no imports" % dll)
-        for kind, value in entries:
+        for kind, value in items:
             checked += 1
             item = value if kind == "name" else "#%d" % value
             if not allow.allows(dll, item):
                 problems.append("%s!%s: delay-load import not in the allowlist (look it up "
                                 "with GetProcAddress instead)" % (dll, item))
     return problems, checked, dlls
+
+
+# -- the processor floor ----------------------------------------------------------------------
+
+CPUS = ("i486",)
+
+X86 = capstone.x86
+# Capstone's feature groups: an instruction in any of them needs more than a 486.
+LATER_GROUPS = {
+    X86.X86_GRP_CMOV: "CMOVcc/FCMOVcc (Pentium Pro)",
+    X86.X86_GRP_MMX: "MMX",
+    X86.X86_GRP_3DNOW: "3DNow!",
+    X86.X86_GRP_SSE1: "SSE", X86.X86_GRP_SSE2: "SSE2", X86.X86_GRP_SSE3: "SSE3",
+    X86.X86_GRP_SSSE3: "SSSE3", X86.X86_GRP_SSE41: "SSE4.1", X86.X86_GRP_SSE42: "SSE4.2",
+    X86.X86_GRP_SSE4A: "SSE4a", X86.X86_GRP_AVX: "AVX", X86.X86_GRP_AVX2: "AVX2",
+    X86.X86_GRP_AVX512: "AVX-512", X86.X86_GRP_FMA: "FMA", X86.X86_GRP_FMA4: "FMA4",
+    X86.X86_GRP_F16C: "F16C", X86.X86_GRP_AES: "AES-NI", X86.X86_GRP_PCLMUL: "PCLMULQDQ",
+    X86.X86_GRP_SHA: "SHA", X86.X86_GRP_BMI: "BMI", X86.X86_GRP_BMI2: "BMI2",
+    X86.X86_GRP_ADX: "ADX", X86.X86_GRP_XOP: "XOP", X86.X86_GRP_TBM: "TBM",
+    X86.X86_GRP_RTM: "TSX", X86.X86_GRP_HLE: "TSX", X86.X86_GRP_VM: "virtualization",
+    X86.X86_GRP_SGX: "SGX", X86.X86_GRP_FSGSBASE: "FSGSBASE", X86.X86_GRP_SMAP: "SMAP",
+}
+# Later instructions that Capstone puts in no feature group, with the processor that brought them.
+LATER_MNEMONICS = {
+    "fcomi": "Pentium Pro", "fcomip": "Pentium Pro", "fucomi": "Pentium Pro",
+    "fucomip": "Pentium Pro", "rdpmc": "Pentium Pro", "ud2": "Pentium Pro",
+    "cmpxchg8b": "Pentium", "rdtsc": "Pentium", "rdmsr": "Pentium", "wrmsr": "Pentium",
+    "cpuid": "Pentium", "rsm": "Pentium",
+    "sysenter": "Pentium II", "sysexit": "Pentium II", "fxsave": "Pentium II",
+    "fxrstor": "Pentium II", "syscall": "K6-2", "sysret": "K6-2", "rdtscp": "Athlon 64",
+    "prefetchnta": "Pentium III", "prefetcht0": "Pentium III", "prefetcht1": "Pentium III",
+    "prefetcht2": "Pentium III", "sfence": "Pentium III", "lfence": "Pentium 4",
+    "mfence": "Pentium 4", "clflush": "Pentium 4", "movnti": "Pentium 4",
+    "monitor": "Pentium 4", "mwait": "Pentium 4", "fisttp": "Pentium 4",
+    "popcnt": "Nehalem", "lzcnt": "Barcelona", "tzcnt": "Haswell", "movbe": "Atom",
+    "crc32": "Nehalem", "xgetbv": "Nehalem", "rdrand": "Ivy Bridge", "rdseed": "Broadwell",
+}
+
+
+def later_instruction(insn):
+    """Why `insn` is beyond the 486's integer and x87 set, or None when it is not."""
+    name = insn.mnemonic
+    if name.startswith("fcmov"):
+        return "FCMOVcc (Pentium Pro)"
+    if name in LATER_MNEMONICS:
+        return "%s (%s)" % (name.upper(), LATER_MNEMONICS[name])
+    # 0F 18..1F are hint NOPs (multi-byte NOP, prefetch hints): Pentium Pro and later.
+    opcode = insn.opcode
+    if opcode[0] == 0x0F and 0x18 <= opcode[1] <= 0x1F:
+        return "multi-byte NOP (Pentium Pro)"
+    for group in insn.groups:
+        if group in LATER_GROUPS:
+            return LATER_GROUPS[group]
+    return None
+
+
+def executable_sections(pe):
+    return [s for s in pe.sections if s.Characteristics & (SCN_MEM_EXECUTE | SCN_CNT_CODE)]
+
+
+def code_starts(pe, sections):
+    """RVAs where running code can begin: the entry point, the exports, relocated pointers."""
+    def inside(rva):
+        return any(s.VirtualAddress <= rva < s.VirtualAddress + s.Misc_VirtualSize for s in sections)
+
+    starts = set()
+    entry = pe.OPTIONAL_HEADER.AddressOfEntryPoint
+    if entry and inside(entry):
+        starts.add(entry)
+    export = getattr(pe, "DIRECTORY_ENTRY_EXPORT", None)
+    for symbol in (export.symbols if export else []):
+        if symbol.address and inside(symbol.address):
+            starts.add(symbol.address)
+    base = pe.OPTIONAL_HEADER.ImageBase
+    relocated = 0
+    for block in getattr(pe, "DIRECTORY_ENTRY_BASERELOC", []):
+        for reloc in block.entries:
+            if reloc.type != REL_BASED_HIGHLOW:
+                continue
+            relocated += 1
+            target = (pe.get_dword_at_rva(reloc.rva) or 0) - base
+            if inside(target):
+                starts.add(target)
+    return starts, relocated
+
+
+def scan_processor(pe):
+    """Return (violations, facts) for the instructions the image can run."""
+    if pe.FILE_HEADER.Machine != IMAGE_FILE_MACHINE_I386:
+        return ["the instruction check reads only i386 images"], ""
+    sections = executable_sections(pe)
+    code = {}  # RVA range start -> (bytes, size) per executable section
+    for s in sections:
+        code[s.VirtualAddress] = s.get_data()[:s.Misc_VirtualSize]
+
+    def bytes_at(rva):
+        for start, data in code.items():
+            if start <= rva < start + len(data):
+                return data, rva - start
+        return None, 0
+
+    starts, relocated = code_starts(pe, sections)
+    disassembler = capstone.Cs(capstone.CS_ARCH_X86, capstone.CS_MODE_32)
+    disassembler.detail = True
+    base = pe.OPTIONAL_HEADER.ImageBase
+    seen = {}  # rva -> size of the instruction decoded there
+    problems = []
+    pending = sorted(starts, reverse=True)
+    while pending:
+        rva = pending.pop()
+        while rva not in seen:
+            data, offset = bytes_at(rva)
+            if data is None:
+                break
+            insn = next(disassembler.disasm(data[offset:offset + 16], base + rva, 1), None)
+            if insn is None:
+                break  # data reached by falling through: nothing runs there
+            seen[rva] = insn.size
+            why = later_instruction(insn)
+            if why:
+                problems.append("0x%08x: %s %s: %s is not a 486 instruction"
+                                % (insn.address, insn.mnemonic, insn.op_str, why))
+            groups = set(insn.groups)
+            if X86.X86_GRP_JUMP in groups or X86.X86_GRP_CALL in groups:
+                operand = insn.operands[0] if insn.operands else None
+                if operand is not None and operand.type == X86.X86_OP_IMM:
+                    pending.append(operand.imm - base)
+            ends = (X86.X86_GRP_RET in groups or X86.X86_GRP_IRET in groups
+                    or insn.mnemonic in ("jmp", "ljmp", "hlt", "int3", "ud2"))
+            if ends:
+                break
+            rva += insn.size
+    total = sum(len(d) for d in code.values())
+    reached = sum(seen.values())
+    facts = ("%d instructions from %d starts (%d relocated pointers) cover %d of %d bytes of "
+             "code" % (len(seen), len(starts), relocated, reached, total))
+    return problems, facts
 
 
 def main(argv=None):
@@ -365,6 +407,11 @@ def main(argv=None):
     parser.add_argument("--allowlist", default=DEFAULT_ALLOWLIST,
                         help="DLL!Function list of imports known to exist on Windows 95 "
                              "(default: %(default)s)")
+    parser.add_argument("--cpu", choices=CPUS,
+                        help="also fail any instruction that can run and that this processor "
+                             "lacks")
+    parser.add_argument("--max-size", type=int, metavar="BYTES",
+                        help="also fail an image larger than this")
     args = parser.parse_args(argv)
     label = os.path.basename(args.image)
 
@@ -375,31 +422,43 @@ def main(argv=None):
                 data = f.read()
         except OSError as e:
             raise BadInput("cannot read %s: %s" % (args.image, e.strerror or e))
-        image = PEImage(data, label)
-        problems, checked, dlls = check(image, allow)
+        pe = open_image(data)
+        problems, checked, dlls = check_loadability(pe, allow)
+        cpu_facts = ""
+        if args.cpu:
+            cpu_problems, cpu_facts = scan_processor(pe)
+            problems += cpu_problems
+        if args.max_size is not None and len(data) > args.max_size:
+            problems.append("the image is %d bytes, more than the %d allowed"
+                            % (len(data), args.max_size))
     except BadInput as e:
         print("pecheck: %s: %s" % (args.image, e), file=sys.stderr)
         return 2
-    except Exception as e:  # a parser bug must still not look like a pass
+    except Exception as e:  # a checker bug must still not look like a pass
         print("pecheck: %s: cannot check the image: %s: %s"
               % (args.image, type(e).__name__, e), file=sys.stderr)
         return 2
 
     for p in problems:
         print("%s: FAIL: %s" % (label, p))
-    kind = "PE32" if image.magic == PE32_MAGIC else "PE32+" if image.magic == PE32PLUS_MAGIC \
-        else "magic 0x%x" % image.magic
+    opt = pe.OPTIONAL_HEADER
+    kind = "PE32" if opt.Magic == PE32_MAGIC else "PE32+" if opt.Magic == PE32PLUS_MAGIC \
+        else "magic 0x%x" % opt.Magic
     facts = "%s %s, %s subsystem %d.%d, OS %d.%d, %d imports from %d DLLs checked against %d " \
-            "allowlist entries" % (
-                kind, MACHINE_NAMES.get(image.machine, "0x%x" % image.machine),
-                SUBSYSTEM_NAMES.get(image.subsystem, str(image.subsystem)),
-                image.subsys_major, image.subsys_minor, image.os_major, image.os_minor,
-                checked, len(dlls), allow.count())
+            "allowlist entries, %d bytes" % (
+                kind, MACHINE_NAMES.get(pe.FILE_HEADER.Machine, "0x%x" % pe.FILE_HEADER.Machine),
+                SUBSYSTEM_NAMES.get(opt.Subsystem, str(opt.Subsystem)),
+                opt.MajorSubsystemVersion, opt.MinorSubsystemVersion,
+                opt.MajorOperatingSystemVersion, opt.MinorOperatingSystemVersion,
+                checked, len(dlls), allow.count(), len(data))
+    if cpu_facts:
+        facts += "; %s: %s" % (args.cpu, cpu_facts)
     if problems:
         print("%s: %d violation%s (%s)" % (label, len(problems),
                                             "" if len(problems) == 1 else "s", facts))
         return 1
-    print("%s: OK, loads on Windows 95 (%s)" % (label, facts))
+    target = "loads on Windows 95" + (" and needs no more than an %s" % args.cpu if args.cpu else "")
+    print("%s: OK, %s (%s)" % (label, target, facts))
     return 0
 
 

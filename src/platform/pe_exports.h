@@ -5,8 +5,12 @@
 
 #include <windows.h>
 
-// The address of export number `ordinal` of `module`, or nullptr when it has none, or when the
-// export only forwards to another module.
+// The address of export number `ordinal` of `module`, or nullptr when it has none. An export
+// that forwards to another module ("KRNL386.EXE16.LoadLibrary16", "NTDLL.#12") is followed the
+// way the loader follows it: the module named before the last dot (".dll" added to a name
+// without an extension), loaded if it is not yet, then the function by name or by number.
+// Windows 95's KERNEL32 exports its 16-bit services as code; 32-bit Wine's forwards them to its
+// 16-bit kernel.
 FARPROC ExportByOrdinal(HMODULE module, WORD ordinal);
 
 #endif

@@ -20,10 +20,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
 
 namespace {
 
-// The program cannot go on: say so and end. Nothing has been written half-way by then (every
+const char kNoMemory[] = "メモリが足りないため、Velkinを終了します。";
+
+// The program cannot go on: say so and end (the texts other than running out of memory name
+// programming errors). Nothing has been written half-way by then (every
 // save goes through a new file first), so nothing on disk is lost.
 [[noreturn]] void Fatal(const char* what) {
-  FatalAppExitA(0, what);
+  MessageBoxA(nullptr, what, "Velkin", MB_OK | MB_ICONSTOP | MB_TASKMODAL);
   ExitProcess(3);
 }
 
@@ -37,19 +40,15 @@ void RunExitFunctions() {
   while (g_exitCount > 0) g_exitFunctions[--g_exitCount]();
 }
 
-HANDLE Heap() {
-  static HANDLE heap = GetProcessHeap();
-  return heap;
-}
-
+// Fixed blocks of the process's heap.
 void* Allocate(std::size_t size) {
-  void* block = HeapAlloc(Heap(), 0, size != 0 ? size : 1);
-  if (block == nullptr) Fatal("Velkin: memory is exhausted.");
+  void* block = LocalAlloc(LMEM_FIXED, size != 0 ? size : 1);
+  if (block == nullptr) Fatal(kNoMemory);
   return block;
 }
 
 void Release(void* block) {
-  if (block != nullptr) HeapFree(Heap(), 0, block);
+  if (block != nullptr) LocalFree(block);
 }
 
 // The command line after the program's name, as the C runtime gives it to WinMain.
@@ -110,8 +109,8 @@ extern "C" void __cxa_pure_virtual() { Fatal("Velkin: pure virtual call."); }
 // ---- What the standard containers call when asked for the impossible.
 
 namespace std {
-void __throw_bad_alloc() { Fatal("Velkin: memory is exhausted."); }
-void __throw_bad_array_new_length() { Fatal("Velkin: memory is exhausted."); }
+void __throw_bad_alloc() { Fatal(kNoMemory); }
+void __throw_bad_array_new_length() { Fatal(kNoMemory); }
 void __throw_length_error(const char*) { Fatal("Velkin: length error."); }
 void __throw_logic_error(const char*) { Fatal("Velkin: logic error."); }
 void __throw_out_of_range(const char*) { Fatal("Velkin: out of range."); }

@@ -1538,6 +1538,25 @@ int cmd_start_exit(const std::string &exe) {
   return res.finish();
 }
 
+// A command that ends the Windows session (restart Windows only, 102): the bar is started,
+// the button pressed, and the program must end as the session does, within 30 s. The files it
+// wrote are checked by the caller.
+int cmd_end_session(const std::string &exe, int button) {
+  Results res;
+  Instance inst;
+  std::vector<SeenBox> boxes;
+  const bool up = start_noting_boxes(inst, exe, 0, &boxes);
+  check_no_box(res, "session", boxes);
+  if (res.check(up, "session.found", "the bar within 20 s", inst.error)) {
+    PostMessageA(GetDlgItem(inst.bar, button), BM_CLICK, 0, 0);
+    const bool ended = WaitForSingleObject(inst.pi.hProcess, 30000) == WAIT_OBJECT_0;
+    res.check(ended, "session.process_ended",
+              "the program to end with the session within 30 s after button " + num(button), "it still runs");
+  }
+  inst.kill_if_running();
+  return res.finish();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Minimizing the other windows, and the list of those never to minimize
 
@@ -2189,7 +2208,7 @@ int usage() {
       " change-settings VELKIN_EXE | check-restored VELKIN_EXE |"
       " check-warning VELKIN_EXE interval|drive INTERVAL_POS DRIVE_POS | start-exit VELKIN_EXE |"
       " minimize-all VELKIN_EXE | minimize-lookalikes VELKIN_EXE | exclusions-edit VELKIN_EXE | exclusions-back VELKIN_EXE |"
-      " exclusions-full VELKIN_EXE");
+      " exclusions-full VELKIN_EXE | end-session VELKIN_EXE BUTTON_ID");
   return 2;
 }
 
@@ -2230,6 +2249,11 @@ int main(int argc, char **argv) {
   if (cmd == "exclusions-edit" && argc == 3) return cmd_exclusions_edit(argv[2]);
   if (cmd == "exclusions-back" && argc == 3) return cmd_exclusions_back(argv[2]);
   if (cmd == "exclusions-full" && argc == 3) return cmd_exclusions_full(argv[2]);
+  if (cmd == "end-session" && argc == 4) {
+    unsigned long long button = 0;
+    if (!parse_count(argv[3], &button)) return usage();
+    return cmd_end_session(argv[2], (int)button);
+  }
   if (cmd == "check-warning" && argc == 6) {
     const std::string kind = argv[3];
     unsigned long long interval = 0, drive = 0;

@@ -2,8 +2,9 @@
 # End-to-end tests: runs the real velkin.exe under Wine on a virtual 1024x768 screen and checks
 # its bar from outside with velkin-driver.exe (tests/e2e/driver.cpp).
 #
-# Usage: tests/e2e/run_e2e.sh BUILD_WIN64_DIR
-#   BUILD_WIN64_DIR holds velkin.exe and velkin-driver.exe (scripts/build.sh win64).
+# Usage: tests/e2e/run_e2e.sh BUILD_WIN64_DIR [PROGRAM_EXE]
+#   BUILD_WIN64_DIR holds velkin-driver.exe and velkin.exe (scripts/build.sh win64); PROGRAM_EXE is
+#   the program to test when it is another (build/win32/velkin.exe, under 32-bit Wine).
 #
 # Scenarios, each on a fresh Wine server (a bar whose process dies keeps its strip of the
 # screen until the server ends, so one scenario cannot spoil the next):
@@ -36,6 +37,8 @@
 #   windows-exclusions-back   a start brings them back; deletions dropped by Esc and the close box
 #   windows-exclusions-full   20 stored titles in reverse order: a 21st is refused with a warning;
 #                             the exit saves the 20 sorted
+#   session-restart-windows   32-bit program only, Wine as Windows 95: button 102 ends the session
+#                             through the 16-bit ExitWindows; both files written, the program ends
 #   settings-folder           the program in build/e2e/表示ソフト and build/e2e/データ表 (trail
 #                             bytes 0x5C in CP932): the files go inside, a second start finds them
 # Ends with "N passed, M failed" over every check; exits non-zero when anything failed.
@@ -61,6 +64,14 @@ done
 export VELKIN_HEADLESS=1
 export WINEPREFIX_VELKIN="${WINEPREFIX_VELKIN:-$root/build/e2e/wineprefix}"
 . "$root/scripts/wine-env.sh"
+
+# 32 or 64: the program's PE machine.
+program_bits=$(python3 -c '
+import struct, sys
+data = open(sys.argv[1], "rb").read(4096)
+machine = struct.unpack_from("<H", data, struct.unpack_from("<I", data, 0x3C)[0] + 4)[0]
+print({0x14C: 32, 0x8664: 64}.get(machine, 0))' "$program")
+echo "run_e2e: $program, a $program_bits-bit program"
 
 # A fresh folder for the program: it may write its settings next to itself.
 scratch="$root/build/e2e/run"
@@ -319,6 +330,36 @@ run_elsewhere settings-exclusions "$scratch/exclusions.log" start-exit "$(winepa
 expect_lines files.exclusions.nonapp "$files/nonapp.dat" "${titles[@]:0:20}"
 expect_lines files.exclusions.vlkini "$files/vlkini.dat" "${defaults[@]}"
 expect_files files.exclusions.folder "$files" velkin.exe vlkini.dat nonapp.dat
+
+# ---- Restart Windows only (button 102) on Windows 95, 32-bit program only: KERNEL32's 16-bit
+# services (forwarders to Wine's 16-bit kernel) load USER.EXE, and its ExitWindows(0x42) is called
+# through QT_Thunk. The session ends: the bar gets WM_QUERYENDSESSION and WM_ENDSESSION, writes
+# both files (nonapp.dat only then) and ends with the session.
+if [ "$program_bits" = 32 ]; then
+  echo "== session-restart-windows (win95)"
+  files="$scratch/session"
+  program_folder "$files"
+  write_lines "$files/vlkini.dat" "${changed[@]}"
+  write_lines "$files/nonapp.dat" "Velkin keep me"
+  touch -d '2001-02-03 04:05:06' "$files/vlkini.dat" "$files/nonapp.dat"
+  fresh_server
+  wine_version_value win95
+  (cd "$elsewhere" && run_driver "$scratch/session.log" end-session "$(winepath -w "$files/velkin.exe")" 102)
+  rc=$?
+  wine_version_value ""
+  cat "$scratch/session.log"
+  tally session-restart-windows "$scratch/session.log" $rc
+  for f in vlkini.dat nonapp.dat; do
+    if [ -f "$files/$f" ] && [ "$(date -r "$files/$f" +%Y)" != 2001 ]; then
+      pass "files.session.$f.written"
+    else
+      fail "files.session.$f.written" "$f written again as the session ended, got $(stat -c %y "$files/$f" 2>&1)"
+    fi
+  done
+  expect_lines files.session.vlkini "$files/vlkini.dat" "${changed[@]}"
+  expect_lines files.session.nonapp "$files/nonapp.dat" "Velkin keep me"
+  expect_files files.session.folder "$files" velkin.exe vlkini.dat nonapp.dat
+fi
 
 # ---- Minimizing the other windows, and nonapp.dat's list edited through the program's dialogs.
 # The driver makes the windows; the titles here are the driver's too (kKeepTitle, kStoredSorted,

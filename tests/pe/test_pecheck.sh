@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
-# Tests for tools/pecheck.py, the Windows 95 load check.
+# Tests for tools/pecheck.py, the Windows 95 load check and the 486 instruction check.
 #
 # Builds tiny images with the mingw-w64 cross compilers in a temporary
 # directory and checks that pecheck passes or fails them for the right reason.
 #
 # Usage: tests/pe/test_pecheck.sh [path/to/build/win32/velkin.exe]
-#   With an argument naming an existing file, that image must pass as well.
+#   With an argument naming an existing file, that image must pass as well, with the 486
+#   instruction check and the size limit of the release image.
 set -u
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 pecheck="$root/tools/pecheck.py"
 allowlist="$root/tools/win95-imports.txt"
 velkin_exe="${1:-}"
+# Debian's python3, which has python3-pefile and python3-capstone.
+python=${VELKIN_PYTHON:-/usr/bin/python3}
+# The release image's size limit.
+max_size=131072
 
 cc32=i686-w64-mingw32-gcc
 cc64=x86_64-w64-mingw32-gcc
@@ -39,7 +44,7 @@ fail() {
 
 # run_pecheck ARGS... : sets out, err, rc
 run_pecheck() {
-  out=$(python3 "$pecheck" "$@" 2>"$tmp/stderr")
+  out=$("$python" "$pecheck" "$@" 2>"$tmp/stderr")
   rc=$?
   err=$(cat "$tmp/stderr")
 }
@@ -283,7 +288,7 @@ fi
 if build "delay-load import library" $dlltool32 -d "$tmp/vkdelay.def" -y "$tmp/libvkdelay.a" &&
    build "delay-load image" $cc32 -O2 -mwindows $v4 "$tmp/delay.c" -L"$tmp" -lvkdelay -o "$tmp/delay.exe"; then
   desc=$($nm32 "$tmp/delay.exe" | awk '/ __DELAY_IMPORT_DESCRIPTOR_/ { print $1; exit }')
-  if [ -z "$desc" ] || ! python3 - "$tmp/delay.exe" "$desc" >"$tmp/patch.log" 2>&1 <<'EOF'
+  if [ -z "$desc" ] || ! "$python" - "$tmp/delay.exe" "$desc" >"$tmp/patch.log" 2>&1 <<'EOF'
 import struct, sys
 path, va = sys.argv[1], int(sys.argv[2], 16)
 data = bytearray(open(path, "rb").read())
@@ -310,6 +315,51 @@ EOF
   fi
 fi
 
+# (h) the 486 instruction check, on images of a few instructions each: the body runs from
+# the entry point (or, for "pointer", from a function reached only through a relocated
+# pointer). Each row: name | instructions | exit status | text the report must hold.
+cpu_cases=(
+  "486 integer and x87 code passes|bswap %eax; xadd %eax, %edx; cmpxchg %edx, %ecx; fld1; fldz; fcompp; fnstsw %ax; sahf; setne %al|0|OK"
+  "one CMOV fails, naming it|cmovne %edx, %eax|1|cmovne eax, edx: CMOVcc"
+  "FCOMI fails|fld1; fldz; fcomi %st(1), %st|1|FCOMI (Pentium Pro)"
+  "FUCOMIP fails|fld1; fldz; fucomip %st(1), %st|1|FUCOMIP (Pentium Pro)"
+  "FCMOV fails|fld1; fldz; fcmovb %st(1), %st|1|FCMOVcc"
+  "CPUID fails|cpuid|1|CPUID (Pentium)"
+  "RDTSC fails|rdtsc|1|RDTSC (Pentium)"
+  "CMPXCHG8B fails|cmpxchg8b (%esi)|1|CMPXCHG8B (Pentium)"
+  "RDMSR fails|rdmsr|1|RDMSR (Pentium)"
+  "SYSENTER fails|sysenter|1|SYSENTER (Pentium II)"
+  "MMX fails|movd %eax, %mm0; emms|1|MMX"
+  "SSE fails|xorps %xmm0, %xmm0|1|SSE"
+  "multi-byte NOP fails|nopl 0(%eax)|1|multi-byte NOP"
+  "a CMOV reached only through a pointer fails|pointer: cmovne %edx, %eax|1|cmovne"
+  "bytes of a CMOV that no path reaches pass|unreached: .byte 0x0f, 0x45, 0xc2|0|OK"
+)
+for row in "${cpu_cases[@]}"; do
+  IFS='|' read -r name body want text <<<"$row"
+  case $body in
+    pointer:*) entry="movl \$hidden, %eax; call *%eax"; hidden=${body#pointer: } ;;
+    unreached:*) entry="nop"; hidden="ret; ${body#unreached: }" ;;
+    *) entry=$body; hidden="nop" ;;
+  esac
+  # After ExitProcess the entry routine returns, so what follows it runs only when called.
+  printf '  .text\n  .globl _start\n_start:\n  %s\n  pushl $0\n  call _ExitProcess@4\n  ret\nhidden:\n  %s\n  ret\n' \
+    "$entry" "$hidden" >"$tmp/cpu.s"
+  if build "$name" $cc32 -nostdlib -Wl,-e,_start -mwindows $v4 "$tmp/cpu.s" -lkernel32 -o "$tmp/cpu.exe"; then
+    run_pecheck "$tmp/cpu.exe" --cpu i486
+    expect "$name" "$want" --stdout "$text"
+  fi
+done
+
+# (i) the size limit
+if [ -f "$tmp/cpu.exe" ]; then
+  size=$(stat -c %s "$tmp/cpu.exe")
+  run_pecheck "$tmp/cpu.exe" --max-size $((size - 1))
+  expect "an image one byte over the limit fails" 1 --stdout "the image is $size bytes, more than the $((size - 1)) allowed"
+  run_pecheck "$tmp/cpu.exe" --max-size "$size"
+  expect "an image at the limit passes" 0 --stdout "OK"
+fi
+
 # The allowlist must not list what the original Windows 95 lacks.
 bad=$(grep -nE '^[^#]*!(GetDiskFreeSpaceExA|MoveFileExA|GetFileSizeEx|CreateHardLinkA|GetModuleHandleW|LoadLibraryW|CreateSemaphoreW)[[:space:]]' "$allowlist")
 if [ -z "$bad" ]; then
@@ -321,8 +371,9 @@ fi
 # The real program, when asked for.
 if [ -n "$velkin_exe" ]; then
   if [ -f "$velkin_exe" ]; then
-    run_pecheck "$velkin_exe"
-    expect "$(basename "$velkin_exe") loads on Windows 95" 0 --stdout "OK"
+    run_pecheck "$velkin_exe" --cpu i486 --max-size "$max_size"
+    expect "$(basename "$velkin_exe") loads on Windows 95, runs on a 486, is at most $max_size bytes" 0 --stdout "OK"
+    echo "    $out"
   else
     echo "SKIP: $velkin_exe not found"
   fi

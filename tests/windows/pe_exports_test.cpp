@@ -3,19 +3,30 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <vector>
+
 namespace {
 
 TEST(ExportByOrdinal, FindsWhatTheLoaderFinds) {
   HMODULE kernel = GetModuleHandleA("KERNEL32");
   ASSERT_NE(kernel, nullptr);
-  int compared = 0;
-  for (WORD ordinal = 1; ordinal < 1500; ++ordinal) {
+  const BYTE* base = reinterpret_cast<const BYTE*>(kernel);
+  const IMAGE_NT_HEADERS* nt =
+      reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const BYTE* end = base + nt->OptionalHeader.SizeOfImage;
+  int compared = 0, forwarded = 0;
+  for (WORD ordinal = 1; ordinal < 2000; ++ordinal) {
     const FARPROC ours = ExportByOrdinal(kernel, ordinal);
-    if (ours == nullptr) continue;  // none, or a forwarder the loader would follow elsewhere
     EXPECT_EQ(ours, GetProcAddress(kernel, MAKEINTRESOURCEA(ordinal))) << ordinal;
+    if (ours == nullptr) continue;
     ++compared;
+    // Outside KERNEL32's image: a forwarder, followed into the module it names.
+    const BYTE* address = reinterpret_cast<const BYTE*>(ours);
+    if (address < base || address >= end) ++forwarded;
   }
   EXPECT_GT(compared, 100);
+  EXPECT_GT(forwarded, 10);  // Wine's KERNEL32 forwards much of itself to KERNELBASE and NTDLL
   // A named export found both ways.
   const FARPROC named = GetProcAddress(kernel, "GetTickCount");
   bool seen = false;
@@ -30,6 +41,70 @@ TEST(ExportByOrdinal, NothingOutsideTheTable) {
   EXPECT_EQ(ExportByOrdinal(nullptr, 35), nullptr);
   // The program itself exports nothing.
   EXPECT_EQ(ExportByOrdinal(GetModuleHandleA(nullptr), 1), nullptr);
+}
+
+// A module image in memory whose exports, from number 1 on, are the given forwarder texts.
+class ForwardingModule {
+ public:
+  explicit ForwardingModule(const std::vector<const char*>& forwarders) : image_(0x2000) {
+    BYTE* base = image_.data();
+    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    dos->e_magic = IMAGE_DOS_SIGNATURE;
+    dos->e_lfanew = 0x80;
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + 0x80);
+    nt->Signature = IMAGE_NT_SIGNATURE;
+    nt->OptionalHeader.NumberOfRvaAndSizes = IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
+    IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    directory.VirtualAddress = 0x400;
+    directory.Size = 0x1000;
+    auto* exports = reinterpret_cast<IMAGE_EXPORT_DIRECTORY*>(base + 0x400);
+    exports->Base = 1;
+    exports->NumberOfFunctions = static_cast<DWORD>(forwarders.size());
+    exports->AddressOfFunctions = 0x500;
+    DWORD text = 0x600;
+    for (size_t i = 0; i < forwarders.size(); ++i) {
+      reinterpret_cast<DWORD*>(base + 0x500)[i] = text;
+      std::strcpy(reinterpret_cast<char*>(base + text), forwarders[i]);
+      text += static_cast<DWORD>(std::strlen(forwarders[i]) + 1);
+    }
+  }
+  HMODULE module() { return reinterpret_cast<HMODULE>(image_.data()); }
+
+ private:
+  std::vector<BYTE> image_;
+};
+
+TEST(ExportByOrdinal, FollowsForwardersByNameAndNumberAndRefusesBadOnes) {
+  HMODULE kernel = GetModuleHandleA("KERNEL32");
+  const FARPROC tick = GetProcAddress(kernel, "GetTickCount");
+  WORD tickOrdinal = 0;
+  for (WORD ordinal = 1; ordinal < 2000 && tickOrdinal == 0; ++ordinal) {
+    if (ExportByOrdinal(kernel, ordinal) == tick) tickOrdinal = ordinal;
+  }
+  ASSERT_NE(tickOrdinal, 0);
+  const std::string byNumber = "kernel32.#" + std::to_string(tickOrdinal);
+  struct Row {
+    const char* forwarder;
+    FARPROC want;
+  } rows[] = {
+      {"KERNEL32.GetTickCount", tick},   // by name
+      {"kernel32.dll.GetTickCount", tick},  // the module name has its extension
+      {byNumber.c_str(), tick},          // by number
+      {"NOSUCHMODULE.GetTickCount", nullptr},
+      {"KERNEL32.NoSuchFunction", nullptr},
+      {"KERNEL32.", nullptr},
+      {".GetTickCount", nullptr},
+      {"GetTickCount", nullptr},
+      {"KERNEL32.#", nullptr},
+      {"KERNEL32.#12x", nullptr},
+      {"KERNEL32.#99999999", nullptr},
+  };
+  std::vector<const char*> texts;
+  for (const Row& row : rows) texts.push_back(row.forwarder);
+  ForwardingModule module(texts);
+  for (size_t i = 0; i < texts.size(); ++i) {
+    EXPECT_EQ(ExportByOrdinal(module.module(), static_cast<WORD>(i + 1)), rows[i].want) << rows[i].forwarder;
+  }
 }
 
 }  // namespace
