@@ -374,6 +374,11 @@ if [ -n "$velkin_exe" ]; then
     run_pecheck "$velkin_exe" --cpu i486 --max-size "$max_size"
     expect "$(basename "$velkin_exe") loads on Windows 95, runs on a 486, is at most $max_size bytes" 0 --stdout "OK"
     echo "    $out"
+    if "$python" "$root/tests/pe/check_version.py" "$velkin_exe" >"$tmp/version.log" 2>&1; then
+      pass "$(basename "$velkin_exe") carries its Japanese version resource, 2.0β1"
+    else
+      fail "$(basename "$velkin_exe") carries its Japanese version resource, 2.0β1" "$(grep -v '^PASS' "$tmp/version.log")"
+    fi
   else
     echo "SKIP: $velkin_exe not found"
   fi
