@@ -18,6 +18,8 @@
 # Configurations (a 50 ms or 1 s period, "All" fixed drives or C:\ alone):
 #   idle*                 the floor with no timer: the upkeep of Wine's own processes
 #   velkin-{all,c}-{50ms,1s}*   the bar, readouts in Bytes with 2 decimals
+#   velkin32-all-50ms*    the release build (build/win32/velkin.exe) as it ships, under 32-bit Wine,
+#                         on "All" at 50 ms; in the main set where this machine runs 32-bit programs
 #   velkin-quiet-50ms*    the bar on C:\ in GBytes with 0 decimals and memory in MBytes: figures
 #                         that hardly change, so nearly every tick should set no text
 #   floor-{all,c}-{50ms,1s}*    the floor
@@ -31,8 +33,9 @@
 #                         against how often those texts changed (not timed)
 #   trace-{velkin,floor}-{all,c}-50ms   (--breakdown) the Wine server requests of one tick
 #
-# Needs: x86_64-w64-mingw32-g++-posix, wine (64-bit), Xvfb, python3; installs conky-std and
-# strace from Debian when they are missing. Builds build/win64/velkin.exe when it is missing.
+# Needs: x86_64-w64-mingw32-g++-posix, wine (64-bit, and 32-bit for velkin32-*), Xvfb, python3;
+# installs conky-std and strace from Debian when they are missing. Builds build/win64/velkin.exe
+# (and build/win32/velkin.exe for velkin32-*) when it is missing.
 # Everything it makes is under build/bench/ (VELKIN_BENCH_OUT=DIR: under DIR, so that two runs
 # can go side by side); its Wine prefix is build/bench/wineprefix.
 set -uo pipefail
@@ -64,6 +67,12 @@ while [ $# -gt 0 ]; do
 done
 main_set=(velkin-all-50ms floor-all-50ms velkin-c-50ms floor-c-50ms velkin-quiet-50ms
           velkin-all-1s floor-all-1s velkin-c-1s floor-c-1s conky-50ms conky-1s)
+can_run_32=0
+if bash "$root/scripts/can-run-32bit.sh" &&
+   dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+  can_run_32=1
+  main_set=(velkin-all-50ms velkin32-all-50ms "${main_set[@]:1}")
+fi
 breakdown_set=(floor-all-50ms-list-each floor-all-50ms-all-letters floor-all-50ms-drivetype-once
                floor-all-50ms-kinds-1s floor-all-50ms-kinds-kept floor-all-50ms-nodrivetype
                floor-all-50ms-exchange4 floor-c-50ms-exchange4 floor-c-50ms-dlgitem4 floor-c-50ms-gettext4
@@ -107,6 +116,16 @@ if [ ! -f build/win64/velkin.exe ]; then
 fi
 # One copy for the whole run: the tree's build may be rebuilt meanwhile.
 cp build/win64/velkin.exe "$out/velkin.exe"
+for c in "${configs[@]}"; do
+  case "$c" in velkin32-*)
+    if [ "$can_run_32" = 0 ]; then log "$c: this machine cannot run 32-bit programs"; exit 1; fi
+    if [ ! -f build/win32/velkin.exe ]; then
+      log "building build/win32/velkin.exe"
+      scripts/build.sh win32 >/dev/null || { log "the win32 build failed"; exit 1; }
+    fi
+    cp build/win32/velkin.exe "$out/velkin32.exe" ;;
+  esac
+done
 velkin_sum=$(sha256sum "$out/velkin.exe" | cut -c1-12)
 velkin_head=$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo "?")
 velkin_dirty=$(git -C "$root" --no-optional-locks status --porcelain -- src res CMakeLists.txt 2>/dev/null | wc -l)
@@ -185,7 +204,10 @@ run_velkin() {  # name drive-index drive-text interval-index period-ms [quiet|so
   local dir="$out/run/$name"
   rm -rf "$dir"
   mkdir -p "$dir"
-  cp "$out/velkin.exe" "$dir/"
+  # velkin32-*: the 32-bit release build, under the same name in its folder.
+  local image="$out/velkin.exe"
+  [[ $name == velkin32-* ]] && image="$out/velkin32.exe"
+  cp "$image" "$dir/velkin.exe"
   velkin_settings "$drive" "$interval" "$mode" >"$dir/vlkini.dat"
   fresh_server
   log "$name: starting the bar"
@@ -234,7 +256,7 @@ run_velkin() {  # name drive-index drive-text interval-index period-ms [quiet|so
   # shellcheck disable=SC2046
   stat row "$name" velkin velkin.exe "$dir/snap0.json" "$dir/snap1.json" \
     $(probe_fields "$dir/sample0.txt" 0) $(probe_fields "$dir/sample1.txt" 1) "span=$span" \
-    "period=$period" $([[ $name == velkin-* ]] && echo "floor_name=${name/velkin-/floor-}") \
+    "period=$period" $([[ $name == velkin-* || $name == velkin32-* ]] && echo "floor_name=floor-${name#*-}") \
     "conky_name=conky-${name##*-}" >>"$results"
 }
 
@@ -407,6 +429,7 @@ run_config() {
   case "$1" in
     idle) run_floor idle idle all 50 --idle ;;
     velkin-all-50ms) run_velkin "$1" 2 All 0 50 ;;
+    velkin32-all-50ms) run_velkin "$1" 2 All 0 50 ;;
     velkin-c-50ms) run_velkin "$1" 0 'C:\' 0 50 ;;
     velkin-all-1s) run_velkin "$1" 2 All 4 1000 ;;
     velkin-c-1s) run_velkin "$1" 0 'C:\' 4 1000 ;;

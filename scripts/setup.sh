@@ -14,7 +14,6 @@ packages=(
   xvfb xauth x11-utils imagemagick
   locales fonts-ipafont-gothic
   python3 python3-pefile python3-capstone
-  zip
 )
 
 sudo_cmd=()
