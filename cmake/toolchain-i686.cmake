@@ -1,6 +1,6 @@
 # The 32-bit Windows build, the release build: i686 mingw-w64 with the win32 thread model.
-# The code is built for the i486 (with its FPU) and tuned for the Pentium: the image must run on
-# every processor that ran Windows 95 and 98.
+# CMakeLists.txt builds it for the i486 (with its FPU), tuned for the Pentium; the flags here
+# make the compiler's own checks of the toolchain use the same processor.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
