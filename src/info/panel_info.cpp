@@ -6,6 +6,7 @@
 
 void CPanelWnd::DetectVersion() {
   const velkin::WindowsVersion version = velkin::Sys().Version();
+  m_bWindowsNT = version.platformId == velkin::kPlatformWin32NT;
   const velkin::WindowsRelease release = velkin::JudgeRelease(version.major, version.minor, version.build);
   m_dlgVersion.m_strVersion = release.versionText;
   m_nLargeDisk = release.largeDisk;

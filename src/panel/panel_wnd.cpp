@@ -65,6 +65,7 @@ constexpr UINT kResizeOnly = SWP_NOMOVE | SWP_NOZORDER;  // 6
 
 BEGIN_MESSAGE_MAP(CPanelWnd, CAppBarWnd)
   ON_WM_CREATE()
+  ON_WM_CLOSE()
   ON_WM_PAINT()
   ON_WM_CONTEXTMENU()
   ON_COMMAND(IDC_SUSPEND, OnSuspend)
@@ -128,18 +129,23 @@ CPanelWnd::~CPanelWnd() {
 
 int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
   if (CAppBarWnd::OnCreate(create) == -1) return -1;
+  m_bStartingUp = true;
 
   CreateControls();
 
   LoadSettings();
+  if (EndAskedDuringStartup()) return -1;
   if (const char* name = velkin::MemoryUnitName(m_nMemoryUnit)) m_strMemoryUnit = name;
   LoadExclusionList();
+  if (EndAskedDuringStartup()) return -1;
   m_dlgExclusions.SetWorkingList(m_strExclusions, m_nExclusions);
 
   FillIntervalSelector();
   RestoreIntervalSelection();
+  if (EndAskedDuringStartup()) return -1;
   FillDriveSelector();
   RestoreDriveSelection();
+  if (EndAskedDuringStartup()) return -1;
 
   // The two selectors keep their top-left corners and take their final sizes.
   m_pDriveSelector->SetWindowPos(nullptr, 0, 0, velkin::kDriveSelectorSize.cx, velkin::kDriveSelectorSize.cy,
@@ -147,9 +153,11 @@ int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
   m_pIntervalSelector->SetWindowPos(nullptr, 0, 0, velkin::kIntervalSelectorSize.cx,
                                     velkin::kIntervalSelectorSize.cy, kResizeOnly);
   m_pDriveSelector->GetLBText(m_pDriveSelector->GetCurSel(), m_strSelectedDrive);
+  m_bStateLoaded = true;
 
   DetectVersion();
   if (m_nLargeDisk != 0) ProbeExtendedFreeSpace();
+  if (EndAskedDuringStartup()) return -1;
   m_systemResources.Resolve(velkin::Sys());
   // The extended memory query exists from Windows 2000 on; where it is missing its library is
   // not kept.
@@ -167,7 +175,26 @@ int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
   EnableToolTips(TRUE);
   m_abd.Register();
   SetEdge(kEdgeTop);
+  m_bStartingUp = false;
   return 0;
+}
+
+bool CPanelWnd::EndAskedDuringStartup() {
+  if (!m_bEndAsked) return false;
+  // Creation fails: the window is destroyed and, the panel being the program's window, the
+  // program ends. Nothing has been written.
+  m_bStartingUp = false;
+  return true;
+}
+
+void CPanelWnd::OnClose() {
+  // Destroying the window now would pull it from under the start-up step that is waiting on
+  // its message box: the start-up ends the program instead once that step returns.
+  if (m_bStartingUp) {
+    m_bEndAsked = true;
+    return;
+  }
+  Default();
 }
 
 void CPanelWnd::CreateControls() {

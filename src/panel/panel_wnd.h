@@ -77,6 +77,20 @@ class CPanelWnd : public CAppBarWnd {
   // The selections that the two selectors take once filled.
   int32_t m_nStoredDrive = 0;
   int32_t m_nStoredInterval = 0;
+  // The Windows NT family (the 16-bit services and the suspend flag differ there).
+  bool m_bWindowsNT = false;
+
+  // Start-up runs inside WM_CREATE, and its message boxes let other messages in meanwhile.
+  bool m_bStartingUp = false;
+  // The program was asked to end (WM_CLOSE, the session ending) while start-up was under way:
+  // it ends as soon as the start-up step under way returns.
+  bool m_bEndAsked = false;
+  // Both files are read and the selectors hold their restored selections: from here on a save
+  // writes what the program really holds. Before, it writes nothing.
+  bool m_bStateLoaded = false;
+  // A file that is there but could not be read at start-up is never written over.
+  bool m_bKeepSettingsFile = false;
+  bool m_bKeepExclusionFile = false;
 
   // The readouts: each measures, writes its string and shows the panel's strings.
   void UpdateFreeSpace(int32_t unit, CString unitName);
@@ -104,9 +118,13 @@ class CPanelWnd : public CAppBarWnd {
   // What the exit command and the end of the session do before anything else: stop the refresh,
   // write both files, release the optional libraries.
   void SaveAndRelease();
+  // Starts the refresh again at the selected interval after a session command that did not end
+  // the session; not while start-up is under way (start-up starts it).
+  void ResumeRefresh();
 
  protected:
   int OnCreate(LPCREATESTRUCTA create);
+  void OnClose();
   void OnPaint();
   void OnExit();
   BOOL OnToolTipNotify(UINT id, NMHDR* header, LRESULT* result);
@@ -146,6 +164,8 @@ class CPanelWnd : public CAppBarWnd {
   void DetectVersion();
   void ProbeExtendedFreeSpace();
   void StartRefreshTimer();
+  // True when the program was asked to end during start-up: start-up stops there.
+  bool EndAskedDuringStartup();
   // A drive readout: stores its unit, measures, formats into `value` and shows the strings.
   void UpdateDriveReadout(velkin::DriveFigure figure, int32_t unit, const CString& unitName, int32_t* storedUnit,
                           CString* storedName, CString* value);

@@ -214,6 +214,7 @@ std::size_t FakeSystem::CountQueries(const std::string& name) const {
 int FakeSystem::ShowMessage(WindowHandle owner, const char* text, const char* caption, uint32_t style) {
   queries.push_back(std::string("ShowMessage ") + caption);
   messages.push_back(Message{owner, text, caption, style});
+  if (whileMessageShown) whileMessageShown(owner);
   return 1;  // IDOK
 }
 
@@ -253,12 +254,13 @@ bool FakeSystem::MayChange(bool* stoppedHere) {
   return !readOnly && changes != failAtChange;
 }
 
-bool FakeSystem::ReadWholeFile(const std::string& path, std::string* bytes) {
+FileRead FakeSystem::ReadWholeFile(const std::string& path, std::string* bytes) {
   queries.push_back("ReadFile " + path);
   const auto it = files.find(path);
-  if (it == files.end()) return false;
+  if (it == files.end()) return FileRead::kMissing;
+  if (unreadable.count(path) != 0) return FileRead::kFailed;
   *bytes = it->second;
-  return true;
+  return FileRead::kRead;
 }
 
 bool FakeSystem::WriteWholeFile(const std::string& path, const std::string& bytes) {
@@ -272,27 +274,35 @@ bool FakeSystem::WriteWholeFile(const std::string& path, const std::string& byte
   return true;
 }
 
-bool FakeSystem::RenameReplacing(const std::string& from, const std::string& to) {
+Replace FakeSystem::RenameReplacing(const std::string& from, const std::string& to) {
   queries.push_back("RenameReplacing " + from + " " + to);
-  if (!replacingRename) return false;
-  if (files.count(from) == 0 || !MayChange()) return false;
+  if (!replacingRename) return Replace::kUnsupported;
+  if (files.count(from) == 0 || FileReadOnly(to) || undeletable.count(to) != 0 || !MayChange()) return Replace::kFailed;
   files[to] = files[from];
   files.erase(from);
-  return true;
+  readOnlyFiles.erase(to);
+  unreadable.erase(to);
+  return Replace::kReplaced;
 }
 
 bool FakeSystem::RenameFile(const std::string& from, const std::string& to) {
   queries.push_back("RenameFile " + from + " " + to);
-  if (files.count(from) == 0 || files.count(to) != 0 || !MayChange()) return false;
+  if (files.count(from) == 0 || files.count(to) != 0 || undeletable.count(from) != 0 || !MayChange()) return false;
   files[to] = files[from];
   files.erase(from);
+  for (std::set<std::string>* marks : {&readOnlyFiles, &unreadable}) {
+    if (marks->erase(from) != 0) marks->insert(to);
+  }
   return true;
 }
 
 bool FakeSystem::RemoveFile(const std::string& path) {
   queries.push_back("RemoveFile " + path);
-  if (files.count(path) == 0 || !MayChange()) return false;
+  if (files.count(path) == 0 || readOnlyFiles.count(path) != 0 || undeletable.count(path) != 0 || !MayChange()) {
+    return false;
+  }
   files.erase(path);
+  unreadable.erase(path);
   return true;
 }
 
@@ -310,14 +320,19 @@ std::string Hex(uint32_t value) {
 
 }  // namespace
 
-void FakeSystem::RequestExitWindows(uint32_t flags, uint32_t reserved) {
+bool FakeSystem::RequestExitWindows(uint32_t flags, uint32_t reserved) {
   queries.push_back("ExitWindowsEx " + Hex(flags) + " " + std::to_string(reserved));
+  return requestsTaken;
 }
 
-void FakeSystem::RequestRestartWindows(uint32_t returnCode) { queries.push_back("ExitWindows16 " + Hex(returnCode)); }
+bool FakeSystem::RequestRestartWindows(uint32_t returnCode) {
+  queries.push_back("ExitWindows16 " + Hex(returnCode));
+  return requestsTaken;
+}
 
-void FakeSystem::RequestSuspend(bool suspend, bool force) {
+bool FakeSystem::RequestSuspend(bool suspend, bool force) {
   queries.push_back(std::string("SetSystemPowerState ") + (suspend ? "1" : "0") + " " + (force ? "1" : "0"));
+  return requestsTaken;
 }
 
 }  // namespace velkin

@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -89,17 +91,20 @@ class FakeSystem : public SystemServices {
   bool WindowOwned(WindowHandle window) override;
   WindowHandle FindWindowByTitle(const std::string& title) override;
   void ShowMinimized(WindowHandle window) override;
-  void RequestExitWindows(uint32_t flags, uint32_t reserved) override;
-  void RequestRestartWindows(uint32_t returnCode) override;
-  void RequestSuspend(bool suspend, bool force) override;
+  bool RequestExitWindows(uint32_t flags, uint32_t reserved) override;
+  bool RequestRestartWindows(uint32_t returnCode) override;
+  bool RequestSuspend(bool suspend, bool force) override;
   std::string ModulePath() override { return modulePath; }
   LeadByteTest LeadBytes() override;
-  bool ReadWholeFile(const std::string& path, std::string* bytes) override;
+  FileRead ReadWholeFile(const std::string& path, std::string* bytes) override;
   bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
-  bool RenameReplacing(const std::string& from, const std::string& to) override;
+  Replace RenameReplacing(const std::string& from, const std::string& to) override;
   bool RenameFile(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
   bool FileExists(const std::string& path) override { return files.count(path) != 0; }
+  bool FileReadOnly(const std::string& path) override {
+    return files.count(path) != 0 && readOnlyFiles.count(path) != 0;
+  }
 
   // The period of a running timer, 0 when it is not running.
   uint32_t TimerPeriod(WindowHandle window, uintptr_t id) const;
@@ -152,6 +157,12 @@ class FakeSystem : public SystemServices {
   std::map<std::string, std::string> files;
   // Windows 9x has no rename that replaces a file.
   bool replacingRename = true;
+  // Files that are there but cannot be read (held open by another program); files with the
+  // read-only attribute (not replaced, not deleted; renamed like any other); files that cannot
+  // be deleted (in use).
+  std::set<std::string> unreadable;
+  std::set<std::string> readOnlyFiles;
+  std::set<std::string> undeletable;
   // Every change to the files fails (a read-only folder, a full disk).
   bool readOnly = false;
   // The machine stops at the change with this number (1 for the first; 0: never): that change
@@ -166,6 +177,10 @@ class FakeSystem : public SystemServices {
   // What was asked, in order: the query's name and its argument, e.g. "DriveType C:\".
   std::vector<std::string> queries;
   std::vector<Message> messages;
+  // Runs while a message box is up, with the box's owner: what arrives meanwhile.
+  std::function<void(WindowHandle owner)> whileMessageShown;
+  // What the session and power requests answer: taken, or refused.
+  bool requestsTaken = true;
   std::vector<TimerCall> timerCalls;
   // Calls through a function whose library was released, or through an address never handed
   // out: each is a fault of the program.

@@ -109,6 +109,8 @@ struct MsgMap {
 #define ON_WM_CONTEXTMENU() \
   VELKIN_MSG_ROW(kMessage, WM_CONTEXTMENU, 0, 0, nullptr, \
                  self->OnContextMenu(reinterpret_cast<HWND>(wParam), AfxPointFromLParam(lParam)))
+// void OnClose()
+#define ON_WM_CLOSE() VELKIN_MSG_ROW(kMessage, WM_CLOSE, 0, 0, nullptr, self->OnClose())
 // BOOL OnQueryEndSession(): TRUE lets the session end.
 #define ON_WM_QUERYENDSESSION() \
   VELKIN_MSG_ROW(kMessage, WM_QUERYENDSESSION, 0, 0, nullptr, *pResult = self->OnQueryEndSession())

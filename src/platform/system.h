@@ -60,16 +60,18 @@ class SystemServices {
   // The lead bytes of the system's ANSI code page (IsDBCSLeadByte).
   virtual LeadByteTest LeadBytes() = 0;
 
-  // Files. ReadWholeFile is false when the file cannot be opened. WriteWholeFile creates or
-  // empties the file, writes every byte and flushes it to the disk; false when any of that
-  // failed. RenameReplacing renames over an existing file in one step (MoveFileEx), false where
-  // the system cannot (Windows 9x); RenameFile fails when the target exists.
-  virtual bool ReadWholeFile(const std::string& path, std::string* bytes) = 0;
+  // Files. ReadWholeFile tells a file that is not there from one that is there but cannot be
+  // read (held open by another program, a read error). WriteWholeFile creates or empties the
+  // file, writes every byte and flushes it to the disk; false when any of that failed.
+  // RenameReplacing renames over an existing file in one step (MoveFileEx); Windows 9x cannot.
+  // RenameFile fails when the target exists. FileReadOnly: the file exists and is read-only.
+  virtual FileRead ReadWholeFile(const std::string& path, std::string* bytes) = 0;
   virtual bool WriteWholeFile(const std::string& path, const std::string& bytes) = 0;
-  virtual bool RenameReplacing(const std::string& from, const std::string& to) = 0;
+  virtual Replace RenameReplacing(const std::string& from, const std::string& to) = 0;
   virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
   virtual bool RemoveFile(const std::string& path) = 0;
   virtual bool FileExists(const std::string& path) = 0;
+  virtual bool FileReadOnly(const std::string& path) = 0;
 
   // Top-level windows, for the window walk and the minimize commands. FirstWindow and
   // NextWindow go through them in stacking order from the top (GetWindow with GW_HWNDFIRST and
@@ -85,15 +87,16 @@ class SystemServices {
   virtual WindowHandle FindWindowByTitle(const std::string& title) = 0;
   virtual void ShowMinimized(WindowHandle window) = 0;
 
-  // Session and power. Each only asks; none of the answers decides anything. On Windows NT the
-  // shutdown privilege is enabled first.
+  // Session and power. Each asks, and tells whether the request was taken: false when the
+  // system refused it or could not be asked. On Windows NT the shutdown privilege is enabled
+  // first.
   // ExitWindowsEx with its flags and reserved value.
-  virtual void RequestExitWindows(uint32_t flags, uint32_t reserved) = 0;
+  virtual bool RequestExitWindows(uint32_t flags, uint32_t reserved) = 0;
   // The 16-bit ExitWindows of Windows 9x with a return code (0x42: restart Windows alone);
-  // does nothing where those 16-bit services do not exist.
-  virtual void RequestRestartWindows(uint32_t returnCode) = 0;
+  // false where those 16-bit services do not exist or the call answered 0.
+  virtual bool RequestRestartWindows(uint32_t returnCode) = 0;
   // SetSystemPowerState.
-  virtual void RequestSuspend(bool suspend, bool force) = 0;
+  virtual bool RequestSuspend(bool suspend, bool force) = 0;
 
   // A window timer without a callback (SetTimer, KillTimer): ticks arrive as WM_TIMER.
   virtual void StartTimer(WindowHandle window, uintptr_t id, uint32_t period) = 0;

@@ -56,6 +56,16 @@ struct WindowsVersion {
   uint32_t platformId = 0;
 };
 
+// GetVersionExA's platform of the NT family (VER_PLATFORM_WIN32_NT); Windows 9x reports 1.
+constexpr uint32_t kPlatformWin32NT = 2;
+
+// Reading a whole file: read, not there, or there but not readable.
+enum class FileRead { kRead, kMissing, kFailed };
+
+// Renaming over an existing file in one step: done, refused (the target is read-only or in
+// use, say), or not something this system can do (Windows 9x).
+enum class Replace { kReplaced, kFailed, kUnsupported };
+
 // Tells whether a byte begins a double-byte character in the system's ANSI code page.
 using LeadByteTest = bool (*)(unsigned char);
 

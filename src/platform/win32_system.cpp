@@ -186,16 +186,19 @@ std::string Win32System::ModulePath() {
 
 LeadByteTest Win32System::LeadBytes() { return &SystemLeadByte; }
 
-bool Win32System::ReadWholeFile(const std::string& path, std::string* bytes) {
+FileRead Win32System::ReadWholeFile(const std::string& path, std::string* bytes) {
   FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return false;
+  if (!file.valid()) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FileRead::kMissing : FileRead::kFailed;
+  }
   bytes->clear();
   char chunk[4096];
   for (;;) {
     DWORD read = 0;
-    if (!ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr)) return false;
-    if (read == 0) return true;
+    if (!ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr)) return FileRead::kFailed;
+    if (read == 0) return FileRead::kRead;
     bytes->append(chunk, read);
   }
 }
@@ -215,13 +218,15 @@ bool Win32System::WriteWholeFile(const std::string& path, const std::string& byt
   return file.Close();
 }
 
-bool Win32System::RenameReplacing(const std::string& from, const std::string& to) {
-  // MoveFileExA is looked up here: Windows 95 has only a stub of it that always fails.
+Replace Win32System::RenameReplacing(const std::string& from, const std::string& to) {
+  // MoveFileExA is looked up here: Windows 95 has only a stub of it that always fails, saying
+  // it is not implemented.
   using MoveFileExAFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
   static const MoveFileExAFn moveFileEx =
       As<MoveFileExAFn>(reinterpret_cast<ProcAddress>(GetProcAddress(GetModuleHandleA("KERNEL32"), "MoveFileExA")));
-  if (moveFileEx == nullptr) return false;
-  return moveFileEx(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  if (moveFileEx == nullptr) return Replace::kUnsupported;
+  if (moveFileEx(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return Replace::kReplaced;
+  return GetLastError() == ERROR_CALL_NOT_IMPLEMENTED ? Replace::kUnsupported : Replace::kFailed;
 }
 
 bool Win32System::RenameFile(const std::string& from, const std::string& to) {
@@ -232,6 +237,11 @@ bool Win32System::RemoveFile(const std::string& path) { return DeleteFileA(path.
 
 bool Win32System::FileExists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool Win32System::FileReadOnly(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
 }  // namespace velkin
@@ -283,7 +293,8 @@ void EnableShutdownPrivilege() {
 // 16-bit frame in the 0x3C bytes below the caller's frame pointer, so the routine is written out
 // here: 64 bytes of nothing right below its frame pointer, the registers it must keep below
 // those, and the stack rebuilt from the frame pointer afterwards.
-extern "C" void __stdcall velkin_CallThunk16(DWORD target, FARPROC qtThunk, DWORD returnCode);
+// Returns what the 16-bit function left in AX and DX.
+extern "C" DWORD __stdcall velkin_CallThunk16(DWORD target, FARPROC qtThunk, DWORD returnCode);
 __asm__(
     ".text\n"
     ".globl _velkin_CallThunk16@12\n"
@@ -308,20 +319,20 @@ __asm__(
 
 }  // namespace
 
-void Win32System::RequestExitWindows(uint32_t flags, uint32_t reserved) {
+bool Win32System::RequestExitWindows(uint32_t flags, uint32_t reserved) {
   EnableShutdownPrivilege();
-  ExitWindowsEx(flags, reserved);
+  return ExitWindowsEx(flags, reserved) != FALSE;
 }
 
-void Win32System::RequestSuspend(bool suspend, bool force) {
+bool Win32System::RequestSuspend(bool suspend, bool force) {
   EnableShutdownPrivilege();
-  SetSystemPowerState(suspend ? TRUE : FALSE, force ? TRUE : FALSE);
+  return SetSystemPowerState(suspend ? TRUE : FALSE, force ? TRUE : FALSE) != FALSE;
 }
 
-void Win32System::RequestRestartWindows(uint32_t returnCode) {
+bool Win32System::RequestRestartWindows(uint32_t returnCode) {
 #if defined(__i386__)
   // Only Windows 9x has these services; on NT the same export numbers are other functions.
-  if (IsWindowsNT()) return;
+  if (IsWindowsNT()) return false;
   HMODULE kernel = GetModuleHandleA("KERNEL32");
   using LoadLibrary16Fn = DWORD(WINAPI*)(LPCSTR);
   using FreeLibrary16Fn = void(WINAPI*)(DWORD);
@@ -329,18 +340,22 @@ void Win32System::RequestRestartWindows(uint32_t returnCode) {
   const auto loadLibrary16 = As<LoadLibrary16Fn>(reinterpret_cast<ProcAddress>(ExportByOrdinal(kernel, 35)));
   const auto freeLibrary16 = As<FreeLibrary16Fn>(reinterpret_cast<ProcAddress>(ExportByOrdinal(kernel, 36)));
   const auto getProcAddress16 = As<GetProcAddress16Fn>(reinterpret_cast<ProcAddress>(ExportByOrdinal(kernel, 37)));
-  if (loadLibrary16 == nullptr || freeLibrary16 == nullptr || getProcAddress16 == nullptr) return;
+  if (loadLibrary16 == nullptr || freeLibrary16 == nullptr || getProcAddress16 == nullptr) return false;
   const DWORD user = loadLibrary16("USER.EXE");
-  if (user < 32) return;  // 16-bit load errors are the numbers below 32
+  if (user < 32) return false;  // 16-bit load errors are the numbers below 32
+  bool taken = false;
   const DWORD exitWindows = getProcAddress16(user, "ExitWindows");
   if (exitWindows != 0) {
     HMODULE kernel32 = GetModuleHandleA("Kernel32");
     const FARPROC qtThunk = kernel32 != nullptr ? GetProcAddress(kernel32, "QT_Thunk") : nullptr;
-    if (qtThunk != nullptr) velkin_CallThunk16(exitWindows, qtThunk, returnCode);
+    // ExitWindows answers a 16-bit BOOL: 0 when an application refused to end.
+    if (qtThunk != nullptr) taken = (velkin_CallThunk16(exitWindows, qtThunk, returnCode) & 0xFFFF) != 0;
   }
   freeLibrary16(user);
+  return taken;
 #else
   (void)returnCode;  // the 64-bit program has no 16-bit services to call
+  return false;
 #endif
 }
 

@@ -34,17 +34,18 @@ class Win32System : public SystemServices {
   bool WindowOwned(WindowHandle window) override;
   WindowHandle FindWindowByTitle(const std::string& title) override;
   void ShowMinimized(WindowHandle window) override;
-  void RequestExitWindows(uint32_t flags, uint32_t reserved) override;
-  void RequestRestartWindows(uint32_t returnCode) override;
-  void RequestSuspend(bool suspend, bool force) override;
+  bool RequestExitWindows(uint32_t flags, uint32_t reserved) override;
+  bool RequestRestartWindows(uint32_t returnCode) override;
+  bool RequestSuspend(bool suspend, bool force) override;
   std::string ModulePath() override;
   LeadByteTest LeadBytes() override;
-  bool ReadWholeFile(const std::string& path, std::string* bytes) override;
+  FileRead ReadWholeFile(const std::string& path, std::string* bytes) override;
   bool WriteWholeFile(const std::string& path, const std::string& bytes) override;
-  bool RenameReplacing(const std::string& from, const std::string& to) override;
+  Replace RenameReplacing(const std::string& from, const std::string& to) override;
   bool RenameFile(const std::string& from, const std::string& to) override;
   bool RemoveFile(const std::string& path) override;
   bool FileExists(const std::string& path) override;
+  bool FileReadOnly(const std::string& path) override;
 };
 
 }  // namespace velkin

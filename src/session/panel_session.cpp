@@ -10,6 +10,7 @@ namespace {
 constexpr uint32_t kRestartWindowsOnly = 0x42;      // EW_RESTARTWINDOWS
 constexpr uint32_t kRebootFlags = 0x0A;             // EWX_REBOOT | EWX_POWEROFF
 constexpr uint32_t kShutdownFlags = 0x01;           // EWX_SHUTDOWN
+constexpr uint32_t kLogoffFlags = 0x00;             // EWX_LOGOFF
 
 }  // namespace
 
@@ -18,6 +19,10 @@ void CPanelWnd::SaveAndRelease() {
   SaveSettings();
   SaveExclusionList();
   ReleaseOptionalLibraries();
+}
+
+void CPanelWnd::ResumeRefresh() {
+  if (!m_bStartingUp) StartRefreshTimer();
 }
 
 void CPanelWnd::OnExit() {
@@ -29,26 +34,41 @@ void CPanelWnd::OnExit() {
 void CPanelWnd::OnRestartWindows() {
   Sys().StopTimer(m_hWnd, velkin::kRefreshTimerId);
   SaveSettings();
-  Sys().RequestRestartWindows(kRestartWindowsOnly);
+  // Windows NT has no 16-bit services: logging off is the nearest it has to restarting Windows
+  // without restarting the machine.
+  const bool taken = m_bWindowsNT ? Sys().RequestExitWindows(kLogoffFlags, 0)
+                                  : Sys().RequestRestartWindows(kRestartWindowsOnly);
+  if (!taken) ResumeRefresh();
 }
 
 void CPanelWnd::OnRestartSystem() {
   Sys().StopTimer(m_hWnd, velkin::kRefreshTimerId);
   SaveSettings();
-  Sys().RequestExitWindows(kRebootFlags, 1);
+  if (!Sys().RequestExitWindows(kRebootFlags, 1)) ResumeRefresh();
 }
 
 void CPanelWnd::OnShutdown() {
   Sys().StopTimer(m_hWnd, velkin::kRefreshTimerId);
   SaveSettings();
-  Sys().RequestExitWindows(kShutdownFlags, 0);
+  if (!Sys().RequestExitWindows(kShutdownFlags, 0)) ResumeRefresh();
 }
 
-void CPanelWnd::OnSuspend() { Sys().RequestSuspend(false, false); }
+// On Windows 9x the request is made with both flags FALSE. On Windows NT FALSE would hibernate
+// the machine; TRUE asks for sleep, which is what the button says.
+void CPanelWnd::OnSuspend() { Sys().RequestSuspend(m_bWindowsNT, false); }
 
 BOOL CPanelWnd::OnQueryEndSession() {
   SaveAndRelease();
   return TRUE;
 }
 
-void CPanelWnd::OnEndSession(BOOL /*ending*/) { SaveAndRelease(); }
+void CPanelWnd::OnEndSession(BOOL ending) {
+  SaveAndRelease();
+  if (m_bStartingUp) {
+    // The session ends while start-up waits on a message box: the program ends with it.
+    if (ending) m_bEndAsked = true;
+    return;
+  }
+  // Called off: the bar goes on refreshing.
+  if (!ending) ResumeRefresh();
+}

@@ -4,39 +4,67 @@
 
 namespace velkin {
 
+namespace {
+
+// Removes what a cut-off save (or an earlier version) left behind; no harm when it stays.
+void RemoveLeftover(SystemServices& sys, const std::string& path) {
+  if (sys.FileExists(path)) sys.RemoveFile(path);
+}
+
+}  // namespace
+
 std::string PathBesideProgram(SystemServices& sys, const char* fileName) {
   return FolderOf(sys.ModulePath(), sys.LeadBytes()) + fileName;
 }
 
 bool SaveSafely(SystemServices& sys, const std::string& path, const std::string& bytes) {
-  const std::string fresh = path + ".new";
-  const std::string kept = path + ".old";
-  if (!sys.WriteWholeFile(fresh, bytes)) {
-    sys.RemoveFile(fresh);
+  const std::string scratch = path + ".tmp";
+  const std::string complete = path + ".new";
+  if (sys.FileReadOnly(path)) return false;
+  if (!sys.WriteWholeFile(scratch, bytes)) {
+    sys.RemoveFile(scratch);
     return false;
   }
-  if (sys.RenameReplacing(fresh, path)) return true;
+  switch (sys.RenameReplacing(scratch, path)) {
+    case Replace::kReplaced:
+      // What a save cut off on Windows 9x (or by an earlier version) left is out of date now.
+      RemoveLeftover(sys, complete);
+      RemoveLeftover(sys, path + ".old");
+      return true;
+    case Replace::kFailed:
+      sys.RemoveFile(scratch);
+      return false;
+    case Replace::kUnsupported:
+      break;
+  }
 
-  // No replacing rename here: move the old file aside, put the new one in its place, and only
-  // then let the old one go.
-  sys.RemoveFile(kept);
-  const bool hadOld = sys.FileExists(path);
-  if (hadOld && !sys.RenameFile(path, kept)) {
-    sys.RemoveFile(fresh);
+  // Windows 9x. A complete X.new of a save that was cut off is the file's content while X is
+  // missing: it goes into place first. Beside X it is out of date.
+  if (sys.FileExists(complete)) {
+    const bool placed = sys.FileExists(path) ? sys.RemoveFile(complete) : sys.RenameFile(complete, path);
+    if (!placed) {
+      sys.RemoveFile(scratch);
+      return false;
+    }
+  }
+  // The new content is complete: from here on it is found under a name the next start reads.
+  if (!sys.RenameFile(scratch, complete)) {
+    sys.RemoveFile(scratch);
     return false;
   }
-  if (!sys.RenameFile(fresh, path)) {
-    if (hadOld) sys.RenameFile(kept, path);
-    sys.RemoveFile(fresh);
+  if (sys.FileExists(path) && !sys.RemoveFile(path)) {
+    sys.RemoveFile(complete);
     return false;
   }
-  if (hadOld) sys.RemoveFile(kept);
+  if (!sys.RenameFile(complete, path)) return false;  // X.new stays and is read in X's place
+  RemoveLeftover(sys, path + ".old");
   return true;
 }
 
-bool LoadSaved(SystemServices& sys, const std::string& path, std::string* bytes) {
-  if (sys.ReadWholeFile(path, bytes)) return true;
-  return sys.ReadWholeFile(path + ".old", bytes);
+FileRead LoadSaved(SystemServices& sys, const std::string& path, std::string* bytes) {
+  const FileRead read = sys.ReadWholeFile(path, bytes);
+  if (read != FileRead::kMissing) return read;
+  return sys.ReadWholeFile(path + ".new", bytes);
 }
 
 }  // namespace velkin

@@ -12,16 +12,23 @@ namespace velkin {
 std::string PathBesideProgram(SystemServices& sys, const char* fileName);
 
 // Replaces a file's content so that an interruption at any moment (power failure, a failed
-// write, a full disk) leaves either the old content or the new one: the new content is written
-// to "<path>.new" first and put in place only when it is complete, in one step where the system
-// can; on Windows 9x the old file is kept as "<path>.old" until the new one stands. False when
-// the new content could not be put in place; the old content is then untouched.
+// write, a full disk) leaves the old content or the new one under a name the next start reads.
+// The names a save uses, beside the file X:
+//   X.tmp  the new content while it is written; never read.
+//   X.new  Windows 9x only: the new content once it is complete, until it replaces X.
+// Where the system can rename over a file in one step, X.tmp replaces X in that step; on
+// Windows 9x X.tmp is renamed X.new, X is deleted and X.new renamed X. A read-only X is left
+// alone (as a plain "w" open would fail on it). X.old, which earlier versions kept during a
+// save, is never read and never stands in a save's way.
+// True when the new content is in place; false leaves the old content in place, or (a save cut
+// off after X was deleted) the new content complete as X.new.
 bool SaveSafely(SystemServices& sys, const std::string& path, const std::string& bytes);
 
-// Reads a file written by SaveSafely: the file itself, or, where a save on Windows 9x was
-// interrupted between its two renames, the old content kept beside it. False when neither
-// can be read.
-bool LoadSaved(SystemServices& sys, const std::string& path, std::string* bytes);
+// Reads a file written by SaveSafely: the file itself, or, when it is not there, the complete
+// new content of a save that was cut off before renaming it into place (X.new).
+// kMissing: neither is there (a first start, or the user removed the file). kFailed: one is
+// there but cannot be read.
+FileRead LoadSaved(SystemServices& sys, const std::string& path, std::string* bytes);
 
 }  // namespace velkin
 

@@ -14,6 +14,12 @@ using velkin::Sys;
 namespace {
 
 constexpr char kWarningCaption[] = "警告";
+// A file that is there but cannot be read (another program holds it, a read error): the bar
+// says so, runs without it and leaves it as it is.
+constexpr char kSettingsUnreadable[] =
+    "保存されていた初期化情報を読み込めませんでした。\nとりあえず初期設定で動作します。\n初期化情報は書き換えません。";
+constexpr char kExclusionsUnreadable[] =
+    "保存されていた最小化しないアプリケーションの一覧を読み込めませんでした。\nとりあえず一覧を空にして動作します。\n一覧は書き換えません。";
 // A stored selection that no entry can take.
 constexpr int32_t kNoSelection = -1;
 
@@ -26,8 +32,16 @@ void CPanelWnd::LoadSettings() {
   stored.decimals = m_nDecimals;
   stored.memoryUnit = m_nMemoryUnit;
   std::string bytes;
-  if (!velkin::LoadSaved(Sys(), velkin::PathBesideProgram(Sys(), velkin::kSettingsFileName), &bytes) ||
-      !velkin::ParseSettings(bytes, &stored)) {
+  const velkin::FileRead read =
+      velkin::LoadSaved(Sys(), velkin::PathBesideProgram(Sys(), velkin::kSettingsFileName), &bytes);
+  if (read == velkin::FileRead::kFailed) {
+    // Not a first start: the settings are there, only out of reach for now.
+    m_bKeepSettingsFile = true;
+    Sys().ShowMessage(m_hWnd, kSettingsUnreadable, kWarningCaption, MB_ICONHAND | MB_OK);
+    ApplyFirstRunDefaults();
+    return;
+  }
+  if (read == velkin::FileRead::kMissing || !velkin::ParseSettings(bytes, &stored)) {
     // No file, or one that holds nothing: a first start, or the settings were lost.
     Sys().ShowMessage(m_hWnd, "Velkinの初めての起動です。\nまたは初期化情報が失われています。", "Welcome to Velkin!",
                       MB_ICONINFORMATION | MB_OK);
@@ -57,7 +71,14 @@ void CPanelWnd::ApplyFirstRunDefaults() {
 void CPanelWnd::LoadExclusionList() {
   std::string bytes;
   m_nExclusions = 0;
-  if (!velkin::LoadSaved(Sys(), velkin::PathBesideProgram(Sys(), velkin::kExclusionFileName), &bytes)) return;
+  const velkin::FileRead read =
+      velkin::LoadSaved(Sys(), velkin::PathBesideProgram(Sys(), velkin::kExclusionFileName), &bytes);
+  if (read == velkin::FileRead::kFailed) {
+    m_bKeepExclusionFile = true;
+    Sys().ShowMessage(m_hWnd, kExclusionsUnreadable, kWarningCaption, MB_ICONHAND | MB_OK);
+    return;
+  }
+  if (read == velkin::FileRead::kMissing) return;
   for (const std::string& title : velkin::ParseExclusionList(bytes)) m_strExclusions[m_nExclusions++] = title;
 }
 
@@ -80,6 +101,9 @@ void CPanelWnd::RestoreDriveSelection() {
 }
 
 void CPanelWnd::SaveSettings() {
+  // Before start-up has read both files and restored the selections there is nothing of the
+  // user's to write; a file that could not be read is not written over.
+  if (!m_bStateLoaded || m_bKeepSettingsFile) return;
   RECT rect{};
   GetWindowRect(&rect);
   velkin::StoredSettings settings;
@@ -99,6 +123,7 @@ void CPanelWnd::SaveSettings() {
 }
 
 void CPanelWnd::SaveExclusionList() {
+  if (!m_bStateLoaded || m_bKeepExclusionFile) return;
   velkin::SaveSafely(Sys(), velkin::PathBesideProgram(Sys(), velkin::kExclusionFileName),
                      velkin::FormatExclusionList(m_strExclusions, m_nExclusions));
 }

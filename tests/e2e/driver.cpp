@@ -1557,6 +1557,29 @@ int cmd_end_session(const std::string &exe, int button) {
   return res.finish();
 }
 
+// The Windows session ends (the driver asks Windows to log off) while a first start's welcome
+// box is up, before the program has read its files: the program must end without writing
+// either file. The files are checked by the caller.
+int cmd_end_session_at_welcome(const std::string &exe) {
+  Results res;
+  Instance inst;
+  if (!res.check(inst.start(exe), "welcome_end.started", "the program started", inst.error)) return res.finish();
+  std::vector<HWND> welcome;
+  for (DWORD start = GetTickCount(); welcome.empty() && GetTickCount() - start < 20000; Sleep(100)) {
+    welcome = process_dialogs(inst.pi.dwProcessId, kWelcomeCaption);
+  }
+  if (res.check(!welcome.empty(), "welcome_end.welcome", "the welcome box within 20 s", "none")) {
+    res.check(ExitWindowsEx(EWX_LOGOFF, 0) != FALSE, "welcome_end.asked", "ExitWindowsEx(EWX_LOGOFF) taken",
+              "error " + num(GetLastError()));
+    const bool ended = WaitForSingleObject(inst.pi.hProcess, 30000) == WAIT_OBJECT_0;
+    res.check(ended, "welcome_end.process_ended", "the program to end with the session within 30 s", "it still runs");
+    res.check(find_bars(inst.pi.dwProcessId, false).empty(), "welcome_end.no_bar", "no bar was ever shown",
+              "a bar");
+  }
+  inst.kill_if_running();
+  return res.finish();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Minimizing the other windows, and the list of those never to minimize
 
@@ -2208,7 +2231,7 @@ int usage() {
       " change-settings VELKIN_EXE | check-restored VELKIN_EXE |"
       " check-warning VELKIN_EXE interval|drive INTERVAL_POS DRIVE_POS | start-exit VELKIN_EXE |"
       " minimize-all VELKIN_EXE | minimize-lookalikes VELKIN_EXE | exclusions-edit VELKIN_EXE | exclusions-back VELKIN_EXE |"
-      " exclusions-full VELKIN_EXE | end-session VELKIN_EXE BUTTON_ID");
+      " exclusions-full VELKIN_EXE | end-session VELKIN_EXE BUTTON_ID | end-session-at-welcome VELKIN_EXE");
   return 2;
 }
 
@@ -2249,6 +2272,7 @@ int main(int argc, char **argv) {
   if (cmd == "exclusions-edit" && argc == 3) return cmd_exclusions_edit(argv[2]);
   if (cmd == "exclusions-back" && argc == 3) return cmd_exclusions_back(argv[2]);
   if (cmd == "exclusions-full" && argc == 3) return cmd_exclusions_full(argv[2]);
+  if (cmd == "end-session-at-welcome" && argc == 3) return cmd_end_session_at_welcome(argv[2]);
   if (cmd == "end-session" && argc == 4) {
     unsigned long long button = 0;
     if (!parse_count(argv[3], &button)) return usage();

@@ -37,8 +37,11 @@
 #   windows-exclusions-back   a start brings them back; deletions dropped by Esc and the close box
 #   windows-exclusions-full   20 stored titles in reverse order: a 21st is refused with a warning;
 #                             the exit saves the 20 sorted
-#   session-restart-windows   32-bit program only, Wine as Windows 95: button 102 ends the session
-#                             through the 16-bit ExitWindows; both files written, the program ends
+#   session-restart-windows   button 102 ends the session: as Windows 7 it logs off, as Windows 95
+#                             (32-bit program only) it calls the 16-bit ExitWindows; both files
+#                             written, the program ends
+#   session-end-at-welcome    the session ends while a first start's welcome box is up: neither
+#                             file is written, nonapp.dat stays as it was
 #   settings-folder           the program in build/e2e/表示ソフト and build/e2e/データ表 (trail
 #                             bytes 0x5C in CP932): the files go inside, a second start finds them
 # Ends with "N passed, M failed" over every check; exits non-zero when anything failed.
@@ -331,35 +334,48 @@ expect_lines files.exclusions.nonapp "$files/nonapp.dat" "${titles[@]:0:20}"
 expect_lines files.exclusions.vlkini "$files/vlkini.dat" "${defaults[@]}"
 expect_files files.exclusions.folder "$files" velkin.exe vlkini.dat nonapp.dat
 
-# ---- Restart Windows only (button 102) on Windows 95, 32-bit program only: KERNEL32's 16-bit
-# services (forwarders to Wine's 16-bit kernel) load USER.EXE, and its ExitWindows(0x42) is called
-# through QT_Thunk. The session ends: the bar gets WM_QUERYENDSESSION and WM_ENDSESSION, writes
-# both files (nonapp.dat only then) and ends with the session.
-if [ "$program_bits" = 32 ]; then
-  echo "== session-restart-windows (win95)"
+# ---- The Windows session ends through the program's own restart of Windows alone (button 102):
+# the bar gets WM_QUERYENDSESSION and WM_ENDSESSION, writes both files (nonapp.dat only then)
+# and ends with the session. Wine as Windows 7 (NT: the command logs off, EWX_LOGOFF) for both
+# builds; as Windows 95 for the 32-bit program, where KERNEL32's 16-bit services (forwarders to
+# Wine's 16-bit kernel) load USER.EXE and call its ExitWindows(0x42) through QT_Thunk.
+session_restart_windows() {  # win7 | win95
+  echo "== session-restart-windows ($1)"
   files="$scratch/session"
   program_folder "$files"
   write_lines "$files/vlkini.dat" "${changed[@]}"
   write_lines "$files/nonapp.dat" "Velkin keep me"
   touch -d '2001-02-03 04:05:06' "$files/vlkini.dat" "$files/nonapp.dat"
   fresh_server
-  wine_version_value win95
+  [ "$1" = win7 ] || wine_version_value "$1"
   (cd "$elsewhere" && run_driver "$scratch/session.log" end-session "$(winepath -w "$files/velkin.exe")" 102)
   rc=$?
-  wine_version_value ""
+  [ "$1" = win7 ] || wine_version_value ""
   cat "$scratch/session.log"
-  tally session-restart-windows "$scratch/session.log" $rc
+  tally "session-restart-windows-$1" "$scratch/session.log" $rc
   for f in vlkini.dat nonapp.dat; do
     if [ -f "$files/$f" ] && [ "$(date -r "$files/$f" +%Y)" != 2001 ]; then
-      pass "files.session.$f.written"
+      pass "files.session_$1.$f.written"
     else
-      fail "files.session.$f.written" "$f written again as the session ended, got $(stat -c %y "$files/$f" 2>&1)"
+      fail "files.session_$1.$f.written" "$f written again as the session ended, got $(stat -c %y "$files/$f" 2>&1)"
     fi
   done
-  expect_lines files.session.vlkini "$files/vlkini.dat" "${changed[@]}"
-  expect_lines files.session.nonapp "$files/nonapp.dat" "Velkin keep me"
-  expect_files files.session.folder "$files" velkin.exe vlkini.dat nonapp.dat
-fi
+  expect_lines "files.session_$1.vlkini" "$files/vlkini.dat" "${changed[@]}"
+  expect_lines "files.session_$1.nonapp" "$files/nonapp.dat" "Velkin keep me"
+  expect_files "files.session_$1.folder" "$files" velkin.exe vlkini.dat nonapp.dat
+}
+session_restart_windows win7
+[ "$program_bits" = 32 ] && session_restart_windows win95
+
+# ---- The session ends while a first start's welcome box is up, before the program has read
+# its files: it ends without writing either. nonapp.dat stays byte for byte, no vlkini.dat.
+echo "== session-end-at-welcome"
+files="$scratch/welcome-end"
+program_folder "$files"
+write_lines "$files/nonapp.dat" "Velkin keep me" "表示ソフト メモ"
+run_elsewhere session-end-at-welcome "$scratch/welcome-end.log" end-session-at-welcome "$(winepath -w "$files/velkin.exe")"
+expect_lines files.welcome_end.nonapp "$files/nonapp.dat" "Velkin keep me" "表示ソフト メモ"
+expect_files files.welcome_end.folder "$files" velkin.exe nonapp.dat
 
 # ---- Minimizing the other windows, and nonapp.dat's list edited through the program's dialogs.
 # The driver makes the windows; the titles here are the driver's too (kKeepTitle, kStoredSorted,

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 #include "platform/fake_system.h"
@@ -10,6 +11,11 @@ namespace velkin {
 namespace {
 
 const std::string kPath = "C:\\表示ソフト\\vlkini.dat";
+const std::string kNew = kPath + ".new";
+const std::string kOld = kPath + ".old";
+const std::string kTmp = kPath + ".tmp";
+
+using Files = std::map<std::string, std::string>;
 
 TEST(FileStore, FilesLieBesideTheProgram) {
   FakeSystem fake;
@@ -17,30 +23,81 @@ TEST(FileStore, FilesLieBesideTheProgram) {
   EXPECT_EQ(PathBesideProgram(fake, "vlkini.dat"), kPath);
 }
 
-TEST(FileStore, ASaveReplacesTheFileOnBothKindsOfSystem) {
-  for (bool replacing : {true, false}) {
-    FakeSystem fake;
-    fake.replacingRename = replacing;
-    ASSERT_TRUE(SaveSafely(fake, kPath, "first"));
-    ASSERT_TRUE(SaveSafely(fake, kPath, "second"));
-    EXPECT_EQ(fake.files.size(), 1u) << "no helper file is left behind";
+// What a start reads from the names a save may leave behind.
+TEST(FileStore, LoadingReadsTheFileOrTheCompleteNewContent) {
+  struct Row {
+    const char* name;
+    Files files;
+    FileRead want;
     std::string bytes;
-    ASSERT_TRUE(LoadSaved(fake, kPath, &bytes));
-    EXPECT_EQ(bytes, "second");
+  } rows[] = {
+      {"nothing", {}, FileRead::kMissing, ""},
+      {"the file", {{kPath, "a"}}, FileRead::kRead, "a"},
+      {"the file beside a stale new content", {{kPath, "a"}, {kNew, "b"}}, FileRead::kRead, "a"},
+      {"a save cut off before its last rename", {{kNew, "b"}}, FileRead::kRead, "b"},
+      {"an earlier version's save cut off between its renames", {{kOld, "o"}, {kNew, "b"}}, FileRead::kRead, "b"},
+      {"an old copy alone: the user removed the file", {{kOld, "o"}}, FileRead::kMissing, ""},
+      {"content still being written", {{kTmp, "t"}}, FileRead::kMissing, ""},
+  };
+  for (const Row& row : rows) {
+    FakeSystem fake;
+    fake.files = row.files;
+    std::string bytes;
+    EXPECT_EQ(LoadSaved(fake, kPath, &bytes), row.want) << row.name;
+    if (row.want == FileRead::kRead) {
+      EXPECT_EQ(bytes, row.bytes) << row.name;
+    }
+  }
+  FakeSystem fake;
+  fake.files[kPath] = "a";
+  fake.unreadable.insert(kPath);
+  std::string bytes;
+  EXPECT_EQ(LoadSaved(fake, kPath, &bytes), FileRead::kFailed) << "a file held open by another program";
+}
+
+// An undisturbed save from each state a folder can be in, on both kinds of system: what it
+// answers and exactly which files stand afterwards.
+TEST(FileStore, ASaveFromEveryStateLeavesTheNewFileAlone) {
+  struct Row {
+    const char* name;
+    Files files;
+    const char* readOnly;     // a file with the read-only attribute
+    const char* undeletable;  // a file that cannot be deleted (in use)
+    bool saved;
+    Files after;
+  } rows[] = {
+      {"no file yet", {}, nullptr, nullptr, true, {{kPath, "new"}}},
+      {"a file", {{kPath, "old"}}, nullptr, nullptr, true, {{kPath, "new"}}},
+      {"a stale old copy", {{kPath, "old"}, {kOld, "o"}}, nullptr, nullptr, true, {{kPath, "new"}}},
+      {"an old copy that cannot be deleted", {{kPath, "old"}, {kOld, "o"}}, nullptr, kOld.c_str(), true,
+       {{kPath, "new"}, {kOld, "o"}}},
+      {"a save cut off before its last rename", {{kNew, "cut"}}, nullptr, nullptr, true, {{kPath, "new"}}},
+      {"a stale new content beside the file", {{kPath, "old"}, {kNew, "cut"}}, nullptr, nullptr, true,
+       {{kPath, "new"}}},
+      {"content left half-written", {{kPath, "old"}, {kTmp, "t"}}, nullptr, nullptr, true, {{kPath, "new"}}},
+      {"a read-only file", {{kPath, "old"}}, kPath.c_str(), nullptr, false, {{kPath, "old"}}},
+      {"a file in use", {{kPath, "old"}}, nullptr, kPath.c_str(), false, {{kPath, "old"}}},
+  };
+  for (bool replacing : {true, false}) {
+    for (const Row& row : rows) {
+      SCOPED_TRACE(testing::Message() << row.name << (replacing ? ", one-step rename" : ", Windows 9x"));
+      FakeSystem fake;
+      fake.replacingRename = replacing;
+      fake.files = row.files;
+      if (row.readOnly != nullptr) fake.readOnlyFiles.insert(row.readOnly);
+      if (row.undeletable != nullptr) fake.undeletable.insert(row.undeletable);
+      EXPECT_EQ(SaveSafely(fake, kPath, "new"), row.saved);
+      EXPECT_EQ(fake.files, row.after);
+      if (row.readOnly != nullptr) {
+        EXPECT_EQ(fake.CountQueries("WriteFile"), 0u) << "nothing written at all";
+      }
+    }
   }
 }
 
-TEST(FileStore, ASaveThatCannotWriteLeavesTheOldFile) {
-  FakeSystem fake;
-  fake.files[kPath] = "old";
-  fake.readOnly = true;
-  EXPECT_FALSE(SaveSafely(fake, kPath, "new"));
-  EXPECT_EQ(fake.files.size(), 1u);
-  EXPECT_EQ(fake.files[kPath], "old");
-}
-
-// Whatever change a save stops at, or fails at, what the next start reads is the old content or
-// the new one, never a mixture, never nothing.
+// Whatever change a save stops at, or fails at, the folder holds the old content or the new one
+// under a name the next start reads (never a mixture, never nothing), and the next save puts
+// things right.
 TEST(FileStore, AnInterruptedSaveLeavesTheOldOrTheNewFile) {
   const std::string oldBytes = "0\r\n0\r\nBytes\r\n0\r\nBytes\r\n2\r\n4\r\n0\r\n0\r\n1\r\n0\r\n";
   const std::string newBytes = "1\r\n3\r\nGBytes\r\n3\r\nGBytes\r\n4\r\n0\r\n0\r\n0\r\n1\r\n2\r\n";
@@ -54,64 +111,49 @@ TEST(FileStore, AnInterruptedSaveLeavesTheOldOrTheNewFile) {
       ASSERT_GE(plain.changes, 2);
       for (int stop = 1; stop <= plain.changes; ++stop) {
         for (bool failOnly : {false, true}) {
-          SCOPED_TRACE(testing::Message() << "replacing " << replacing << ", old file " << hadFile << ", change "
-                                          << stop << (failOnly ? " fails" : " and all after it stop"));
+          SCOPED_TRACE(testing::Message() << (replacing ? "one-step rename" : "Windows 9x") << ", old file " << hadFile
+                                          << ", change " << stop << (failOnly ? " fails" : " and all after it stop"));
           FakeSystem fake;
           fake.replacingRename = replacing;
           if (hadFile) fake.files[kPath] = oldBytes;
-          if (failOnly) {
-            fake.failAtChange = stop;
-          } else {
-            fake.stopAtChange = stop;
-          }
+          (failOnly ? fake.failAtChange : fake.stopAtChange) = stop;
           const bool saved = SaveSafely(fake, kPath, newBytes);
+          // Only the save's own names, and X.new only ever complete.
+          for (const auto& file : fake.files) {
+            EXPECT_TRUE(file.first == kPath || file.first == kNew || file.first == kTmp) << file.first;
+          }
+          if (fake.files.count(kNew) != 0) {
+            EXPECT_EQ(fake.files[kNew], newBytes);
+          }
+          if (fake.files.count(kPath) != 0) {
+            EXPECT_TRUE(fake.files[kPath] == oldBytes || fake.files[kPath] == newBytes);
+          }
           std::string bytes;
-          const bool found = LoadSaved(fake, kPath, &bytes);
+          const FileRead found = LoadSaved(fake, kPath, &bytes);
           if (hadFile) {
-            ASSERT_TRUE(found);
+            ASSERT_EQ(found, FileRead::kRead);
             EXPECT_TRUE(bytes == oldBytes || bytes == newBytes) << bytes;
-          } else if (found) {
+          } else if (found == FileRead::kRead) {
             EXPECT_EQ(bytes, newBytes);
           }
-          // A save that says it worked has put the new content in place.
+          // A save that says it worked has put the new content in place as the file itself.
           if (saved) {
-            EXPECT_EQ(bytes, newBytes);
+            EXPECT_EQ(fake.files, (Files{{kPath, newBytes}}));
           }
-          // One that says it did not has left the old content.
+          // One that failed at a single step has left the old content, or the new one complete.
           if (!saved && failOnly && hadFile) {
-            EXPECT_EQ(bytes, oldBytes);
+            const Files left = fake.files;
+            EXPECT_TRUE(left == (Files{{kPath, oldBytes}}) || left == (Files{{kNew, newBytes}})) << left.size();
           }
+          // The next save after the machine is back works and leaves the file alone.
           fake.failAtChange = 0;
-          // The next save after the machine is back works and tidies up.
           fake.stopAtChange = 0;
           ASSERT_TRUE(SaveSafely(fake, kPath, "again"));
-          ASSERT_TRUE(LoadSaved(fake, kPath, &bytes));
-          EXPECT_EQ(bytes, "again");
-          EXPECT_EQ(fake.files.count(kPath + ".new"), 0u);
+          EXPECT_EQ(fake.files, (Files{{kPath, "again"}}));
         }
       }
     }
   }
-}
-
-TEST(FileStore, AStaleOldFileDoesNotHideTheCurrentOne) {
-  FakeSystem fake;
-  fake.files[kPath] = "current";
-  fake.files[kPath + ".old"] = "stale";
-  std::string bytes;
-  ASSERT_TRUE(LoadSaved(fake, kPath, &bytes));
-  EXPECT_EQ(bytes, "current");
-  fake.replacingRename = false;
-  ASSERT_TRUE(SaveSafely(fake, kPath, "next"));
-  EXPECT_EQ(fake.files.count(kPath + ".old"), 0u);
-  ASSERT_TRUE(LoadSaved(fake, kPath, &bytes));
-  EXPECT_EQ(bytes, "next");
-}
-
-TEST(FileStore, NothingSavedReadsAsNoFile) {
-  FakeSystem fake;
-  std::string bytes;
-  EXPECT_FALSE(LoadSaved(fake, kPath, &bytes));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // machine: nothing here can end the session of the machine the tests run on.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -176,8 +177,8 @@ TEST_F(SessionTest, ExitStopsSavesBothReleasesAndCloses) {
     EXPECT_EQ(Requests(from),
               (std::vector<std::string>{
                   "StopTimer 1",
-                  "WriteFile C:\\Velkin\\vlkini.dat.new", "RenameReplacing C:\\Velkin\\vlkini.dat.new C:\\Velkin\\vlkini.dat",
-                  "WriteFile C:\\Velkin\\nonapp.dat.new", "RenameReplacing C:\\Velkin\\nonapp.dat.new C:\\Velkin\\nonapp.dat",
+                  "WriteFile C:\\Velkin\\vlkini.dat.tmp", "RenameReplacing C:\\Velkin\\vlkini.dat.tmp C:\\Velkin\\vlkini.dat",
+                  "WriteFile C:\\Velkin\\nonapp.dat.tmp", "RenameReplacing C:\\Velkin\\nonapp.dat.tmp C:\\Velkin\\nonapp.dat",
                   "ReleaseModule KERNEL32", "ReleaseModule RSRC32"}));
     EXPECT_EQ(fake_.files[kSettingsPath], Settings({"0", "3", "GBytes", "0", "Bytes", "3", "4", "0", "0", "1", "0"}));
     EXPECT_EQ(fake_.files[kExclusionPath], "メモ帳\r\n");
@@ -204,57 +205,65 @@ TEST_F(SessionTest, ExitOnAnOldWindows95ReleasesOnlyTheResourceLibrary) {
   panel_ = nullptr;
 }
 
+const velkin::WindowsVersion kWindows98{4, 10, 1998, 1};
+const velkin::WindowsVersion kWindows7{6, 1, 7601, 2};
+
+// Each command saves the settings and asks; where Windows refuses, or cannot be asked, the
+// refresh goes on at the selected interval. Windows NT has no 16-bit services: restarting
+// Windows alone logs off there.
 TEST_F(SessionTest, RestartAndShutdownSaveTheSettingsAndAsk) {
   const struct {
     UINT button;
     UINT menu;
+    velkin::WindowsVersion version;
     const char* request;
-  } rows[] = {{IDC_RESTARTSYSTEM, ID_RESTARTSYSTEM_MENU, "ExitWindowsEx 0x0A 1"},
-              {IDC_SHUTDOWN, ID_SHUTDOWN_MENU, "ExitWindowsEx 0x01 0"},
-              {IDC_RESTARTWINDOWS, ID_RESTARTWINDOWS_MENU, "ExitWindows16 0x42"}};
+  } rows[] = {{IDC_RESTARTSYSTEM, ID_RESTARTSYSTEM_MENU, kWindows98, "ExitWindowsEx 0x0A 1"},
+              {IDC_SHUTDOWN, ID_SHUTDOWN_MENU, kWindows98, "ExitWindowsEx 0x01 0"},
+              {IDC_RESTARTWINDOWS, ID_RESTARTWINDOWS_MENU, kWindows98, "ExitWindows16 0x42"},
+              {IDC_RESTARTSYSTEM, ID_RESTARTSYSTEM_MENU, kWindows7, "ExitWindowsEx 0x0A 1"},
+              {IDC_SHUTDOWN, ID_SHUTDOWN_MENU, kWindows7, "ExitWindowsEx 0x01 0"},
+              {IDC_RESTARTWINDOWS, ID_RESTARTWINDOWS_MENU, kWindows7, "ExitWindowsEx 0x00 0"}};
   for (const auto& row : rows) {
     for (const UINT command : {row.button, row.menu}) {
-      SCOPED_TRACE(command);
-      CreatePanel();
-      const size_t from = fake_.queries.size();
-      Command(command);
-      EXPECT_EQ(Requests(from),
-                (std::vector<std::string>{"StopTimer 1", "WriteFile C:\\Velkin\\vlkini.dat.new",
-                                          "RenameReplacing C:\\Velkin\\vlkini.dat.new C:\\Velkin\\vlkini.dat",
-                                          row.request}));
-      EXPECT_EQ(fake_.LoadedModuleCount(), 2) << "the libraries stay";
-      EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 0u);
-      AfxPumpMessages();
-      EXPECT_TRUE(IsWindow(hwnd_)) << "the bar waits for Windows to end it";
-      DestroyWindow(hwnd_);
-      AfxPumpMessages();
+      for (const bool taken : {true, false}) {
+        SCOPED_TRACE(testing::Message() << command << " on " << row.version.major << "." << row.version.minor
+                                        << (taken ? ", taken" : ", refused"));
+        fake_.version = row.version;
+        fake_.requestsTaken = taken;
+        CreatePanel();
+        const size_t from = fake_.queries.size();
+        Command(command);
+        std::vector<std::string> want = {"StopTimer 1", "WriteFile C:\\Velkin\\vlkini.dat.tmp",
+                                         "RenameReplacing C:\\Velkin\\vlkini.dat.tmp C:\\Velkin\\vlkini.dat", row.request};
+        if (!taken) want.push_back("StartTimer 1 1000");
+        EXPECT_EQ(Requests(from), want);
+        EXPECT_EQ(fake_.LoadedModuleCount(), 2) << "the libraries stay";
+        EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), taken ? 0u : 1000u);
+        AfxPumpMessages();
+        EXPECT_TRUE(IsWindow(hwnd_)) << "the bar waits for Windows to end it";
+        DestroyWindow(hwnd_);
+        AfxPumpMessages();
+      }
     }
   }
   panel_ = nullptr;
 }
 
-TEST_F(SessionTest, ARefusedShutdownFreezesTheReadoutsUntilAnIntervalIsChosen) {
-  CreatePanel();
-  Command(IDC_SHUTDOWN);
-  // Windows said no: the bar stays, nothing refreshes.
-  EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 0u);
-  HWND combo = GetDlgItem(hwnd_, IDC_INTERVAL);
-  SendMessageA(combo, CB_SETCURSEL, 2, 0);
-  SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(IDC_INTERVAL, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
-  EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 200u);
-}
-
-TEST_F(SessionTest, SuspendAsksAndTouchesNothing) {
-  for (const UINT command : {static_cast<UINT>(IDC_SUSPEND), static_cast<UINT>(ID_SUSPEND_MENU)}) {
-    CreatePanel();
-    const size_t from = fake_.queries.size();
-    const auto files = fake_.files;
-    Command(command);
-    EXPECT_EQ(Requests(from), (std::vector<std::string>{"SetSystemPowerState 0 0"}));
-    EXPECT_EQ(fake_.files, files);
-    EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u) << "the refresh goes on";
-    DestroyWindow(hwnd_);
-    AfxPumpMessages();
+TEST_F(SessionTest, SuspendAsksForSleepAndTouchesNothing) {
+  for (const auto& row : {std::make_pair(kWindows98, "SetSystemPowerState 0 0"),
+                          std::make_pair(kWindows7, "SetSystemPowerState 1 0")}) {
+    for (const UINT command : {static_cast<UINT>(IDC_SUSPEND), static_cast<UINT>(ID_SUSPEND_MENU)}) {
+      fake_.version = row.first;
+      CreatePanel();
+      const size_t from = fake_.queries.size();
+      const auto files = fake_.files;
+      Command(command);
+      EXPECT_EQ(Requests(from), (std::vector<std::string>{row.second}));
+      EXPECT_EQ(fake_.files, files);
+      EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u) << "the refresh goes on";
+      DestroyWindow(hwnd_);
+      AfxPumpMessages();
+    }
   }
   panel_ = nullptr;
 }
@@ -277,6 +286,8 @@ TEST_F(SessionTest, TheEndOfTheSessionSavesBothAndReleasesOnce) {
     EXPECT_EQ(fake_.files.count(kSettingsPath), 1u);
     EXPECT_EQ(fake_.files[kExclusionPath], "電卓\r\n");
     for (const std::string& request : requests) EXPECT_NE(request.rfind("ReleaseModule", 0), 0u) << "released once";
+    // Called off, the refresh goes on; ending, it stays stopped.
+    EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), ending ? 0u : 1000u);
   }
   EXPECT_TRUE(IsWindow(hwnd_)) << "Windows ends the program, not the bar";
   EXPECT_EQ(fake_.badCalls, 0);
@@ -310,6 +321,94 @@ TEST_F(SessionTest, TheFilesLieBesideTheProgramInAnyFolder) {
   EXPECT_EQ(fake_.files[folder + "vlkini.dat"], Settings({"0", "2", "MBytes", "0", "Bytes", "1", "5", "0", "0", "1", "0"}));
   EXPECT_EQ(fake_.files.size(), 2u) << "nothing written anywhere else";
   AfxPumpMessages();
+  panel_ = nullptr;
+}
+
+// Whatever ends the program while start-up waits on one of its message boxes (the welcome, a
+// warning), it writes neither file: what was on disk stays byte for byte, and the program ends.
+TEST_F(SessionTest, NothingIsWrittenBeforeStartUpHasLoadedBothFiles) {
+  const std::string badInterval = Settings({"0", "3", "GBytes", "0", "Bytes", "2", "9", "0", "0", "1", "0"});
+  const std::string badDrive = Settings({"7", "3", "GBytes", "0", "Bytes", "2", "4", "0", "0", "1", "0"});
+  const struct {
+    const char* box;
+    const char* settings;  // nullptr: no settings file
+  } starts[] = {{"the welcome", nullptr}, {"the interval warning", badInterval.c_str()},
+                {"the drive warning", badDrive.c_str()}};
+  const struct {
+    const char* name;
+    std::function<void(HWND)> send;
+  } ends[] = {
+      {"the session ends",
+       [](HWND panel) {
+         EXPECT_EQ(SendMessageA(panel, WM_QUERYENDSESSION, 0, 0), TRUE);
+         SendMessageA(panel, WM_ENDSESSION, TRUE, 0);
+       }},
+      {"the exit command", [](HWND panel) { SendMessageA(panel, WM_COMMAND, IDC_EXIT, 0); }},
+      {"WM_CLOSE", [](HWND panel) { SendMessageA(panel, WM_CLOSE, 0, 0); }},
+  };
+  for (const auto& start : starts) {
+    for (const auto& end : ends) {
+      SCOPED_TRACE(testing::Message() << end.name << " while " << start.box << " is up");
+      fake_.files.clear();
+      fake_.queries.clear();
+      if (start.settings != nullptr) fake_.files[kSettingsPath] = start.settings;
+      fake_.files[kExclusionPath] = "電卓\r\nメモ帳\r\n";
+      const auto before = fake_.files;
+      fake_.whileMessageShown = [&](velkin::WindowHandle owner) {
+        fake_.whileMessageShown = nullptr;
+        end.send(static_cast<HWND>(owner));
+        AfxPumpMessages();  // what the box's own loop would dispatch meanwhile
+      };
+      CPanelWnd* panel = new CPanelWnd;
+      const RECT rect = {0, 0, 150, 47};
+      EXPECT_FALSE(panel->CreateBar(rect)) << "the program ends";
+      EXPECT_EQ(fake_.files, before);
+      EXPECT_EQ(fake_.CountQueries("WriteFile"), 0u);
+      EXPECT_EQ(fake_.CountQueries("StartTimer"), 0u);
+      EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_) << "the panel went with its window";
+    }
+  }
+}
+
+// A file that is there but cannot be read is no first start: the bar says so, runs on the
+// defaults (or an empty list) and leaves that file as it is; the other file is saved as ever.
+TEST_F(SessionTest, AFileThatCannotBeReadIsNeverWrittenOver) {
+  const char kSettingsUnreadable[] =
+      "保存されていた初期化情報を読み込めませんでした。\nとりあえず初期設定で動作します。\n初期化情報は書き換えません。";
+  const char kExclusionsUnreadable[] =
+      "保存されていた最小化しないアプリケーションの一覧を読み込めませんでした。\nとりあえず一覧を空にして動作します。\n"
+      "一覧は書き換えません。";
+  const std::string stored = Settings({"1", "3", "GBytes", "2", "MBytes", "4", "6", "0", "0", "1", "2"});
+  for (const bool settingsUnreadable : {true, false}) {
+    SCOPED_TRACE(settingsUnreadable ? "vlkini.dat held open" : "nonapp.dat held open");
+    fake_.files = {{kSettingsPath, stored}, {kExclusionPath, "電卓\r\n"}};
+    fake_.unreadable = {settingsUnreadable ? kSettingsPath : kExclusionPath};
+    fake_.messages.clear();
+    CreatePanel();
+    ASSERT_EQ(fake_.messages.size(), 1u);
+    EXPECT_STREQ(fake_.messages[0].text.c_str(), settingsUnreadable ? kSettingsUnreadable : kExclusionsUnreadable);
+    EXPECT_EQ(fake_.messages[0].caption, "警告");
+    EXPECT_EQ(fake_.messages[0].style, static_cast<uint32_t>(MB_ICONHAND | MB_OK));
+    if (settingsUnreadable) {
+      EXPECT_EQ(panel_->m_pIntervalSelector->GetCurSel(), 4) << "the defaults";
+      EXPECT_EQ(panel_->m_nDecimals, 2);
+      EXPECT_EQ(panel_->m_nExclusions, 1);
+    } else {
+      EXPECT_EQ(panel_->m_pIntervalSelector->GetCurSel(), 6);
+      EXPECT_EQ(panel_->m_nExclusions, 0);
+    }
+    Command(ID_DECIMALS_1);
+    Command(IDC_EXIT);
+    AfxPumpMessages();
+    EXPECT_EQ(fake_.files[settingsUnreadable ? kSettingsPath : kExclusionPath],
+              settingsUnreadable ? stored : "電卓\r\n") << "left as it is";
+    if (settingsUnreadable) {
+      EXPECT_EQ(fake_.files[kExclusionPath], "電卓\r\n");
+    } else {
+      EXPECT_EQ(fake_.files[kSettingsPath], Settings({"1", "3", "GBytes", "2", "MBytes", "1", "6", "0", "0", "1", "2"}));
+    }
+    fake_.unreadable.clear();
+  }
   panel_ = nullptr;
 }
 
