@@ -14,7 +14,7 @@ void CAppBarData::Init(WindowHandle hWnd, uint32_t edge, const Rect& rc, intptr_
   abd.lParam = lParam;
 }
 
-uintptr_t CAppBarData::Send(uint32_t message) { return Sys().AppBarMessage(message, abd); }
+uintptr_t CAppBarData::Send(uint32_t message) { return sys_.AppBarMessage(message, abd); }
 
 uintptr_t CAppBarData::Register() {
   registered_ = true;

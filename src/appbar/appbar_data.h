@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "platform/system.h"
 #include "platform/types.h"
 
 namespace velkin {
@@ -13,6 +14,9 @@ constexpr uint32_t WM_APPBAR_NOTIFY = 0x5F6;
 
 class CAppBarData {
  public:
+  // Every message goes to the shell through `sys`.
+  explicit CAppBarData(SystemServices& sys) : sys_(sys) {}
+
   // Fills the record; cbSize is the record's real size (36 in a 32-bit program).
   void Init(WindowHandle hWnd, uint32_t edge, const Rect& rc, intptr_t lParam,
             uint32_t callbackMessage);
@@ -32,6 +36,7 @@ class CAppBarData {
 
  private:
   uintptr_t Send(uint32_t message);
+  SystemServices& sys_;
   bool registered_ = false;
 };
 

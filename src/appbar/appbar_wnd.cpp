@@ -34,7 +34,7 @@ BEGIN_MESSAGE_MAP(CAppBarWnd, CWnd)
   ON_REGISTERED_MESSAGE(CAppBarWnd::s_taskbarCreated, OnTaskbarCreated)
 END_MESSAGE_MAP()
 
-CAppBarWnd::CAppBarWnd() : m_screen(velkin::Sys().ScreenSize()) {
+CAppBarWnd::CAppBarWnd(velkin::SystemServices& sys) : m_sys(sys), m_abd(sys), m_screen(sys.ScreenSize()) {
   if (s_taskbarCreated == 0) s_taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
 }
 

@@ -10,7 +10,8 @@
 
 class CAppBarWnd : public CWnd {
  public:
-  CAppBarWnd();
+  // The bar reaches the shell and the screen through `sys`.
+  explicit CAppBarWnd(velkin::SystemServices& sys);
   ~CAppBarWnd() override;
 
   // Creates the bar's window at `rect` (screen coordinates); its size is the bar's thickness.
@@ -43,6 +44,7 @@ class CAppBarWnd : public CWnd {
   LRESULT OnTaskbarCreated(WPARAM, LPARAM);
   void PostNcDestroy() override;
 
+  velkin::SystemServices& m_sys;
   velkin::CAppBarData m_abd;
   velkin::Size m_screen;
   velkin::Size m_thickness;

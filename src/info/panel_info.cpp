@@ -5,7 +5,7 @@
 #include "platform/system.h"
 
 void CPanelWnd::DetectVersion() {
-  const velkin::WindowsVersion version = velkin::Sys().Version();
+  const velkin::WindowsVersion version = m_sys.Version();
   m_bWindowsNT = version.platformId == velkin::kPlatformWin32NT;
   const velkin::WindowsRelease release = velkin::JudgeRelease(version.major, version.minor, version.build);
   m_dlgVersion.m_strVersion = release.versionText;

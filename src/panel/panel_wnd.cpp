@@ -109,7 +109,7 @@ LRESULT CPanelWnd::OnStatistics(WPARAM what, LPARAM) {
   }
 }
 
-CPanelWnd::CPanelWnd() = default;
+CPanelWnd::CPanelWnd(velkin::SystemServices& sys) : CAppBarWnd(sys), m_dlgExclusions(sys) {}
 
 CPanelWnd::~CPanelWnd() {
   // The child windows are gone by now (the object outlives its window); this frees the objects.
@@ -158,11 +158,11 @@ int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
   DetectVersion();
   if (m_nLargeDisk != 0) ProbeExtendedFreeSpace();
   if (EndAskedDuringStartup()) return -1;
-  m_systemResources.Resolve(velkin::Sys());
+  m_systemResources.Resolve(m_sys);
   // The extended memory query exists from Windows 2000 on; where it is missing its library is
   // not kept.
-  if (m_memoryStatusEx.Resolve(velkin::Sys()) != velkin::OptionalFunction::Lookup::kFound) {
-    m_memoryStatusEx.Release(velkin::Sys());
+  if (m_memoryStatusEx.Resolve(m_sys) != velkin::OptionalFunction::Lookup::kFound) {
+    m_memoryStatusEx.Release(m_sys);
   }
 
   // The first readouts, before the bar is first shown: no placeholder reaches the screen.

@@ -14,7 +14,8 @@
 
 class CPanelWnd : public CAppBarWnd {
  public:
-  CPanelWnd();
+  // Everything the panel asks of the machine goes through `sys`.
+  explicit CPanelWnd(velkin::SystemServices& sys);
   ~CPanelWnd() override;
 
   BOOL PreTranslateMessage(MSG* msg) override;

@@ -7,8 +7,6 @@
 #include "readouts/measure.h"
 #include "res/resource.h"
 
-using velkin::Sys;
-
 namespace {
 
 constexpr char kStartErrorCaption[] = "プログラム開始エラー";
@@ -20,21 +18,21 @@ void CPanelWnd::FillIntervalSelector() {
 }
 
 void CPanelWnd::FillDriveSelector() {
-  for (const std::string& root : velkin::FixedDrives(Sys())) m_pDriveSelector->AddString(root.c_str());
+  for (const std::string& root : velkin::FixedDrives(m_sys)) m_pDriveSelector->AddString(root.c_str());
   m_pDriveSelector->AddString(velkin::kAllDrives);
 }
 
 void CPanelWnd::ProbeExtendedFreeSpace() {
   // Without the 64-bit query the program cannot measure large disks: it says so and closes.
   // Until the close arrives, the readouts measure with the cluster query.
-  switch (m_diskFreeSpaceEx.Resolve(Sys())) {
+  switch (m_diskFreeSpaceEx.Resolve(m_sys)) {
     case velkin::OptionalFunction::Lookup::kFound:
       return;
     case velkin::OptionalFunction::Lookup::kNoLibrary:
-      Sys().ShowMessage(m_hWnd, "KERNEL32.DLLをロードできません。", kStartErrorCaption, MB_ICONHAND | MB_OK);
+      m_sys.ShowMessage(m_hWnd, "KERNEL32.DLLをロードできません。", kStartErrorCaption, MB_ICONHAND | MB_OK);
       break;
     case velkin::OptionalFunction::Lookup::kNoFunction:
-      Sys().ShowMessage(m_hWnd, "メソッドのアドレスを取得できません。", kStartErrorCaption, MB_ICONHAND | MB_OK);
+      m_sys.ShowMessage(m_hWnd, "メソッドのアドレスを取得できません。", kStartErrorCaption, MB_ICONHAND | MB_OK);
       break;
   }
   PostMessage(WM_CLOSE);
@@ -42,14 +40,14 @@ void CPanelWnd::ProbeExtendedFreeSpace() {
 
 void CPanelWnd::ReleaseOptionalLibraries() {
   // KERNEL32 first, then RSRC32, each only where it is held.
-  if (m_diskFreeSpaceEx.Holds()) m_diskFreeSpaceEx.Release(Sys());
-  if (m_systemResources.Holds()) m_systemResources.Release(Sys());
-  if (m_memoryStatusEx.Holds()) m_memoryStatusEx.Release(Sys());
+  if (m_diskFreeSpaceEx.Holds()) m_diskFreeSpaceEx.Release(m_sys);
+  if (m_systemResources.Holds()) m_systemResources.Release(m_sys);
+  if (m_memoryStatusEx.Holds()) m_memoryStatusEx.Release(m_sys);
 }
 
 void CPanelWnd::StartRefreshTimer() {
   const uint32_t period = velkin::IntervalPeriod(m_pIntervalSelector->GetCurSel());
-  if (period != 0) Sys().StartTimer(m_hWnd, velkin::kRefreshTimerId, period);
+  if (period != 0) m_sys.StartTimer(m_hWnd, velkin::kRefreshTimerId, period);
 }
 
 void CPanelWnd::OnTimer(UINT_PTR id) {
@@ -72,7 +70,7 @@ LRESULT CPanelWnd::OnDeviceChange(WPARAM, LPARAM) {
 
 void CPanelWnd::OnIntervalChange() {
   // The new period counts from now, whatever remained of the old one.
-  Sys().StopTimer(m_hWnd, velkin::kRefreshTimerId);
+  m_sys.StopTimer(m_hWnd, velkin::kRefreshTimerId);
   StartRefreshTimer();
 }
 
@@ -85,8 +83,8 @@ void CPanelWnd::UpdateDriveReadout(velkin::DriveFigure figure, int32_t unit, con
                                    int32_t* storedUnit, CString* storedName, CString* value) {
   *storedUnit = unit;
   *storedName = unitName;
-  const velkin::ProcAddress extended = m_nLargeDisk != 0 ? m_diskFreeSpaceEx.Get(Sys()) : nullptr;
-  const uint64_t bytes = m_driveMeter.Measure(Sys(), m_strSelectedDrive, figure, extended);
+  const velkin::ProcAddress extended = m_nLargeDisk != 0 ? m_diskFreeSpaceEx.Get(m_sys) : nullptr;
+  const uint64_t bytes = m_driveMeter.Measure(m_sys, m_strSelectedDrive, figure, extended);
   *value = velkin::FormatByteCount(bytes, unit, m_nDecimals, unitName);
   UpdateData(FALSE);
 }
@@ -104,14 +102,14 @@ void CPanelWnd::UpdateTotalCapacity(int32_t unit, CString unitName) {
 void CPanelWnd::UpdateFreeMemory(int32_t unit, CString unitName) {
   m_nMemoryUnit = unit;
   m_strMemoryUnit = unitName;
-  const uint64_t bytes = velkin::MeasureFreeMemory(Sys(), m_memoryStatusEx.Get(Sys()));
+  const uint64_t bytes = velkin::MeasureFreeMemory(m_sys, m_memoryStatusEx.Get(m_sys));
   m_strMemoryValue = velkin::FormatByteCount(bytes, unit, m_nDecimals, unitName);
   UpdateData(FALSE);
 }
 
 void CPanelWnd::UpdateSystemResources() {
-  const velkin::ProcAddress query = m_systemResources.Get(Sys());
-  m_strResourceValue = query != nullptr ? velkin::FormatResources(Sys().FreeSystemResources(query, 0)) : "Disable";
+  const velkin::ProcAddress query = m_systemResources.Get(m_sys);
+  m_strResourceValue = query != nullptr ? velkin::FormatResources(m_sys.FreeSystemResources(query, 0)) : "Disable";
   UpdateData(FALSE);
 }
 

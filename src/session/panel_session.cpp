@@ -3,8 +3,6 @@
 #include "platform/system.h"
 #include "readouts/intervals.h"
 
-using velkin::Sys;
-
 namespace {
 
 constexpr uint32_t kRestartWindowsOnly = 0x42;      // EW_RESTARTWINDOWS
@@ -15,7 +13,7 @@ constexpr uint32_t kLogoffFlags = 0x00;             // EWX_LOGOFF
 }  // namespace
 
 void CPanelWnd::SaveAndRelease() {
-  Sys().StopTimer(m_hWnd, velkin::kRefreshTimerId);
+  m_sys.StopTimer(m_hWnd, velkin::kRefreshTimerId);
   SaveSettings();
   SaveExclusionList();
   ReleaseOptionalLibraries();
@@ -32,30 +30,30 @@ void CPanelWnd::OnExit() {
 }
 
 void CPanelWnd::OnRestartWindows() {
-  Sys().StopTimer(m_hWnd, velkin::kRefreshTimerId);
+  m_sys.StopTimer(m_hWnd, velkin::kRefreshTimerId);
   SaveSettings();
   // Windows NT has no 16-bit services: logging off is the nearest it has to restarting Windows
   // without restarting the machine.
-  const bool taken = m_bWindowsNT ? Sys().RequestExitWindows(kLogoffFlags, 0)
-                                  : Sys().RequestRestartWindows(kRestartWindowsOnly);
+  const bool taken = m_bWindowsNT ? m_sys.RequestExitWindows(kLogoffFlags, 0)
+                                  : m_sys.RequestRestartWindows(kRestartWindowsOnly);
   if (!taken) ResumeRefresh();
 }
 
 void CPanelWnd::OnRestartSystem() {
-  Sys().StopTimer(m_hWnd, velkin::kRefreshTimerId);
+  m_sys.StopTimer(m_hWnd, velkin::kRefreshTimerId);
   SaveSettings();
-  if (!Sys().RequestExitWindows(kRebootFlags, 1)) ResumeRefresh();
+  if (!m_sys.RequestExitWindows(kRebootFlags, 1)) ResumeRefresh();
 }
 
 void CPanelWnd::OnShutdown() {
-  Sys().StopTimer(m_hWnd, velkin::kRefreshTimerId);
+  m_sys.StopTimer(m_hWnd, velkin::kRefreshTimerId);
   SaveSettings();
-  if (!Sys().RequestExitWindows(kShutdownFlags, 0)) ResumeRefresh();
+  if (!m_sys.RequestExitWindows(kShutdownFlags, 0)) ResumeRefresh();
 }
 
 // On Windows 9x the request is made with both flags FALSE. On Windows NT FALSE would hibernate
 // the machine; TRUE asks for sleep, which is what the button says.
-void CPanelWnd::OnSuspend() { Sys().RequestSuspend(m_bWindowsNT, false); }
+void CPanelWnd::OnSuspend() { m_sys.RequestSuspend(m_bWindowsNT, false); }
 
 BOOL CPanelWnd::OnQueryEndSession() {
   SaveAndRelease();

@@ -9,8 +9,6 @@
 #include "settings/file_store.h"
 #include "settings/settings_file.h"
 
-using velkin::Sys;
-
 namespace {
 
 constexpr char kWarningCaption[] = "警告";
@@ -33,17 +31,17 @@ void CPanelWnd::LoadSettings() {
   stored.memoryUnit = m_nMemoryUnit;
   std::string bytes;
   const velkin::FileRead read =
-      velkin::LoadSaved(Sys(), velkin::PathBesideProgram(Sys(), velkin::kSettingsFileName), &bytes);
+      velkin::LoadSaved(m_sys, velkin::PathBesideProgram(m_sys, velkin::kSettingsFileName), &bytes);
   if (read == velkin::FileRead::kFailed) {
     // Not a first start: the settings are there, only out of reach for now.
     m_bKeepSettingsFile = true;
-    Sys().ShowMessage(m_hWnd, kSettingsUnreadable, kWarningCaption, MB_ICONHAND | MB_OK);
+    m_sys.ShowMessage(m_hWnd, kSettingsUnreadable, kWarningCaption, MB_ICONHAND | MB_OK);
     ApplyFirstRunDefaults();
     return;
   }
   if (read == velkin::FileRead::kMissing || !velkin::ParseSettings(bytes, &stored)) {
     // No file, or one that holds nothing: a first start, or the settings were lost.
-    Sys().ShowMessage(m_hWnd, "Velkinの初めての起動です。\nまたは初期化情報が失われています。", "Welcome to Velkin!",
+    m_sys.ShowMessage(m_hWnd, "Velkinの初めての起動です。\nまたは初期化情報が失われています。", "Welcome to Velkin!",
                       MB_ICONINFORMATION | MB_OK);
     ApplyFirstRunDefaults();
     return;
@@ -72,10 +70,10 @@ void CPanelWnd::LoadExclusionList() {
   std::string bytes;
   m_nExclusions = 0;
   const velkin::FileRead read =
-      velkin::LoadSaved(Sys(), velkin::PathBesideProgram(Sys(), velkin::kExclusionFileName), &bytes);
+      velkin::LoadSaved(m_sys, velkin::PathBesideProgram(m_sys, velkin::kExclusionFileName), &bytes);
   if (read == velkin::FileRead::kFailed) {
     m_bKeepExclusionFile = true;
-    Sys().ShowMessage(m_hWnd, kExclusionsUnreadable, kWarningCaption, MB_ICONHAND | MB_OK);
+    m_sys.ShowMessage(m_hWnd, kExclusionsUnreadable, kWarningCaption, MB_ICONHAND | MB_OK);
     return;
   }
   if (read == velkin::FileRead::kMissing) return;
@@ -84,7 +82,7 @@ void CPanelWnd::LoadExclusionList() {
 
 void CPanelWnd::RestoreIntervalSelection() {
   if (m_pIntervalSelector->SetCurSel(m_nStoredInterval) != CB_ERR) return;
-  Sys().ShowMessage(m_hWnd, "保存されていた更新間隔情報が不正です。\nとりあえず「１秒」に設定しました。", kWarningCaption,
+  m_sys.ShowMessage(m_hWnd, "保存されていた更新間隔情報が不正です。\nとりあえず「１秒」に設定しました。", kWarningCaption,
                     MB_ICONHAND | MB_OK);
   m_pIntervalSelector->SetCurSel(velkin::kDefaultIntervalIndex);
 }
@@ -96,7 +94,7 @@ void CPanelWnd::RestoreDriveSelection() {
   m_pDriveSelector->GetLBText(top, m_strSelectedDrive);
   m_pDriveSelector->SetCurSel(top);
   const std::string text = "保存されていた検査対象ドライブ情報が不正です。\nとりあえず" + m_strSelectedDrive + "に設定しました。";
-  Sys().ShowMessage(m_hWnd, text.c_str(), kWarningCaption, MB_ICONHAND | MB_OK);
+  m_sys.ShowMessage(m_hWnd, text.c_str(), kWarningCaption, MB_ICONHAND | MB_OK);
   m_nStoredDrive = top;
 }
 
@@ -118,12 +116,12 @@ void CPanelWnd::SaveSettings() {
   settings.windowTop = rect.top;
   settings.memoryUnit = m_nMemoryUnit;
   // A save that fails leaves the previous file as it was; the command goes on regardless.
-  velkin::SaveSafely(Sys(), velkin::PathBesideProgram(Sys(), velkin::kSettingsFileName),
+  velkin::SaveSafely(m_sys, velkin::PathBesideProgram(m_sys, velkin::kSettingsFileName),
                      velkin::FormatSettings(settings));
 }
 
 void CPanelWnd::SaveExclusionList() {
   if (!m_bStateLoaded || m_bKeepExclusionFile) return;
-  velkin::SaveSafely(Sys(), velkin::PathBesideProgram(Sys(), velkin::kExclusionFileName),
+  velkin::SaveSafely(m_sys, velkin::PathBesideProgram(m_sys, velkin::kExclusionFileName),
                      velkin::FormatExclusionList(m_strExclusions, m_nExclusions));
 }

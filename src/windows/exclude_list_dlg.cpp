@@ -12,7 +12,8 @@ BEGIN_MESSAGE_MAP(CExcludeListDlg, CDialog)
   ON_COMMAND(IDC_CLOSE_LIST, OnCloseList)
 END_MESSAGE_MAP()
 
-CExcludeListDlg::CExcludeListDlg(CWnd* parent) : CDialog(IDD_EXCLUDELIST, parent), m_dlgPicker(nullptr) {}
+CExcludeListDlg::CExcludeListDlg(velkin::SystemServices& sys, CWnd* parent)
+    : CDialog(IDD_EXCLUDELIST, parent), m_dlgPicker(sys), m_sys(sys) {}
 
 void CExcludeListDlg::SetWorkingList(const CString* entries, int32_t count) {
   m_nWorking = count < 0 ? 0 : (count > kCapacity ? kCapacity : count);
@@ -34,7 +35,7 @@ void CExcludeListDlg::OnAdd() {
   // The picker belongs to this dialog while it is shown.
   if (m_dlgPicker.DoModal(this) != IDOK) return;
   if (!velkin::CanAddExclusion(m_nWorking)) {
-    velkin::Sys().ShowMessage(m_hWnd, "これ以上リストの項目を増やすことはできません!!", "警告", MB_OK | MB_ICONHAND);
+    m_sys.ShowMessage(m_hWnd, "これ以上リストの項目を増やすことはできません!!", "警告", MB_OK | MB_ICONHAND);
     return;
   }
   m_listBox.AddString(m_dlgPicker.m_strPicked.c_str());

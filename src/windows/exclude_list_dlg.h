@@ -14,7 +14,7 @@ class CExcludeListDlg : public CDialog {
  public:
   static constexpr int kCapacity = velkin::kExclusionLimit;
 
-  explicit CExcludeListDlg(CWnd* parent = nullptr);
+  explicit CExcludeListDlg(velkin::SystemServices& sys, CWnd* parent = nullptr);
 
   // Takes the first `count` entries as the working list.
   void SetWorkingList(const CString* entries, int32_t count);
@@ -34,6 +34,8 @@ class CExcludeListDlg : public CDialog {
   void OnAdd();
   void OnDelete();
   void OnCloseList();
+
+  velkin::SystemServices& m_sys;
 
   DECLARE_MESSAGE_MAP()
 };

@@ -6,12 +6,10 @@
 #include "windows/exclusion_edit.h"
 #include "windows/window_walk.h"
 
-using velkin::Sys;
-
 bool CPanelWnd::BuildContextMenu(CMenu& menu) {
   if (!menu.LoadMenu(IDR_CONTEXTMENU)) return false;
   const velkin::ExclusionFilter filter{m_strExclusions, m_nExclusions};
-  const std::vector<std::string> titles = velkin::CandidateTitles(Sys(), m_hWnd, &filter, kTitleSlotCount);
+  const std::vector<std::string> titles = velkin::CandidateTitles(m_sys, m_hWnd, &filter, kTitleSlotCount);
   for (int slot = 0; slot < kTitleSlotCount; ++slot) {
     const UINT id = static_cast<UINT>(ID_MINIMIZE_SLOT_FIRST + slot);
     if (static_cast<size_t>(slot) < titles.size()) {
@@ -35,11 +33,11 @@ void CPanelWnd::OnContextMenu(HWND /*window*/, POINT point) {
 }
 
 void CPanelWnd::OnMinimizeSlot(UINT id) {
-  velkin::MinimizeByTitle(Sys(), m_strWindowTitles[id - ID_MINIMIZE_SLOT_FIRST]);
+  velkin::MinimizeByTitle(m_sys, m_strWindowTitles[id - ID_MINIMIZE_SLOT_FIRST]);
 }
 
 void CPanelWnd::OnMinimizeAll() {
-  velkin::MinimizeAllWindows(Sys(), m_hWnd, velkin::ExclusionFilter{m_strExclusions, m_nExclusions});
+  velkin::MinimizeAllWindows(m_sys, m_hWnd, velkin::ExclusionFilter{m_strExclusions, m_nExclusions});
 }
 
 void CPanelWnd::OnEditExclusionList() {

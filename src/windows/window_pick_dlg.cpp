@@ -11,7 +11,8 @@ BEGIN_MESSAGE_MAP(CWindowPickDlg, CDialog)
   ON_COMMAND(IDC_PICK_CANCEL, OnCancel)
 END_MESSAGE_MAP()
 
-CWindowPickDlg::CWindowPickDlg(CWnd* parent) : CDialog(IDD_WINDOWPICK, parent) {}
+CWindowPickDlg::CWindowPickDlg(velkin::SystemServices& sys, CWnd* parent)
+    : CDialog(IDD_WINDOWPICK, parent), m_sys(sys) {}
 
 void CWindowPickDlg::DoDataExchange(CDataExchange* dx) {
   CDialog::DoDataExchange(dx);
@@ -21,7 +22,7 @@ void CWindowPickDlg::DoDataExchange(CDataExchange* dx) {
 BOOL CWindowPickDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   // Every application window, excluded or not, that can be found by its title.
-  velkin::SystemServices& sys = velkin::Sys();
+  velkin::SystemServices& sys = m_sys;
   for (const std::string& title :
        velkin::CandidateTitles(sys, m_hWnd, nullptr, std::numeric_limits<std::size_t>::max())) {
     if (sys.FindWindowByTitle(title) != nullptr) m_listBox.AddString(title.c_str());

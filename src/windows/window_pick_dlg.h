@@ -3,10 +3,11 @@
 #define VELKIN_WINDOWS_WINDOW_PICK_DLG_H
 
 #include "platform/framework.h"
+#include "platform/system.h"
 
 class CWindowPickDlg : public CDialog {
  public:
-  explicit CWindowPickDlg(CWnd* parent = nullptr);
+  explicit CWindowPickDlg(velkin::SystemServices& sys, CWnd* parent = nullptr);
 
   // The title taken by the last "選択"; kept from one use to the next.
   CString m_strPicked;
@@ -18,6 +19,8 @@ class CWindowPickDlg : public CDialog {
   // Enter: the same as "選択".
   void OnOK() override;
   void OnSelect();
+
+  velkin::SystemServices& m_sys;
 
   DECLARE_MESSAGE_MAP()
 };

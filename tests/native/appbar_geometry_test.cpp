@@ -64,7 +64,7 @@ TEST_F(WithFakeSystem, NegotiatePositionOnEachEdgeOfAnEmptyScreen) {
   for (const NegotiateRow& row : rows) {
     fake_.appBarCalls.clear();
     fake_.bars.clear();
-    CAppBarData data;
+    CAppBarData data(fake_);
     int window = 0;
     data.Init(&window, row.edge, Rect{}, 0, WM_APPBAR_NOTIFY);
     data.Register();
@@ -96,7 +96,7 @@ TEST_F(WithFakeSystem, NegotiatePositionGoesInsideTheBarsAlreadyOnItsEdge) {
   };
   for (const NegotiateRow& row : rows) {
     int window = 0;
-    CAppBarData data;
+    CAppBarData data(fake_);
     data.Init(&window, row.edge, Rect{}, 0, WM_APPBAR_NOTIFY);
     data.Register();
     EXPECT_EQ(NegotiatePosition(data, row.proposed, fake_.screen), row.placed) << "edge " << row.edge;
@@ -105,7 +105,7 @@ TEST_F(WithFakeSystem, NegotiatePositionGoesInsideTheBarsAlreadyOnItsEdge) {
 }
 
 TEST_F(WithFakeSystem, AppBarDataSendsItsRecordWithTheRealSize) {
-  CAppBarData data;
+  CAppBarData data(fake_);
   int window = 0;
   data.Init(&window, kEdgeRight, Rect{1, 2, 3, 4}, 0, WM_APPBAR_NOTIFY);
   EXPECT_EQ(data.abd.cbSize, sizeof(void*) == 4 ? 36u : 48u);

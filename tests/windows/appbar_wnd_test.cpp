@@ -213,7 +213,7 @@ TEST_F(BarTest, ClosingRemovesTheBarAndDeletesEveryObject) {
 }
 
 TEST_F(BarTest, APanelThatNeverMadeItsWindowDeletesNoControl) {
-  CPanelWnd* panel = new CPanelWnd;
+  CPanelWnd* panel = new CPanelWnd(fake_);
   EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_ + kPanelObjects) << "the panel and its dialogs";
   delete panel;
   EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_);

@@ -34,7 +34,7 @@ class BarTest : public ::testing::Test {
 
   // Creates the panel with the start-up rectangle and lets it settle.
   void CreatePanel() {
-    panel_ = new CPanelWnd;
+    panel_ = new CPanelWnd(*machine_);
     const RECT rect = {0, 0, 150, 47};
     ASSERT_TRUE(panel_->CreateBar(rect));
     hwnd_ = panel_->m_hWnd;
@@ -48,6 +48,8 @@ class BarTest : public ::testing::Test {
   }
 
   velkin::FakeSystem fake_;
+  // The machine the panel is made on: the scripted one unless a test gives another.
+  velkin::FakeSystem* machine_ = &fake_;
   CPanelWnd* panel_ = nullptr;  // deleted by its window's destruction
   HWND hwnd_ = nullptr;
   long liveBefore_ = 0;

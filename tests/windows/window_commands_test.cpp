@@ -31,6 +31,7 @@ class WindowCommandsTest : public BarTest {
   void SetUp() override {
     BarTest::SetUp();
     velkin::SetSys(&real_);
+    machine_ = &real_;
     real_.files = fake_.files;
     WNDCLASSA wc{};
     wc.lpfnWndProc = DefWindowProcA;
@@ -45,10 +46,7 @@ class WindowCommandsTest : public BarTest {
   }
 
   // Creates the panel on the machine with real windows.
-  void CreatePanelHere() {
-    CreatePanel();
-    velkin::SetSys(&real_);
-  }
+  void CreatePanelHere() { CreatePanel(); }
 
   // An application window; the last one made is the topmost.
   HWND MakeWindow(const std::string& title, bool visible = true, HWND owner = nullptr) {
