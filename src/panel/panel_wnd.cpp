@@ -138,7 +138,7 @@ int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
   if (const char* name = velkin::MemoryUnitName(m_nMemoryUnit)) m_strMemoryUnit = name;
   LoadExclusionList();
   if (EndAskedDuringStartup()) return -1;
-  m_dlgExclusions.SetWorkingList(m_strExclusions, m_nExclusions);
+  m_dlgExclusions.SetWorkingList(m_strExclusions);
 
   FillIntervalSelector();
   RestoreIntervalSelection();

@@ -23,7 +23,6 @@ class CPanelWnd : public CAppBarWnd {
 
   static constexpr int kStaticCount = 10;
   static constexpr int kTitleSlotCount = 10;
-  static constexpr int kExclusionCapacity = 20;
 
   // Owned controls: allocated while the window is created, deleted by the destructor.
   CButton* m_pSuspendButton = nullptr;         // 119
@@ -58,9 +57,8 @@ class CPanelWnd : public CAppBarWnd {
 
   // Slot k: the title offered as item k+1 of the minimize submenu.
   CString m_strWindowTitles[kTitleSlotCount];
-  // Titles of the applications never to minimize; the first m_nExclusions are in use.
-  CString m_strExclusions[kExclusionCapacity];
-  int32_t m_nExclusions = 0;
+  // Titles of the applications never to minimize.
+  velkin::ExclusionList m_strExclusions;
   // 1 when suspend is offered (Windows 98).
   int32_t m_nSuspendAvailable = 0;
   CWinVersionDlg m_dlgVersion;

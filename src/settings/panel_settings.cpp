@@ -68,7 +68,7 @@ void CPanelWnd::ApplyFirstRunDefaults() {
 
 void CPanelWnd::LoadExclusionList() {
   std::string bytes;
-  m_nExclusions = 0;
+  m_strExclusions = velkin::ExclusionList();
   const velkin::FileRead read =
       velkin::LoadSaved(m_sys, velkin::PathBesideProgram(m_sys, velkin::kExclusionFileName), &bytes);
   if (read == velkin::FileRead::kFailed) {
@@ -77,7 +77,7 @@ void CPanelWnd::LoadExclusionList() {
     return;
   }
   if (read == velkin::FileRead::kMissing) return;
-  for (const std::string& title : velkin::ParseExclusionList(bytes)) m_strExclusions[m_nExclusions++] = title;
+  m_strExclusions = velkin::ParseExclusionList(bytes);
 }
 
 void CPanelWnd::RestoreIntervalSelection() {
@@ -123,5 +123,5 @@ void CPanelWnd::SaveSettings() {
 void CPanelWnd::SaveExclusionList() {
   if (!m_bStateLoaded || m_bKeepExclusionFile) return;
   velkin::SaveSafely(m_sys, velkin::PathBesideProgram(m_sys, velkin::kExclusionFileName),
-                     velkin::FormatExclusionList(m_strExclusions, m_nExclusions));
+                     velkin::FormatExclusionList(m_strExclusions));
 }

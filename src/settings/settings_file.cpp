@@ -125,21 +125,21 @@ const char* MemoryUnitName(int32_t unit) {
   return unit >= 0 && unit <= 2 ? kNames[unit] : nullptr;
 }
 
-std::vector<std::string> ParseExclusionList(const std::string& bytes) {
+ExclusionList ParseExclusionList(const std::string& bytes) {
   std::vector<std::string> entries;
   LineReader reader(AsText(bytes), 0);
   std::string line;
   bool lineFeed = false;
-  while (static_cast<int>(entries.size()) < kExclusionCapacity && reader.NextWhole(&line, &lineFeed)) {
+  while (static_cast<int>(entries.size()) < ExclusionList::kCapacity && reader.NextWhole(&line, &lineFeed)) {
     line = AsCString(line);
     if (!line.empty()) entries.push_back(line);
   }
-  return entries;
+  return ExclusionList(entries);
 }
 
-std::string FormatExclusionList(const std::string* entries, int count) {
+std::string FormatExclusionList(const ExclusionList& list) {
   std::string bytes;
-  for (int i = 0; i < count; ++i) bytes += entries[i] + "\r\n";
+  for (const std::string& title : list) bytes += title + "\r\n";
   return bytes;
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "settings/exclusion_list.h"
+
 namespace velkin {
 
 extern const char kSettingsFileName[];   // "vlkini.dat"
@@ -46,15 +48,13 @@ std::string FormatSettings(const StoredSettings& settings);
 // nullptr for any other index (the name then stays as it is).
 const char* MemoryUnitName(int32_t unit);
 
-constexpr int kExclusionCapacity = 20;
-
 // Reads the exclusion list: one title per line, whole however long, empty lines skipped, at
-// most 20 entries (the rest of the file is ignored). A last line without a line feed is kept
-// whole.
-std::vector<std::string> ParseExclusionList(const std::string& bytes);
+// most ExclusionList::kCapacity titles (the rest of the file is ignored). A last line without a
+// line feed is kept whole.
+ExclusionList ParseExclusionList(const std::string& bytes);
 
-// The file's bytes for the first `count` entries: each followed by CR LF.
-std::string FormatExclusionList(const std::string* entries, int count);
+// The file's bytes for the list: each title followed by CR LF.
+std::string FormatExclusionList(const ExclusionList& list);
 
 // The folder of a full path, up to and including its last backslash, found without mistaking
 // the second byte of a double-byte character (表 is 0x95 0x5C) for one. `isLeadByte` tells the

@@ -15,9 +15,9 @@ END_MESSAGE_MAP()
 CExcludeListDlg::CExcludeListDlg(velkin::SystemServices& sys, CWnd* parent)
     : CDialog(IDD_EXCLUDELIST, parent), m_dlgPicker(sys), m_sys(sys) {}
 
-void CExcludeListDlg::SetWorkingList(const CString* entries, int32_t count) {
-  m_nWorking = count < 0 ? 0 : (count > kCapacity ? kCapacity : count);
-  for (int32_t i = 0; i < kCapacity; ++i) m_strWorking[i] = i < m_nWorking ? entries[i] : CString();
+void CExcludeListDlg::SetWorkingList(const velkin::ExclusionList& list) {
+  m_strWorking = list;
+  m_nWorking = list.Count();
 }
 
 void CExcludeListDlg::DoDataExchange(CDataExchange* dx) {
@@ -27,14 +27,14 @@ void CExcludeListDlg::DoDataExchange(CDataExchange* dx) {
 
 BOOL CExcludeListDlg::OnInitDialog() {
   CDialog::OnInitDialog();
-  for (int32_t i = 0; i < m_nWorking; ++i) m_listBox.AddString(m_strWorking[i].c_str());
+  for (const std::string& title : m_strWorking) m_listBox.AddString(title.c_str());
   return TRUE;
 }
 
 void CExcludeListDlg::OnAdd() {
   // The picker belongs to this dialog while it is shown.
   if (m_dlgPicker.DoModal(this) != IDOK) return;
-  if (!velkin::CanAddExclusion(m_nWorking)) {
+  if (!velkin::ExclusionList::CanAdd(m_nWorking)) {
     m_sys.ShowMessage(m_hWnd, "これ以上リストの項目を増やすことはできません!!", "警告", MB_OK | MB_ICONHAND);
     return;
   }
@@ -54,16 +54,17 @@ void CExcludeListDlg::OnCloseList() {
   std::vector<std::string> entries;
   CString text;
   for (int i = 0; m_listBox.GetText(i, text); ++i) entries.push_back(text);
-  m_nWorking = velkin::TakeWorkingList(entries, m_strWorking);
+  m_strWorking = velkin::ExclusionList(entries);
+  m_nWorking = m_strWorking.Count();
   EndDialog(IDOK);
 }
 
 void CExcludeListDlg::OnOK() {
-  m_nWorking = velkin::CountInUse(m_strWorking);
+  m_nWorking = m_strWorking.Count();
   EndDialog(IDOK);
 }
 
 void CExcludeListDlg::OnCancel() {
-  m_nWorking = velkin::CountInUse(m_strWorking);
+  m_nWorking = m_strWorking.Count();
   EndDialog(IDCANCEL);
 }

@@ -7,20 +7,18 @@
 #include <cstdint>
 
 #include "platform/framework.h"
-#include "windows/exclusion_edit.h"
+#include "settings/exclusion_list.h"
 #include "windows/window_pick_dlg.h"
 
 class CExcludeListDlg : public CDialog {
  public:
-  static constexpr int kCapacity = velkin::kExclusionLimit;
-
   explicit CExcludeListDlg(velkin::SystemServices& sys, CWnd* parent = nullptr);
 
-  // Takes the first `count` entries as the working list.
-  void SetWorkingList(const CString* entries, int32_t count);
+  // Takes the panel's list as the working list.
+  void SetWorkingList(const velkin::ExclusionList& list);
 
-  CString m_strWorking[kCapacity];
-  // While the dialog is open: the entries in the list box; between showings: those in use.
+  velkin::ExclusionList m_strWorking;
+  // While the dialog is open: the entries in the list box; between showings: the working list's.
   int32_t m_nWorking = 0;
   CWindowPickDlg m_dlgPicker;
   CListBox m_listBox;

@@ -3,13 +3,11 @@
 #include "panel/panel_wnd.h"
 #include "platform/system.h"
 #include "res/resource.h"
-#include "windows/exclusion_edit.h"
 #include "windows/window_walk.h"
 
 bool CPanelWnd::BuildContextMenu(CMenu& menu) {
   if (!menu.LoadMenu(IDR_CONTEXTMENU)) return false;
-  const velkin::ExclusionFilter filter{m_strExclusions, m_nExclusions};
-  const std::vector<std::string> titles = velkin::CandidateTitles(m_sys, m_hWnd, &filter, kTitleSlotCount);
+  const std::vector<std::string> titles = velkin::CandidateTitles(m_sys, m_hWnd, &m_strExclusions, kTitleSlotCount);
   for (int slot = 0; slot < kTitleSlotCount; ++slot) {
     const UINT id = static_cast<UINT>(ID_MINIMIZE_SLOT_FIRST + slot);
     if (static_cast<size_t>(slot) < titles.size()) {
@@ -37,10 +35,10 @@ void CPanelWnd::OnMinimizeSlot(UINT id) {
 }
 
 void CPanelWnd::OnMinimizeAll() {
-  velkin::MinimizeAllWindows(m_sys, m_hWnd, velkin::ExclusionFilter{m_strExclusions, m_nExclusions});
+  velkin::MinimizeAllWindows(m_sys, m_hWnd, m_strExclusions);
 }
 
 void CPanelWnd::OnEditExclusionList() {
   m_dlgExclusions.DoModal(this);
-  m_nExclusions = velkin::RebuildExclusionList(m_dlgExclusions.m_strWorking, m_strExclusions);
+  m_strExclusions = m_dlgExclusions.m_strWorking;
 }

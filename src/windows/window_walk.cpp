@@ -1,23 +1,11 @@
 #include "windows/window_walk.h"
 
-#include <algorithm>
+#include <utility>
 #include <limits>
 
 namespace velkin {
 
-namespace {
-
-bool Excluded(const std::string& title, const ExclusionFilter& filter) {
-  const int count = std::min(std::max(filter.count, 0), 20);
-  for (int i = 0; i < count; ++i) {
-    if (filter.titles[i] == title) return true;
-  }
-  return false;
-}
-
-}  // namespace
-
-std::vector<Candidate> Candidates(SystemServices& sys, WindowHandle from, const ExclusionFilter* filter,
+std::vector<Candidate> Candidates(SystemServices& sys, WindowHandle from, const ExclusionList* excluded,
                                   std::size_t limit) {
   std::vector<Candidate> candidates;
   for (WindowHandle window = sys.FirstWindow(from); window != nullptr && candidates.size() < limit;
@@ -27,16 +15,16 @@ std::vector<Candidate> Candidates(SystemServices& sys, WindowHandle from, const 
     if (title.empty()) continue;
     if (sys.WindowOwned(window)) continue;
     if (title == "Program Manager") continue;
-    if (filter != nullptr && Excluded(title, *filter)) continue;
+    if (excluded != nullptr && excluded->Contains(title)) continue;
     candidates.push_back(Candidate{window, std::move(title)});
   }
   return candidates;
 }
 
-std::vector<std::string> CandidateTitles(SystemServices& sys, WindowHandle from, const ExclusionFilter* filter,
+std::vector<std::string> CandidateTitles(SystemServices& sys, WindowHandle from, const ExclusionList* excluded,
                                          std::size_t limit) {
   std::vector<std::string> titles;
-  for (Candidate& candidate : Candidates(sys, from, filter, limit)) titles.push_back(std::move(candidate.title));
+  for (Candidate& candidate : Candidates(sys, from, excluded, limit)) titles.push_back(std::move(candidate.title));
   return titles;
 }
 
@@ -48,8 +36,8 @@ void MinimizeByTitle(SystemServices& sys, const std::string& title) {
   if (window != nullptr) sys.ShowMinimized(window);
 }
 
-void MinimizeAllWindows(SystemServices& sys, WindowHandle from, const ExclusionFilter& filter) {
-  for (const Candidate& candidate : Candidates(sys, from, &filter, std::numeric_limits<std::size_t>::max())) {
+void MinimizeAllWindows(SystemServices& sys, WindowHandle from, const ExclusionList& excluded) {
+  for (const Candidate& candidate : Candidates(sys, from, &excluded, std::numeric_limits<std::size_t>::max())) {
     // A window closed or retitled meanwhile is passed over.
     if (sys.WindowTitle(candidate.window) == candidate.title) sys.ShowMinimized(candidate.window);
   }

@@ -8,28 +8,24 @@
 #include <vector>
 
 #include "platform/system.h"
+#include "settings/exclusion_list.h"
 
 namespace velkin {
 
-// The titles the walk must pass over: the first `count` of `titles` (count is clamped to 0..20);
-// nullptr for a walk without the exclusion filter.
-struct ExclusionFilter {
-  const std::string* titles;
-  int count;
-};
 
 struct Candidate {
   WindowHandle window;
   std::string title;
 };
 
-// The candidate windows, from the top of the stacking order down, at most `limit` of them. A window is a candidate when it is visible, has a title, has no owner, is not
-// titled exactly "Program Manager" and, with a filter, its title is not exactly one of the
+// The candidate windows, from the top of the stacking order down, at most `limit` of them. A
+// window is a candidate when it is visible, has a title, has no owner, is not titled exactly
+// "Program Manager" and, given a list (nullptr: none), its title is not exactly one of the
 // excluded ones. `from` is any top-level window (the walk starts at the first of them).
-std::vector<Candidate> Candidates(SystemServices& sys, WindowHandle from, const ExclusionFilter* filter,
+std::vector<Candidate> Candidates(SystemServices& sys, WindowHandle from, const ExclusionList* excluded,
                                   std::size_t limit);
 // Their titles.
-std::vector<std::string> CandidateTitles(SystemServices& sys, WindowHandle from, const ExclusionFilter* filter,
+std::vector<std::string> CandidateTitles(SystemServices& sys, WindowHandle from, const ExclusionList* excluded,
                                          std::size_t limit);
 
 // Looks the window up by its exact title and shows it minimized; nothing when none has it, or
@@ -41,7 +37,7 @@ void MinimizeByTitle(SystemServices& sys, const std::string& title);
 // reorders the windows under a walk. Each is minimized only if it still bears the title it was
 // taken with; it is not looked up again by title, since a lookup would find another window of
 // that title (a hidden one, one spelled in other case, an excluded one) or the same twin twice.
-void MinimizeAllWindows(SystemServices& sys, WindowHandle from, const ExclusionFilter& filter);
+void MinimizeAllWindows(SystemServices& sys, WindowHandle from, const ExclusionList& excluded);
 
 }  // namespace velkin
 

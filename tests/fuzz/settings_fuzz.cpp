@@ -36,15 +36,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(again.freeUnitName == settings.freeUnitName.substr(0, again.freeUnitName.size()));
   }
 
-  const std::vector<std::string> entries = velkin::ParseExclusionList(bytes);
-  Check(entries.size() <= static_cast<size_t>(velkin::kExclusionCapacity));
+  const velkin::ExclusionList list = velkin::ParseExclusionList(bytes);
+  const std::vector<std::string> entries = list.Titles();
+  Check(entries.size() <= static_cast<size_t>(velkin::ExclusionList::kCapacity));
   for (const std::string& entry : entries) {
     Check(!entry.empty());
     Check(entry.find('\n') == std::string::npos);
     Check(entry.find('\0') == std::string::npos);
   }
   // The list written back reads back whole.
-  const std::string written = velkin::FormatExclusionList(entries.data(), static_cast<int>(entries.size()));
-  Check(velkin::ParseExclusionList(written) == entries);
+  const std::string written = velkin::FormatExclusionList(list);
+  Check(velkin::ParseExclusionList(written).Titles() == entries);
   return 0;
 }

@@ -150,31 +150,31 @@ TEST(SettingsFile, MemoryUnitNamesFromTheIndex) {
 TEST(ExclusionList, ReadsTwentyNonEmptyLinesWhole) {
   std::string bytes;
   for (int i = 1; i <= 25; ++i) bytes += "Window " + std::to_string(i) + "\r\n";
-  std::vector<std::string> entries = ParseExclusionList(bytes);
+  std::vector<std::string> entries = ParseExclusionList(bytes).Titles();
   ASSERT_EQ(entries.size(), 20u);
   EXPECT_EQ(entries.front(), "Window 1");
   EXPECT_EQ(entries.back(), "Window 20");
 
   // Empty lines are skipped and do not count.
-  entries = ParseExclusionList("\r\nA\r\n\r\n\r\nB\r\n\n");
+  entries = ParseExclusionList("\r\nA\r\n\r\n\r\nB\r\n\n").Titles();
   EXPECT_EQ(entries, (std::vector<std::string>{"A", "B"}));
 
   // A last line without a line feed is kept whole.
-  entries = ParseExclusionList("メモ帳\r\n電卓");
+  entries = ParseExclusionList("メモ帳\r\n電卓").Titles();
   EXPECT_EQ(entries, (std::vector<std::string>{"メモ帳", "電卓"}));
 
   // Titles of any length come back whole, double-byte characters and all.
   const std::string longTitle = std::string(100, 'L') + "表示ソフト" + std::string(80, 'M');
-  entries = ParseExclusionList(longTitle + "\r\nshort\r\n");
+  entries = ParseExclusionList(longTitle + "\r\nshort\r\n").Titles();
   EXPECT_EQ(entries, (std::vector<std::string>{longTitle, "short"}));
-  EXPECT_TRUE(ParseExclusionList("").empty());
+  EXPECT_EQ(ParseExclusionList("").Count(), 0);
 }
 
 TEST(ExclusionList, WritesEachEntryOnItsLine) {
-  const std::string entries[] = {"メモ帳", "Program A", "x"};
-  EXPECT_EQ(FormatExclusionList(entries, 3), "\x83\x81\x83\x82\x92\xA0\r\nProgram A\r\nx\r\n");
-  EXPECT_EQ(FormatExclusionList(entries, 0), "");
-  EXPECT_EQ(ParseExclusionList(FormatExclusionList(entries, 3)),
+  const ExclusionList entries({"メモ帳", "Program A", "x"});
+  EXPECT_EQ(FormatExclusionList(entries), "\x83\x81\x83\x82\x92\xA0\r\nProgram A\r\nx\r\n");
+  EXPECT_EQ(FormatExclusionList(ExclusionList()), "");
+  EXPECT_EQ(ParseExclusionList(FormatExclusionList(entries)).Titles(),
             (std::vector<std::string>{"メモ帳", "Program A", "x"}));
 }
 

@@ -23,25 +23,23 @@ TEST(WindowWalk, PassesOverWhatIsNoOtherApplicationsWindow) {
   fake.AddWindow("Program Manager ");        // and so is a longer one
   fake.AddWindow("メモ帳 - 無題");
   fake.AddWindow("Calculator");
-  const std::string excluded[] = {"Calculator", "メモ帳", "Unused"};
-  const ExclusionFilter filter{excluded, 2};
-  EXPECT_EQ(CandidateTitles(fake, nullptr, &filter, kAll),
+  const ExclusionList excluded({"Calculator", "メモ帳"});
+  EXPECT_EQ(CandidateTitles(fake, nullptr, &excluded, kAll),
             (std::vector<std::string>{"program manager", "Program Manager ", "メモ帳 - 無題"}))
       << "an exact match is passed over, a prefix match is not";
   EXPECT_EQ(CandidateTitles(fake, nullptr, nullptr, kAll),
             (std::vector<std::string>{"program manager", "Program Manager ", "メモ帳 - 無題", "Calculator"}));
 }
 
-TEST(WindowWalk, EntriesBeyondTheCountAreIgnored) {
+TEST(WindowWalk, ExactlyTheListedTitlesArePassedOver) {
   FakeSystem fake;
   fake.AddWindow("A");
   fake.AddWindow("B");
   fake.AddWindow("C");
-  const std::string excluded[20] = {"A", "B", "C"};
-  for (const auto& row : std::vector<std::pair<int, std::vector<std::string>>>{
-           {0, {"A", "B", "C"}}, {1, {"B", "C"}}, {3, {}}, {-5, {"A", "B", "C"}}, {99, {}}}) {
-    const ExclusionFilter filter{excluded, row.first};
-    EXPECT_EQ(CandidateTitles(fake, nullptr, &filter, kAll), row.second) << row.first;
+  for (const auto& row : std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>>{
+           {{}, {"A", "B", "C"}}, {{"A"}, {"B", "C"}}, {{"A", "B", "C"}, {}}, {{"", "b", "C "}, {"A", "B", "C"}}}) {
+    const ExclusionList excluded(row.first);
+    EXPECT_EQ(CandidateTitles(fake, nullptr, &excluded, kAll), row.second) << excluded.Count();
   }
 }
 
@@ -64,8 +62,7 @@ TEST(MinimizeAll, ReachesEveryCandidateOnceWhileTheOrderChanges) {
   fake.AddWindow("Owned", true, true);
   fake.AddWindow("Hidden", false);
   fake.AddWindow("Program Manager");
-  const std::string excluded[] = {"Keep me"};
-  MinimizeAllWindows(fake, nullptr, ExclusionFilter{excluded, 1});
+  MinimizeAllWindows(fake, nullptr, ExclusionList({"Keep me"}));
   for (const FakeSystem::Window& window : fake.windows) {
     const bool expected = window.title.rfind("App ", 0) == 0;
     EXPECT_EQ(window.minimized, expected) << window.title;
@@ -95,45 +92,29 @@ TEST(MinimizeByTitle, ActsOnWhatTheLookupFindsNow) {
 }  // namespace
 }  // namespace velkin
 
-#include "windows/exclusion_edit.h"
 
 namespace velkin {
 namespace {
 
-TEST(ExclusionEdit, ThePanelListIsTheNonEmptyWorkingEntriesInOrder) {
-  std::string working[kExclusionLimit];
-  working[0] = "B";
-  working[3] = "A";
-  working[19] = "C";
-  std::string list[kExclusionLimit];
-  list[5] = "stale";
-  EXPECT_EQ(RebuildExclusionList(working, list), 3);
-  EXPECT_EQ(list[0], "B");
-  EXPECT_EQ(list[1], "A");
-  EXPECT_EQ(list[2], "C");
-  for (int i = 3; i < kExclusionLimit; ++i) EXPECT_TRUE(list[i].empty()) << i;
-  EXPECT_EQ(CountInUse(working), 3);
-}
-
-TEST(ExclusionEdit, TheListBoxBecomesTheWorkingListWithinItsTwentyEntries) {
-  std::string working[kExclusionLimit];
-  working[7] = "old";
-  EXPECT_EQ(TakeWorkingList({"A", "A", "Z"}, working), 3);
-  EXPECT_EQ(working[1], "A") << "duplicates are kept";
-  EXPECT_TRUE(working[7].empty());
+// The one list type with its one capacity: the panel's list, the dialog's working list and the
+// file's titles all pass through it.
+TEST(ExclusionList, TakesTheNonEmptyTitlesInOrderWithinItsTwenty) {
+  const ExclusionList some({"B", "", "A", "A", "C"});
+  EXPECT_EQ(some.Titles(), (std::vector<std::string>{"B", "A", "A", "C"})) << "empty skipped, duplicates kept";
+  EXPECT_TRUE(some.Contains("A"));
+  EXPECT_FALSE(some.Contains("a"));
+  EXPECT_FALSE(some.Contains(""));
   std::vector<std::string> many;
   for (int i = 0; i < 25; ++i) many.push_back("T" + std::to_string(i));
-  EXPECT_EQ(TakeWorkingList(many, working), 20);
-  EXPECT_EQ(working[19], "T19");
-  EXPECT_EQ(TakeWorkingList({}, working), 0);
-  EXPECT_EQ(CountInUse(working), 0);
-}
-
-TEST(ExclusionEdit, TwentyIsTheLimit) {
-  EXPECT_TRUE(CanAddExclusion(0));
-  EXPECT_TRUE(CanAddExclusion(19));
-  EXPECT_FALSE(CanAddExclusion(20));
-  EXPECT_FALSE(CanAddExclusion(25));
+  const ExclusionList full(many);
+  ASSERT_EQ(full.Count(), ExclusionList::kCapacity);
+  EXPECT_EQ(full[19], "T19");
+  EXPECT_FALSE(full.Contains("T20"));
+  EXPECT_EQ(ExclusionList().Count(), 0);
+  for (const auto& row : {std::make_pair(0, true), std::make_pair(19, true), std::make_pair(20, false),
+                          std::make_pair(25, false)}) {
+    EXPECT_EQ(ExclusionList::CanAdd(row.first), row.second) << row.first;
+  }
 }
 
 }  // namespace
@@ -150,8 +131,7 @@ TEST(MinimizeAll, NeverTouchesALookAlikeAndReachesBothTwins) {
   const WindowHandle pairB = fake.AddWindow("Pair");
   const WindowHandle kept = fake.AddWindow("Keep me");
   const WindowHandle lower = fake.AddWindow("keep me");
-  const std::string excluded[] = {"Keep me"};
-  MinimizeAllWindows(fake, nullptr, ExclusionFilter{excluded, 1});
+  MinimizeAllWindows(fake, nullptr, ExclusionList({"Keep me"}));
   EXPECT_FALSE(fake.FindWindowInfo(hiddenTwin)->minimized) << "a hidden window stays hidden";
   EXPECT_TRUE(fake.FindWindowInfo(twin)->minimized);
   EXPECT_TRUE(fake.FindWindowInfo(pairA)->minimized);
@@ -173,7 +153,7 @@ TEST(MinimizeAll, PassesOverAWindowRetitledOrClosedMeanwhile) {
   } fake;
   const WindowHandle first = fake.AddWindow("First");
   const WindowHandle second = fake.AddWindow("Second");
-  MinimizeAllWindows(fake, nullptr, ExclusionFilter{nullptr, 0});
+  MinimizeAllWindows(fake, nullptr, ExclusionList());
   EXPECT_TRUE(fake.FindWindowInfo(first)->minimized);
   EXPECT_FALSE(fake.FindWindowInfo(second)->minimized);
 }

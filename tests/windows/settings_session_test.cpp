@@ -70,7 +70,7 @@ TEST_F(SessionTest, AFirstStartIsWelcomedAndTakesTheDefaults) {
     EXPECT_EQ(panel_->m_nDecimals, 2);
     EXPECT_EQ(Text(IDC_FREESPACE_VALUE), "335544320 Bytes");
     EXPECT_EQ(Text(IDC_MEMORY_VALUE), "104857600 Bytes");
-    EXPECT_EQ(panel_->m_nExclusions, 0);
+    EXPECT_EQ(panel_->m_strExclusions.Count(), 0);
     EXPECT_EQ(fake_.files.count(kSettingsPath), emptyFile ? 1u : 0u) << "nothing is written at start";
     DestroyWindow(hwnd_);
     AfxPumpMessages();
@@ -150,7 +150,7 @@ TEST_F(SessionTest, TheExclusionListIsLoadedAndHandedToTheDialog) {
   for (int i = 1; i <= 25; ++i) bytes += (i == 3 ? std::string() : "ウィンドウ" + std::to_string(i)) + "\r\n";
   fake_.files[kExclusionPath] = bytes;
   CreatePanel();
-  ASSERT_EQ(panel_->m_nExclusions, 20);
+  ASSERT_EQ(panel_->m_strExclusions.Count(), 20);
   EXPECT_EQ(panel_->m_strExclusions[0], "ウィンドウ1");
   EXPECT_EQ(panel_->m_strExclusions[2], "ウィンドウ4") << "the empty line is skipped";
   EXPECT_EQ(panel_->m_strExclusions[19], "ウィンドウ21");
@@ -392,10 +392,10 @@ TEST_F(SessionTest, AFileThatCannotBeReadIsNeverWrittenOver) {
     if (settingsUnreadable) {
       EXPECT_EQ(panel_->m_pIntervalSelector->GetCurSel(), 4) << "the defaults";
       EXPECT_EQ(panel_->m_nDecimals, 2);
-      EXPECT_EQ(panel_->m_nExclusions, 1);
+      EXPECT_EQ(panel_->m_strExclusions.Count(), 1);
     } else {
       EXPECT_EQ(panel_->m_pIntervalSelector->GetCurSel(), 6);
-      EXPECT_EQ(panel_->m_nExclusions, 0);
+      EXPECT_EQ(panel_->m_strExclusions.Count(), 0);
     }
     Command(ID_DECIMALS_1);
     Command(IDC_EXIT);

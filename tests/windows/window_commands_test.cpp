@@ -88,9 +88,8 @@ class WindowCommandsTest : public BarTest {
   }
 
   void SetExclusions(const std::vector<std::string>& titles) {
-    for (size_t i = 0; i < titles.size(); ++i) panel_->m_strExclusions[i] = titles[i];
-    panel_->m_nExclusions = static_cast<int32_t>(titles.size());
-    panel_->m_dlgExclusions.SetWorkingList(panel_->m_strExclusions, panel_->m_nExclusions);
+    panel_->m_strExclusions = velkin::ExclusionList(titles);
+    panel_->m_dlgExclusions.SetWorkingList(panel_->m_strExclusions);
   }
 
   RealWindowsFake real_;
@@ -274,7 +273,7 @@ TEST_F(WindowCommandsTest, AddingThroughThePickerKeepsSortedOrderAndDuplicates) 
   EXPECT_NE(std::find(offered.begin(), offered.end(), "Alpha already listed"), offered.end());
   EXPECT_EQ(std::find(offered.begin(), offered.end(), kListCaption), offered.end());
   EXPECT_EQ(shownAtClose, (std::vector<std::string>{"Alpha already listed", "Mid window", "Mid window", "Zeta"}));
-  ASSERT_EQ(panel_->m_nExclusions, 4);
+  ASSERT_EQ(panel_->m_strExclusions.Count(), 4);
   EXPECT_EQ(panel_->m_strExclusions[0], "Alpha already listed");
   EXPECT_EQ(panel_->m_strExclusions[2], "Mid window");
   EXPECT_EQ(panel_->m_strExclusions[3], "Zeta");
@@ -302,7 +301,7 @@ TEST_F(WindowCommandsTest, TheTwentyFirstEntryIsRefused) {
   EXPECT_EQ(real_.messages[0].caption, "警告");
   EXPECT_EQ(real_.messages[0].style, static_cast<uint32_t>(MB_OK | MB_ICONHAND));
   EXPECT_EQ(shownAfter, 20u);
-  EXPECT_EQ(panel_->m_nExclusions, 20);
+  EXPECT_EQ(panel_->m_strExclusions.Count(), 20);
 }
 
 TEST_F(WindowCommandsTest, DeleteTakesTheSelectionOrNothing) {
@@ -326,7 +325,7 @@ TEST_F(WindowCommandsTest, DeleteTakesTheSelectionOrNothing) {
   ASSERT_EQ(steps, 1u);
   EXPECT_EQ(afterNone, (std::vector<std::string>{"A", "B", "C"}));
   EXPECT_EQ(afterOne, (std::vector<std::string>{"A", "C"}));
-  EXPECT_EQ(panel_->m_nExclusions, 2);
+  EXPECT_EQ(panel_->m_strExclusions.Count(), 2);
   EXPECT_EQ(panel_->m_strExclusions[1], "C");
 }
 
@@ -352,7 +351,7 @@ TEST_F(WindowCommandsTest, EscAndTheCloseBoxDropTheEdits) {
              }},
         },
         [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
-    EXPECT_EQ(panel_->m_nExclusions, 1);
+    EXPECT_EQ(panel_->m_strExclusions.Count(), 1);
     EXPECT_EQ(panel_->m_strExclusions[0], "Kept");
     EXPECT_EQ(panel_->m_dlgExclusions.m_nWorking, 1);
     RunDialogScript({{kListCaption, [&](HWND d) { nextOpening = ListBoxEntries(d); Click(d, IDC_CLOSE_LIST); }}},
@@ -383,7 +382,7 @@ TEST_F(WindowCommandsTest, ThePickerTakesOnlyASelectedTitle) {
       [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
   ASSERT_EQ(steps, 3u);
   EXPECT_TRUE(stillOpen);
-  EXPECT_EQ(panel_->m_nExclusions, 0);
+  EXPECT_EQ(panel_->m_strExclusions.Count(), 0);
 }
 
 TEST_F(WindowCommandsTest, ListBoxTitlesOfAnyLengthComeBackWhole) {
@@ -398,7 +397,7 @@ TEST_F(WindowCommandsTest, ListBoxTitlesOfAnyLengthComeBackWhole) {
           {kListCaption, [&](HWND d) { Click(d, IDC_CLOSE_LIST); }},
       },
       [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
-  ASSERT_EQ(panel_->m_nExclusions, 1);
+  ASSERT_EQ(panel_->m_strExclusions.Count(), 1);
   EXPECT_EQ(panel_->m_strExclusions[0], longTitle);
 }
 
