@@ -10,9 +10,9 @@ void CPanelWnd::DetectVersion() {
   const velkin::WindowsRelease release = velkin::JudgeRelease(version.major, version.minor, version.build);
   m_dlgVersion.m_strVersion = release.versionText;
   m_nLargeDisk = release.largeDisk;
-  if (release.suspend == 0 && m_pSuspendButton->GetSafeHwnd() != nullptr) {
+  if (release.suspend == 0 && m_buttons[kSuspendButton].GetSafeHwnd() != nullptr) {
     // Not shown at all: the bar is not on screen yet.
-    m_pSuspendButton->ModifyStyle(WS_VISIBLE, 0);
+    m_buttons[kSuspendButton].ModifyStyle(WS_VISIBLE, 0);
   }
   m_nSuspendAvailable = release.suspend;
   m_dlgVersion.m_nSuspend = release.suspend;

@@ -29,30 +29,9 @@ const BoundText kBoundTexts[CPanelWnd::kStaticCount] = {
     {IDC_DRIVE_CAPTION, &CPanelWnd::m_strDriveCaption},
 };
 
-// The buttons and the selectors with the members that own them, in creation order.
-struct ButtonMember {
-  int id;
-  CButton* CPanelWnd::*member;
-};
-
-const ButtonMember kButtons[] = {
-    {IDC_SUSPEND, &CPanelWnd::m_pSuspendButton},
-    {IDC_RESTARTWINDOWS, &CPanelWnd::m_pRestartWindowsButton},
-    {IDC_RESTARTSYSTEM, &CPanelWnd::m_pRestartSystemButton},
-    {IDC_SHUTDOWN, &CPanelWnd::m_pShutdownButton},
-    {IDC_MINIMIZEALL, &CPanelWnd::m_pMinimizeAllButton},
-    {IDC_EXIT, &CPanelWnd::m_pExitButton},
-};
-
-struct SelectorMember {
-  int id;
-  CComboBox* CPanelWnd::*member;
-};
-
-const SelectorMember kSelectors[] = {
-    {IDC_INTERVAL, &CPanelWnd::m_pIntervalSelector},
-    {IDC_DRIVE, &CPanelWnd::m_pDriveSelector},
-};
+// The buttons' IDs in creation order, the suspend button first (CPanelWnd::kSuspendButton).
+const int kButtonIds[CPanelWnd::kButtonCount] = {IDC_SUSPEND,  IDC_RESTARTWINDOWS, IDC_RESTARTSYSTEM,
+                                                 IDC_SHUTDOWN, IDC_MINIMIZEALL,    IDC_EXIT};
 
 const ControlSpec& SpecOf(int id) { return *velkin::FindControlSpec(id); }
 
@@ -111,21 +90,7 @@ LRESULT CPanelWnd::OnStatistics(WPARAM what, LPARAM) {
 
 CPanelWnd::CPanelWnd(velkin::SystemServices& sys) : CAppBarWnd(sys), m_dlgExclusions(sys) {}
 
-CPanelWnd::~CPanelWnd() {
-  // The child windows are gone by now (the object outlives its window); this frees the objects.
-  delete m_pSuspendButton;
-  delete m_pRestartWindowsButton;
-  delete m_pShutdownButton;
-  delete m_pRestartSystemButton;
-  delete m_pMinimizeAllButton;
-  delete m_pExitButton;
-  for (CStatic*& control : m_pStatics) {
-    delete control;
-    control = nullptr;
-  }
-  delete m_pIntervalSelector;
-  delete m_pDriveSelector;
-}
+CPanelWnd::~CPanelWnd() = default;
 
 int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
   if (CAppBarWnd::OnCreate(create) == -1) return -1;
@@ -148,11 +113,11 @@ int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
   if (EndAskedDuringStartup()) return -1;
 
   // The two selectors keep their top-left corners and take their final sizes.
-  m_pDriveSelector->SetWindowPos(nullptr, 0, 0, velkin::kDriveSelectorSize.cx, velkin::kDriveSelectorSize.cy,
+  m_driveSelector.SetWindowPos(nullptr, 0, 0, velkin::kDriveSelectorSize.cx, velkin::kDriveSelectorSize.cy,
                                  kResizeOnly);
-  m_pIntervalSelector->SetWindowPos(nullptr, 0, 0, velkin::kIntervalSelectorSize.cx,
+  m_intervalSelector.SetWindowPos(nullptr, 0, 0, velkin::kIntervalSelectorSize.cx,
                                     velkin::kIntervalSelectorSize.cy, kResizeOnly);
-  m_pDriveSelector->GetLBText(m_pDriveSelector->GetCurSel(), m_strSelectedDrive);
+  m_driveSelector.GetLBText(m_driveSelector.GetCurSel(), m_strSelectedDrive);
   m_bStateLoaded = true;
 
   DetectVersion();
@@ -199,35 +164,31 @@ void CPanelWnd::OnClose() {
 
 void CPanelWnd::CreateControls() {
   // The image buttons, then their icons.
-  for (const ButtonMember& button : kButtons) {
-    const ControlSpec& spec = SpecOf(button.id);
-    CButton* control = new CButton;
-    this->*button.member = control;
-    control->Create("", spec.style, velkin::ToRECT(spec.rect), this, static_cast<UINT>(spec.id));
+  for (int i = 0; i < kButtonCount; ++i) {
+    const ControlSpec& spec = SpecOf(kButtonIds[i]);
+    m_buttons[i].Create("", spec.style, velkin::ToRECT(spec.rect), this, static_cast<UINT>(spec.id));
   }
-  for (const ButtonMember& button : kButtons) {
-    (this->*button.member)->SetIcon(LoadPanelIcon(SpecOf(button.id).icon));
-  }
+  for (int i = 0; i < kButtonCount; ++i) m_buttons[i].SetIcon(LoadPanelIcon(SpecOf(kButtonIds[i]).icon));
 
   // The statics, each with its first text in its string.
   for (int i = 0; i < kStaticCount; ++i) {
     const ControlSpec& spec = SpecOf(kBoundTexts[i].id);
-    m_pStatics[i] = new CStatic;
-    m_pStatics[i]->Create("", spec.style, velkin::ToRECT(spec.rect), this, static_cast<UINT>(spec.id));
+    m_statics[i].Create("", spec.style, velkin::ToRECT(spec.rect), this, static_cast<UINT>(spec.id));
     this->*kBoundTexts[i].text = spec.content;
   }
 
   CreatePanelFont();
-  for (CStatic* control : m_pStatics) control->SetFont(m_font.GetSafeHandle(), TRUE);
+  for (CStatic& control : m_statics) control.SetFont(m_font.GetSafeHandle(), TRUE);
   UpdateData(FALSE);
 
-  for (const SelectorMember& selector : kSelectors) {
-    const ControlSpec& spec = SpecOf(selector.id);
-    CComboBox* control = new CComboBox;
-    this->*selector.member = control;
-    control->Create(spec.style, velkin::ToRECT(spec.rect), this, static_cast<UINT>(spec.id));
-    control->SetFont(m_font.GetSafeHandle(), TRUE);
-  }
+  // The interval selector, then the drive selector.
+  const auto createSelector = [this](CComboBox& selector, int id) {
+    const ControlSpec& spec = SpecOf(id);
+    selector.Create(spec.style, velkin::ToRECT(spec.rect), this, static_cast<UINT>(spec.id));
+    selector.SetFont(m_font.GetSafeHandle(), TRUE);
+  };
+  createSelector(m_intervalSelector, IDC_INTERVAL);
+  createSelector(m_driveSelector, IDC_DRIVE);
 }
 
 void CPanelWnd::CreatePanelFont() {

@@ -24,15 +24,13 @@ class CPanelWnd : public CAppBarWnd {
   static constexpr int kStaticCount = 10;
   static constexpr int kTitleSlotCount = 10;
 
-  // Owned controls: allocated while the window is created, deleted by the destructor.
-  CButton* m_pSuspendButton = nullptr;         // 119
-  CButton* m_pRestartWindowsButton = nullptr;  // 102
-  CButton* m_pRestartSystemButton = nullptr;   // 103
-  CButton* m_pShutdownButton = nullptr;        // 104
-  CButton* m_pMinimizeAllButton = nullptr;     // 105
-  CButton* m_pExitButton = nullptr;            // 118
+  static constexpr int kButtonCount = 6;
+  // The controls, created with the window and gone with the panel. The buttons in creation
+  // order: 119 (suspend, index kSuspendButton), 102, 103, 104, 105, 118.
+  static constexpr int kSuspendButton = 0;
+  CButton m_buttons[kButtonCount];
   // 106, 107, 108, 109, 110, 111, 112, 113, 116, 117
-  CStatic* m_pStatics[kStaticCount] = {};
+  CStatic m_statics[kStaticCount];
 
   // The texts of the ten statics.
   CString m_strFreeSpaceLabel;    // 106
@@ -50,8 +48,8 @@ class CPanelWnd : public CAppBarWnd {
   CString m_strTotalCapUnit;
   CString m_strMemoryUnit;
 
-  CComboBox* m_pIntervalSelector = nullptr;  // 114
-  CComboBox* m_pDriveSelector = nullptr;     // 115
+  CComboBox m_intervalSelector;  // 114
+  CComboBox m_driveSelector;     // 115
 
   CFont m_font;
 

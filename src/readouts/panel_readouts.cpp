@@ -14,12 +14,12 @@ constexpr char kStartErrorCaption[] = "プログラム開始エラー";
 }  // namespace
 
 void CPanelWnd::FillIntervalSelector() {
-  for (const velkin::IntervalRow& row : velkin::kIntervals) m_pIntervalSelector->AddString(row.entry);
+  for (const velkin::IntervalRow& row : velkin::kIntervals) m_intervalSelector.AddString(row.entry);
 }
 
 void CPanelWnd::FillDriveSelector() {
-  for (const std::string& root : velkin::FixedDrives(m_sys)) m_pDriveSelector->AddString(root.c_str());
-  m_pDriveSelector->AddString(velkin::kAllDrives);
+  for (const std::string& root : velkin::FixedDrives(m_sys)) m_driveSelector.AddString(root.c_str());
+  m_driveSelector.AddString(velkin::kAllDrives);
 }
 
 void CPanelWnd::ProbeExtendedFreeSpace() {
@@ -46,7 +46,7 @@ void CPanelWnd::ReleaseOptionalLibraries() {
 }
 
 void CPanelWnd::StartRefreshTimer() {
-  const uint32_t period = velkin::IntervalPeriod(m_pIntervalSelector->GetCurSel());
+  const uint32_t period = velkin::IntervalPeriod(m_intervalSelector.GetCurSel());
   if (period != 0) m_sys.StartTimer(m_hWnd, velkin::kRefreshTimerId, period);
 }
 
@@ -76,7 +76,7 @@ void CPanelWnd::OnIntervalChange() {
 
 void CPanelWnd::OnDriveChange() {
   // Shown from the next tick on.
-  m_pDriveSelector->GetLBText(m_pDriveSelector->GetCurSel(), m_strSelectedDrive);
+  m_driveSelector.GetLBText(m_driveSelector.GetCurSel(), m_strSelectedDrive);
 }
 
 void CPanelWnd::UpdateDriveReadout(velkin::DriveFigure figure, int32_t unit, const CString& unitName,

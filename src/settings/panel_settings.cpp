@@ -81,18 +81,18 @@ void CPanelWnd::LoadExclusionList() {
 }
 
 void CPanelWnd::RestoreIntervalSelection() {
-  if (m_pIntervalSelector->SetCurSel(m_nStoredInterval) != CB_ERR) return;
+  if (m_intervalSelector.SetCurSel(m_nStoredInterval) != CB_ERR) return;
   m_sys.ShowMessage(m_hWnd, "保存されていた更新間隔情報が不正です。\nとりあえず「１秒」に設定しました。", kWarningCaption,
                     MB_ICONHAND | MB_OK);
-  m_pIntervalSelector->SetCurSel(velkin::kDefaultIntervalIndex);
+  m_intervalSelector.SetCurSel(velkin::kDefaultIntervalIndex);
 }
 
 void CPanelWnd::RestoreDriveSelection() {
-  if (m_pDriveSelector->SetCurSel(m_nStoredDrive) != CB_ERR) return;
+  if (m_driveSelector.SetCurSel(m_nStoredDrive) != CB_ERR) return;
   // The first entry instead: the first fixed drive, or "All" where there is none.
-  const int top = static_cast<int>(m_pDriveSelector->SendMessage(CB_GETTOPINDEX));
-  m_pDriveSelector->GetLBText(top, m_strSelectedDrive);
-  m_pDriveSelector->SetCurSel(top);
+  const int top = static_cast<int>(m_driveSelector.SendMessage(CB_GETTOPINDEX));
+  m_driveSelector.GetLBText(top, m_strSelectedDrive);
+  m_driveSelector.SetCurSel(top);
   const std::string text = "保存されていた検査対象ドライブ情報が不正です。\nとりあえず" + m_strSelectedDrive + "に設定しました。";
   m_sys.ShowMessage(m_hWnd, text.c_str(), kWarningCaption, MB_ICONHAND | MB_OK);
   m_nStoredDrive = top;
@@ -105,8 +105,8 @@ void CPanelWnd::SaveSettings() {
   RECT rect{};
   GetWindowRect(&rect);
   velkin::StoredSettings settings;
-  settings.interval = m_pIntervalSelector->GetCurSel();
-  settings.drive = m_pDriveSelector->GetCurSel();
+  settings.interval = m_intervalSelector.GetCurSel();
+  settings.drive = m_driveSelector.GetCurSel();
   settings.freeUnit = m_nFreeSpaceUnit;
   settings.freeUnitName = m_strFreeSpaceUnit;
   settings.totalUnit = m_nTotalCapUnit;

@@ -9,9 +9,9 @@ namespace {
 using velkin::FakeSystem;
 
 constexpr UINT kAppBarNotify = 0x5F6;
-// The window objects a panel is made of before it creates controls: itself, the version dialog,
-// the exclusion dialog with its list box, and the window picker with its list box.
-constexpr long kPanelObjects = 6;
+// The window objects a panel is made of: itself, its 18 controls, the version dialog, the
+// exclusion dialog with its list box, and the window picker with its list box.
+constexpr long kPanelObjects = 24;
 
 TEST_F(BarTest, RegistersAndDocksToTheTopAtItsThickness) {
   CreatePanel();
@@ -199,7 +199,7 @@ TEST_F(BarTest, ARefusedSecondRegistrationIsHarmless) {
 
 TEST_F(BarTest, ClosingRemovesTheBarAndDeletesEveryObject) {
   CreatePanel();
-  EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_ + kPanelObjects + 18) << "the panel with its dialogs and 18 controls";
+  EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_ + kPanelObjects) << "the panel with its controls and dialogs";
   HWND tooltip = panel_->GetToolTipHwnd();
   ASSERT_TRUE(IsWindow(tooltip));
   SendMessageA(hwnd_, WM_CLOSE, 0, 0);
@@ -212,9 +212,9 @@ TEST_F(BarTest, ClosingRemovesTheBarAndDeletesEveryObject) {
   panel_ = nullptr;
 }
 
-TEST_F(BarTest, APanelThatNeverMadeItsWindowDeletesNoControl) {
+TEST_F(BarTest, APanelThatNeverMadeItsWindowLeavesNothingBehind) {
   CPanelWnd* panel = new CPanelWnd(fake_);
-  EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_ + kPanelObjects) << "the panel and its dialogs";
+  EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_ + kPanelObjects) << "the panel, its controls and dialogs";
   delete panel;
   EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_);
   EXPECT_TRUE(fake_.appBarCalls.empty());

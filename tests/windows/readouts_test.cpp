@@ -85,19 +85,19 @@ TEST_F(ReadoutTest, SelectorsListTheIntervalsAndTheFixedDrives) {
   CreatePanel();
   CString entry;
   const char* intervals[] = {"50ミリ秒", "100ミリ秒", "200ミリ秒", "500ミリ秒", "1秒", "2秒", "5秒"};
-  ASSERT_EQ(panel_->m_pIntervalSelector->GetCount(), 7);
+  ASSERT_EQ(panel_->m_intervalSelector.GetCount(), 7);
   for (int i = 0; i < 7; ++i) {
-    ASSERT_TRUE(panel_->m_pIntervalSelector->GetLBText(i, entry));
+    ASSERT_TRUE(panel_->m_intervalSelector.GetLBText(i, entry));
     EXPECT_EQ(entry, intervals[i]);
   }
-  EXPECT_EQ(panel_->m_pIntervalSelector->GetCurSel(), 4);
+  EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 4);
   const char* drives[] = {"C:\\", "D:\\", "All"};
-  ASSERT_EQ(panel_->m_pDriveSelector->GetCount(), 3);
+  ASSERT_EQ(panel_->m_driveSelector.GetCount(), 3);
   for (int i = 0; i < 3; ++i) {
-    ASSERT_TRUE(panel_->m_pDriveSelector->GetLBText(i, entry));
+    ASSERT_TRUE(panel_->m_driveSelector.GetLBText(i, entry));
     EXPECT_EQ(entry, drives[i]);
   }
-  EXPECT_EQ(panel_->m_pDriveSelector->GetCurSel(), 0);
+  EXPECT_EQ(panel_->m_driveSelector.GetCurSel(), 0);
   EXPECT_EQ(panel_->m_strSelectedDrive, "C:\\");
 }
 

@@ -64,8 +64,8 @@ TEST_F(SessionTest, AFirstStartIsWelcomedAndTakesTheDefaults) {
     EXPECT_EQ(fake_.messages[0].text, kWelcome);
     EXPECT_EQ(fake_.messages[0].caption, "Welcome to Velkin!");
     EXPECT_EQ(fake_.messages[0].style, static_cast<uint32_t>(MB_ICONINFORMATION | MB_OK));
-    EXPECT_EQ(panel_->m_pIntervalSelector->GetCurSel(), 4);
-    EXPECT_EQ(panel_->m_pDriveSelector->GetCurSel(), 0);
+    EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 4);
+    EXPECT_EQ(panel_->m_driveSelector.GetCurSel(), 0);
     EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u);
     EXPECT_EQ(panel_->m_nDecimals, 2);
     EXPECT_EQ(Text(IDC_FREESPACE_VALUE), "335544320 Bytes");
@@ -82,9 +82,9 @@ TEST_F(SessionTest, StoredSettingsComeBack) {
   fake_.files[kSettingsPath] = Settings({"1", "2", "MBytes", "3", "GBytes", "1", "6", "5", "9", "1", "1"});
   CreatePanel();
   EXPECT_TRUE(fake_.messages.empty());
-  EXPECT_EQ(panel_->m_pDriveSelector->GetCurSel(), 1);
+  EXPECT_EQ(panel_->m_driveSelector.GetCurSel(), 1);
   EXPECT_EQ(panel_->m_strSelectedDrive, "All");
-  EXPECT_EQ(panel_->m_pIntervalSelector->GetCurSel(), 6);
+  EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 6);
   EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 5000u);
   EXPECT_EQ(Text(IDC_FREESPACE_VALUE), "320.0 MBytes");
   EXPECT_EQ(Text(IDC_TOTALCAP_VALUE), "1.0 GBytes");
@@ -112,7 +112,7 @@ TEST_F(SessionTest, ABadIntervalIsReportedAndOneSecondTaken) {
     EXPECT_EQ(fake_.messages[0].text, kIntervalWarning);
     EXPECT_EQ(fake_.messages[0].caption, "警告");
     EXPECT_EQ(fake_.messages[0].style, static_cast<uint32_t>(MB_ICONHAND | MB_OK));
-    EXPECT_EQ(panel_->m_pIntervalSelector->GetCurSel(), 4);
+    EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 4);
     EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u);
     DestroyWindow(hwnd_);
     AfxPumpMessages();
@@ -137,7 +137,7 @@ TEST_F(SessionTest, ABadDriveIsReportedAndTheFirstEntryTaken) {
               std::string("保存されていた検査対象ドライブ情報が不正です。\nとりあえず") + row.first + "に設定しました。");
     EXPECT_EQ(fake_.messages[0].caption, "警告");
     EXPECT_EQ(fake_.messages[0].style, static_cast<uint32_t>(MB_ICONHAND | MB_OK));
-    EXPECT_EQ(panel_->m_pDriveSelector->GetCurSel(), 0);
+    EXPECT_EQ(panel_->m_driveSelector.GetCurSel(), 0);
     EXPECT_EQ(panel_->m_strSelectedDrive, row.first);
     DestroyWindow(hwnd_);
     AfxPumpMessages();
@@ -315,7 +315,7 @@ TEST_F(SessionTest, TheFilesLieBesideTheProgramInAnyFolder) {
   fake_.files[folder + "nonapp.dat"] = "表計算\r\n";
   CreatePanel();
   EXPECT_TRUE(fake_.messages.empty());
-  EXPECT_EQ(panel_->m_pIntervalSelector->GetCurSel(), 5);
+  EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 5);
   EXPECT_EQ(panel_->m_strExclusions[0], "表計算");
   Command(IDC_EXIT);
   EXPECT_EQ(fake_.files[folder + "vlkini.dat"], Settings({"0", "2", "MBytes", "0", "Bytes", "1", "5", "0", "0", "1", "0"}));
@@ -390,11 +390,11 @@ TEST_F(SessionTest, AFileThatCannotBeReadIsNeverWrittenOver) {
     EXPECT_EQ(fake_.messages[0].caption, "警告");
     EXPECT_EQ(fake_.messages[0].style, static_cast<uint32_t>(MB_ICONHAND | MB_OK));
     if (settingsUnreadable) {
-      EXPECT_EQ(panel_->m_pIntervalSelector->GetCurSel(), 4) << "the defaults";
+      EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 4) << "the defaults";
       EXPECT_EQ(panel_->m_nDecimals, 2);
       EXPECT_EQ(panel_->m_strExclusions.Count(), 1);
     } else {
-      EXPECT_EQ(panel_->m_pIntervalSelector->GetCurSel(), 6);
+      EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 6);
       EXPECT_EQ(panel_->m_strExclusions.Count(), 0);
     }
     Command(ID_DECIMALS_1);
