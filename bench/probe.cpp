@@ -39,6 +39,8 @@
 #include <string>
 #include <vector>
 
+#include "../tests/e2e/window_reading.h"
+
 namespace {
 
 const int kExitButtonId = 118;
@@ -46,40 +48,12 @@ const int kIntervalComboId = 114;
 const int kDriveComboId = 115;
 const char *const kWelcomeCaption = "Welcome to Velkin!";
 
-std::string class_name(HWND h) {
-  char buf[256] = "";
-  GetClassNameA(h, buf, sizeof buf);
-  return buf;
-}
-
-DWORD window_pid(HWND h) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(h, &pid);
-  return pid;
-}
-
 bool get_text(HWND h, std::string *text) {
   char buf[512] = "";
   DWORD_PTR len = 0;
   if (!SendMessageTimeoutA(h, WM_GETTEXT, sizeof buf, (LPARAM)buf, SMTO_ABORTIFHUNG, 5000, &len)) return false;
   text->assign(buf, len < sizeof buf ? len : sizeof buf - 1);
   return true;
-}
-
-template <typename Keep>
-std::vector<HWND> top_windows(Keep keep) {
-  struct Find {
-    Keep *keep;
-    std::vector<HWND> found;
-  } f = {&keep, {}};
-  EnumWindows(
-      [](HWND h, LPARAM lp) -> BOOL {
-        Find *f = (Find *)lp;
-        if ((*f->keep)(h)) f->found.push_back(h);
-        return TRUE;
-      },
-      (LPARAM)&f);
-  return f.found;
 }
 
 // The bar: a visible untitled top-level window of the process with the exit button as a child.

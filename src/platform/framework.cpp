@@ -490,16 +490,27 @@ int CComboBox::SetCurSel(int index) {
   return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(index)));
 }
 
-bool CComboBox::GetLBText(int index, CString& text) const {
+namespace {
+
+// A list entry's text, whole, read with its two messages: the length, then the text. False for
+// an entry that does not exist (CB_ERR and LB_ERR are both -1).
+bool EntryText(const CWnd& control, UINT lengthMessage, UINT textMessage, int index, CString& text) {
+  static_assert(CB_ERR == LB_ERR, "one answer for no such entry");
   text.clear();
-  const LRESULT length = SendMessage(CB_GETLBTEXTLEN, static_cast<WPARAM>(index));
-  if (length == CB_ERR) return false;
+  const LRESULT length = control.SendMessage(lengthMessage, static_cast<WPARAM>(index));
+  if (length == LB_ERR) return false;
   std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
   const LRESULT copied =
-      SendMessage(CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
-  if (copied == CB_ERR) return false;
+      control.SendMessage(textMessage, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
+  if (copied == LB_ERR) return false;
   text.assign(buffer.data(), static_cast<size_t>(copied));
   return true;
+}
+
+}  // namespace
+
+bool CComboBox::GetLBText(int index, CString& text) const {
+  return EntryText(*this, CB_GETLBTEXTLEN, CB_GETLBTEXT, index, text);
 }
 
 int CListBox::AddString(const char* text) {
@@ -515,15 +526,7 @@ int CListBox::GetCurSel() const { return static_cast<int>(SendMessage(LB_GETCURS
 int CListBox::SetCurSel(int index) { return static_cast<int>(SendMessage(LB_SETCURSEL, static_cast<WPARAM>(index))); }
 
 bool CListBox::GetText(int index, CString& text) const {
-  text.clear();
-  const LRESULT length = SendMessage(LB_GETTEXTLEN, static_cast<WPARAM>(index));
-  if (length == LB_ERR) return false;
-  std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
-  const LRESULT copied =
-      SendMessage(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
-  if (copied == LB_ERR) return false;
-  text.assign(buffer.data(), static_cast<size_t>(copied));
-  return true;
+  return EntryText(*this, LB_GETTEXTLEN, LB_GETTEXT, index, text);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -86,6 +86,8 @@
 #include <string>
 #include <vector>
 
+#include "window_reading.h"
+
 namespace {
 
 // ---------------------------------------------------------------------------------------------
@@ -248,18 +250,6 @@ const int kVersionOkId = 101;
 // ---------------------------------------------------------------------------------------------
 // Reading windows
 
-std::string class_name(HWND h) {
-  char buf[256] = "";
-  GetClassNameA(h, buf, sizeof buf);
-  return buf;
-}
-
-DWORD window_pid(HWND h) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(h, &pid);
-  return pid;
-}
-
 RECT window_rect(HWND h) {
   RECT r = {};
   GetWindowRect(h, &r);
@@ -386,22 +376,6 @@ SizeReadout read_size(HWND bar, int id) {
 }
 
 std::string readout_str(const SizeReadout &r) { return r.answered ? text_str(r.text) : "no answer to WM_GETTEXT"; }
-
-// The top-level windows for which keep(window) holds.
-template <typename Keep>
-std::vector<HWND> top_windows(Keep keep) {
-  struct Find {
-    Keep *keep;
-    std::vector<HWND> found;
-  } f = {&keep, {}};
-  auto visit = [](HWND h, LPARAM lp) -> BOOL {
-    Find *f = (Find *)lp;
-    if ((*f->keep)(h)) f->found.push_back(h);
-    return TRUE;
-  };
-  EnumWindows(visit, (LPARAM)&f);
-  return f.found;
-}
 
 // The bars on screen (of one process, unless pid is 0): visible untitled top-level windows
 // with the exit button as a child; strictly, also tool windows whose exit button is a Button,

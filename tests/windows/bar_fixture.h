@@ -79,6 +79,21 @@ size_t RunDialogScript(std::vector<DialogStep> steps, const std::function<void()
 bool WithDialog(const std::string& caption, const std::function<void(HWND)>& act,
                 const std::function<void()>& open);
 
+// The machine showed exactly one message box, with this text, caption and style.
+inline ::testing::AssertionResult ShowedOneBox(const velkin::FakeSystem& machine, const std::string& text,
+                                               const std::string& caption, uint32_t style) {
+  if (machine.messages.size() != 1) {
+    return ::testing::AssertionFailure() << machine.messages.size() << " message boxes, wanted one";
+  }
+  const velkin::FakeSystem::Message& box = machine.messages[0];
+  if (box.text != text || box.caption != caption || box.style != style) {
+    return ::testing::AssertionFailure() << "box \"" << box.text << "\" / \"" << box.caption << "\" / 0x" << std::hex
+                                         << box.style << ", wanted \"" << text << "\" / \"" << caption << "\" / 0x"
+                                         << style;
+  }
+  return ::testing::AssertionSuccess();
+}
+
 inline bool operator==(const RECT& a, const RECT& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }

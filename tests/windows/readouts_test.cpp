@@ -343,10 +343,7 @@ TEST_F(ReadoutTest, AFailedProbeSaysWhyAndEndsTheProgram) {
       fake_.libraries.erase("KERNEL32");
     }
     CreatePanel();
-    ASSERT_EQ(fake_.messages.size(), 1u);
-    EXPECT_EQ(fake_.messages[0].text, row.text);
-    EXPECT_EQ(fake_.messages[0].caption, "プログラム開始エラー");
-    EXPECT_EQ(fake_.messages[0].style, static_cast<uint32_t>(MB_ICONHAND | MB_OK));
+    ASSERT_TRUE(ShowedOneBox(fake_, row.text, "プログラム開始エラー", MB_ICONHAND | MB_OK));
     EXPECT_EQ(fake_.messages[0].owner, hwnd_);
     // Creation went on to the first readouts, which measured with the cluster query and never
     // called the missing one; then the posted close ended the bar.

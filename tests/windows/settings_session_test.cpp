@@ -60,10 +60,7 @@ TEST_F(SessionTest, AFirstStartIsWelcomedAndTakesTheDefaults) {
     fake_.messages.clear();
     if (emptyFile) fake_.files[kSettingsPath] = "";
     CreatePanel();
-    ASSERT_EQ(fake_.messages.size(), 1u);
-    EXPECT_EQ(fake_.messages[0].text, kWelcome);
-    EXPECT_EQ(fake_.messages[0].caption, "Welcome to Velkin!");
-    EXPECT_EQ(fake_.messages[0].style, static_cast<uint32_t>(MB_ICONINFORMATION | MB_OK));
+    ASSERT_TRUE(ShowedOneBox(fake_, kWelcome, "Welcome to Velkin!", MB_ICONINFORMATION | MB_OK));
     EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 4);
     EXPECT_EQ(panel_->m_driveSelector.GetCurSel(), 0);
     EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u);
@@ -108,10 +105,7 @@ TEST_F(SessionTest, ABadIntervalIsReportedAndOneSecondTaken) {
     fake_.messages.clear();
     fake_.files[kSettingsPath] = Settings({"0", "0", "Bytes", "0", "Bytes", "2", line, "0", "0", "1", "0"});
     CreatePanel();
-    ASSERT_EQ(fake_.messages.size(), 1u);
-    EXPECT_EQ(fake_.messages[0].text, kIntervalWarning);
-    EXPECT_EQ(fake_.messages[0].caption, "警告");
-    EXPECT_EQ(fake_.messages[0].style, static_cast<uint32_t>(MB_ICONHAND | MB_OK));
+    ASSERT_TRUE(ShowedOneBox(fake_, kIntervalWarning, "警告", MB_ICONHAND | MB_OK));
     EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 4);
     EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u);
     DestroyWindow(hwnd_);
@@ -132,11 +126,9 @@ TEST_F(SessionTest, ABadDriveIsReportedAndTheFirstEntryTaken) {
     if (!row.fixedDrive) fake_.drives.clear();
     fake_.files[kSettingsPath] = Settings({row.line, "0", "Bytes", "0", "Bytes", "2", "4", "0", "0", "1", "0"});
     CreatePanel();
-    ASSERT_EQ(fake_.messages.size(), 1u);
-    EXPECT_EQ(fake_.messages[0].text,
-              std::string("保存されていた検査対象ドライブ情報が不正です。\nとりあえず") + row.first + "に設定しました。");
-    EXPECT_EQ(fake_.messages[0].caption, "警告");
-    EXPECT_EQ(fake_.messages[0].style, static_cast<uint32_t>(MB_ICONHAND | MB_OK));
+    const std::string warning = std::string("保存されていた検査対象ドライブ情報が不正です。\nとりあえず") + row.first +
+                                "に設定しました。";
+    ASSERT_TRUE(ShowedOneBox(fake_, warning, "警告", MB_ICONHAND | MB_OK));
     EXPECT_EQ(panel_->m_driveSelector.GetCurSel(), 0);
     EXPECT_EQ(panel_->m_strSelectedDrive, row.first);
     DestroyWindow(hwnd_);
@@ -385,10 +377,8 @@ TEST_F(SessionTest, AFileThatCannotBeReadIsNeverWrittenOver) {
     fake_.unreadable = {settingsUnreadable ? kSettingsPath : kExclusionPath};
     fake_.messages.clear();
     CreatePanel();
-    ASSERT_EQ(fake_.messages.size(), 1u);
-    EXPECT_STREQ(fake_.messages[0].text.c_str(), settingsUnreadable ? kSettingsUnreadable : kExclusionsUnreadable);
-    EXPECT_EQ(fake_.messages[0].caption, "警告");
-    EXPECT_EQ(fake_.messages[0].style, static_cast<uint32_t>(MB_ICONHAND | MB_OK));
+    ASSERT_TRUE(ShowedOneBox(fake_, settingsUnreadable ? kSettingsUnreadable : kExclusionsUnreadable, "警告",
+                             MB_ICONHAND | MB_OK));
     if (settingsUnreadable) {
       EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 4) << "the defaults";
       EXPECT_EQ(panel_->m_nDecimals, 2);

@@ -296,10 +296,7 @@ TEST_F(WindowCommandsTest, TheTwentyFirstEntryIsRefused) {
       },
       [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
   ASSERT_EQ(steps, 3u);
-  ASSERT_EQ(real_.messages.size(), 1u);
-  EXPECT_EQ(real_.messages[0].text, "これ以上リストの項目を増やすことはできません!!");
-  EXPECT_EQ(real_.messages[0].caption, "警告");
-  EXPECT_EQ(real_.messages[0].style, static_cast<uint32_t>(MB_OK | MB_ICONHAND));
+  ASSERT_TRUE(ShowedOneBox(real_, "これ以上リストの項目を増やすことはできません!!", "警告", MB_OK | MB_ICONHAND));
   EXPECT_EQ(shownAfter, 20u);
   EXPECT_EQ(panel_->m_strExclusions.Count(), 20);
 }
