@@ -2,15 +2,7 @@
 #include "panel/panel_wnd.h"
 #include "platform/system.h"
 #include "readouts/intervals.h"
-
-namespace {
-
-constexpr uint32_t kRestartWindowsOnly = 0x42;      // EW_RESTARTWINDOWS
-constexpr uint32_t kRebootFlags = 0x0A;             // EWX_REBOOT | EWX_POWEROFF
-constexpr uint32_t kShutdownFlags = 0x01;           // EWX_SHUTDOWN
-constexpr uint32_t kLogoffFlags = 0x00;             // EWX_LOGOFF
-
-}  // namespace
+#include "session/session.h"
 
 void CPanelWnd::SaveAndRelease() {
   m_sys.StopTimer(m_hWnd, velkin::kRefreshTimerId);
@@ -29,31 +21,20 @@ void CPanelWnd::OnExit() {
   PostMessage(WM_CLOSE);
 }
 
-void CPanelWnd::OnRestartWindows() {
+void CPanelWnd::EndSession(velkin::SessionCommand command) {
   m_sys.StopTimer(m_hWnd, velkin::kRefreshTimerId);
   SaveSettings();
-  // Windows NT has no 16-bit services: logging off is the nearest it has to restarting Windows
-  // without restarting the machine.
-  const bool taken = m_bWindowsNT ? m_sys.RequestExitWindows(kLogoffFlags, 0)
-                                  : m_sys.RequestRestartWindows(kRestartWindowsOnly);
-  if (!taken) ResumeRefresh();
+  // Refused, or not something this Windows can do: the bar goes on refreshing.
+  if (!velkin::RequestSessionEnd(m_sys, command, m_bWindowsNT)) ResumeRefresh();
 }
 
-void CPanelWnd::OnRestartSystem() {
-  m_sys.StopTimer(m_hWnd, velkin::kRefreshTimerId);
-  SaveSettings();
-  if (!m_sys.RequestExitWindows(kRebootFlags, 1)) ResumeRefresh();
-}
+void CPanelWnd::OnRestartWindows() { EndSession(velkin::SessionCommand::kRestartWindows); }
 
-void CPanelWnd::OnShutdown() {
-  m_sys.StopTimer(m_hWnd, velkin::kRefreshTimerId);
-  SaveSettings();
-  if (!m_sys.RequestExitWindows(kShutdownFlags, 0)) ResumeRefresh();
-}
+void CPanelWnd::OnRestartSystem() { EndSession(velkin::SessionCommand::kRestartSystem); }
 
-// On Windows 9x the request is made with both flags FALSE. On Windows NT FALSE would hibernate
-// the machine; TRUE asks for sleep, which is what the button says.
-void CPanelWnd::OnSuspend() { m_sys.RequestSuspend(m_bWindowsNT, false); }
+void CPanelWnd::OnShutdown() { EndSession(velkin::SessionCommand::kShutdown); }
+
+void CPanelWnd::OnSuspend() { velkin::RequestSuspend(m_sys, m_bWindowsNT); }
 
 BOOL CPanelWnd::OnQueryEndSession() {
   SaveAndRelease();

@@ -10,6 +10,7 @@
 #include "platform/framework.h"
 #include "platform/optional_function.h"
 #include "readouts/measure.h"
+#include "session/session.h"
 #include "windows/exclude_list_dlg.h"
 
 class CPanelWnd : public CAppBarWnd {
@@ -161,6 +162,9 @@ class CPanelWnd : public CAppBarWnd {
   void DetectVersion();
   void ProbeExtendedFreeSpace();
   void StartRefreshTimer();
+  // Restart or shutdown: stop the refresh, save the settings, ask Windows; refresh again when
+  // Windows refuses.
+  void EndSession(velkin::SessionCommand command);
   // True when the program was asked to end during start-up: start-up stops there.
   bool EndAskedDuringStartup();
   // A drive readout: stores its unit, measures, formats into `value` and shows the strings.
