@@ -8,11 +8,11 @@ WindowsRelease JudgeRelease(uint32_t major, uint32_t minor, uint32_t build) {
   const uint32_t build16 = build & 0xFFFF;
   WindowsRelease release;
   if (build16 >= 1998) {
-    release = {"[Windows 98]", 1, 1, {}};
+    release = {"[Windows 98]", true, true, {}};
   } else if (build16 >= 1000) {
-    release = {"[Windows 95 OSR2]", 1, 0, {}};
+    release = {"[Windows 95 OSR2]", true, false, {}};
   } else {
-    release = {"[Windows 95]", 0, 0, {}};
+    release = {"[Windows 95]", false, false, {}};
   }
   // "Windowsのバージョン：%lu.%02lu.%lu %s"
   release.versionText = "Windowsのバージョン：" + DecimalDigits(major) + "." + DecimalDigits(minor, 2) + "." +
@@ -20,13 +20,13 @@ WindowsRelease JudgeRelease(uint32_t major, uint32_t minor, uint32_t build) {
   return release;
 }
 
-const char* DiskSupportText(int32_t largeDisk) {
-  return largeDisk != 0 ? "Windows 95 OSR2以上なので\r\n2GB以上のディスクをサポートします。"
+const char* DiskSupportText(bool largeDisk) {
+  return largeDisk ? "Windows 95 OSR2以上なので\r\n2GB以上のディスクをサポートします。"
                         : "Windows 95のバージョンが古いので\r\n2GB以上のディスクをサポートしません。";
 }
 
-const char* SuspendSupportText(int32_t suspend) {
-  return suspend != 0 ? "このバージョンではサスペンドモードを正式にサポートしています。"
+const char* SuspendSupportText(bool suspend) {
+  return suspend ? "このバージョンではサスペンドモードを正式にサポートしています。"
                       : "このバージョンではサスペンドモードを正式にサポートしていません。";
 }
 

@@ -10,8 +10,8 @@ namespace velkin {
 
 struct WindowsRelease {
   const char* name;      // "[Windows 95]", "[Windows 95 OSR2]" or "[Windows 98]"
-  int32_t largeDisk;     // 1 from OSR2 on: the 64-bit free-space query
-  int32_t suspend;       // 1 on Windows 98 only
+  bool largeDisk;        // from OSR2 on: the 64-bit free-space query
+  bool suspend;          // on Windows 98 only
   std::string versionText;  // "Windowsのバージョン：4.10.1998 [Windows 98]"
 };
 
@@ -20,8 +20,8 @@ struct WindowsRelease {
 WindowsRelease JudgeRelease(uint32_t major, uint32_t minor, uint32_t build);
 
 // The version dialog's texts for the two flags.
-const char* DiskSupportText(int32_t largeDisk);
-const char* SuspendSupportText(int32_t suspend);
+const char* DiskSupportText(bool largeDisk);
+const char* SuspendSupportText(bool suspend);
 
 }  // namespace velkin
 

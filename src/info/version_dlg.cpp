@@ -18,8 +18,8 @@ void CWinVersionDlg::DoDataExchange(CDataExchange* dx) {
 
 BOOL CWinVersionDlg::OnInitDialog() {
   CDialog::OnInitDialog();
-  m_strDiskSupport = velkin::DiskSupportText(m_nLargeDisk);
-  m_strSuspendSupport = velkin::SuspendSupportText(m_nSuspend);
+  m_strDiskSupport = velkin::DiskSupportText(m_bLargeDisk);
+  m_strSuspendSupport = velkin::SuspendSupportText(m_bSuspend);
   UpdateData(FALSE);
   return TRUE;
 }

@@ -10,8 +10,8 @@ class CWinVersionDlg : public CDialog {
  public:
   explicit CWinVersionDlg(CWnd* parent = nullptr);
 
-  int32_t m_nLargeDisk = 0;  // copied in before each showing
-  int32_t m_nSuspend = 0;
+  bool m_bLargeDisk = false;  // copied in before each showing
+  bool m_bSuspend = false;
   CString m_strVersion;         // 1002, set once at start-up
   CString m_strDiskSupport;     // 1003
   CString m_strSuspendSupport;  // 1014

@@ -9,17 +9,17 @@ void CPanelWnd::DetectVersion() {
   m_bWindowsNT = version.platformId == velkin::kPlatformWin32NT;
   const velkin::WindowsRelease release = velkin::JudgeRelease(version.major, version.minor, version.build);
   m_dlgVersion.m_strVersion = release.versionText;
-  m_nLargeDisk = release.largeDisk;
-  if (release.suspend == 0 && m_buttons[kSuspendButton].GetSafeHwnd() != nullptr) {
+  m_bLargeDisk = release.largeDisk;
+  if (!release.suspend && m_buttons[kSuspendButton].GetSafeHwnd() != nullptr) {
     // Not shown at all: the bar is not on screen yet.
     m_buttons[kSuspendButton].ModifyStyle(WS_VISIBLE, 0);
   }
-  m_nSuspendAvailable = release.suspend;
-  m_dlgVersion.m_nSuspend = release.suspend;
+  m_bSuspendAvailable = release.suspend;
+  m_dlgVersion.m_bSuspend = release.suspend;
 }
 
 void CPanelWnd::OnWinVersion() {
-  m_dlgVersion.m_nLargeDisk = m_nLargeDisk;
+  m_dlgVersion.m_bLargeDisk = m_bLargeDisk;
   m_dlgVersion.DoModal(this);
 }
 

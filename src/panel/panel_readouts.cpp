@@ -83,7 +83,7 @@ void CPanelWnd::UpdateDriveReadout(velkin::DriveFigure figure, int32_t unit, con
                                    int32_t* storedUnit, CString* storedName, CString* value) {
   *storedUnit = unit;
   *storedName = unitName;
-  const velkin::ProcAddress extended = m_nLargeDisk != 0 ? m_diskFreeSpaceEx.Get(m_sys) : nullptr;
+  const velkin::ProcAddress extended = m_bLargeDisk ? m_diskFreeSpaceEx.Get(m_sys) : nullptr;
   const uint64_t bytes = m_driveMeter.Measure(m_sys, m_strSelectedDrive, figure, extended);
   *value = velkin::FormatByteCount(bytes, unit, m_nDecimals, unitName);
   UpdateData(FALSE);

@@ -20,7 +20,7 @@ bool CPanelWnd::BuildContextMenu(CMenu& menu) {
       menu.EnableMenuItem(id, MF_BYCOMMAND | MF_GRAYED);
     }
   }
-  if (m_nSuspendAvailable == 0) menu.EnableMenuItem(ID_SUSPEND_MENU, MF_BYCOMMAND | MF_GRAYED);
+  if (!m_bSuspendAvailable) menu.EnableMenuItem(ID_SUSPEND_MENU, MF_BYCOMMAND | MF_GRAYED);
   return true;
 }
 

@@ -121,7 +121,7 @@ int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
   m_bStateLoaded = true;
 
   DetectVersion();
-  if (m_nLargeDisk != 0) ProbeExtendedFreeSpace();
+  if (m_bLargeDisk) ProbeExtendedFreeSpace();
   if (EndAskedDuringStartup()) return -1;
   m_systemResources.Resolve(m_sys);
   // The extended memory query exists from Windows 2000 on; where it is missing its library is

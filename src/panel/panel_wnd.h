@@ -58,8 +58,8 @@ class CPanelWnd : public CAppBarWnd {
   CString m_strWindowTitles[kTitleSlotCount];
   // Titles of the applications never to minimize.
   velkin::ExclusionList m_strExclusions;
-  // 1 when suspend is offered (Windows 98).
-  int32_t m_nSuspendAvailable = 0;
+  // Suspend is offered (Windows 98 and later).
+  bool m_bSuspendAvailable = false;
   CWinVersionDlg m_dlgVersion;
   CExcludeListDlg m_dlgExclusions;
 
@@ -70,8 +70,8 @@ class CPanelWnd : public CAppBarWnd {
   int32_t m_nDecimals = 0;
   // The drive selector's current entry: a root path such as "C:\", or "All".
   CString m_strSelectedDrive;
-  // 1 from Windows 95 OSR2 on: drives are measured with the 64-bit query.
-  int32_t m_nLargeDisk = 0;
+  // From Windows 95 OSR2 on: drives are measured with the 64-bit query.
+  bool m_bLargeDisk = false;
   // The selections that the two selectors take once filled.
   int32_t m_nStoredDrive = 0;
   int32_t m_nStoredInterval = 0;

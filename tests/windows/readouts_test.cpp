@@ -291,9 +291,9 @@ TEST_F(ReadoutTest, TheSuspendButtonShowsOnWindows98Only) {
   const struct {
     velkin::WindowsVersion version;
     bool visible;
-    int32_t largeDisk;
-  } rows[] = {{{4, 0, 950, 1}, false, 0}, {{4, 0, 1111, 1}, false, 1}, {{4, 10, 1998, 1}, true, 1},
-              {{4, 10, 2222, 1}, true, 1}, {{6, 1, 7601, 2}, true, 1}};
+    bool largeDisk;
+  } rows[] = {{{4, 0, 950, 1}, false, false}, {{4, 0, 1111, 1}, false, true}, {{4, 10, 1998, 1}, true, true},
+              {{4, 10, 2222, 1}, true, true}, {{6, 1, 7601, 2}, true, true}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.version.build);
     fake_.version = row.version;
@@ -302,8 +302,8 @@ TEST_F(ReadoutTest, TheSuspendButtonShowsOnWindows98Only) {
     ASSERT_NE(suspend, nullptr) << "the button exists either way";
     EXPECT_EQ(IsWindowVisible(suspend) != FALSE, row.visible);
     EXPECT_EQ((GetWindowLongA(suspend, GWL_STYLE) & WS_VISIBLE) != 0, row.visible);
-    EXPECT_EQ(panel_->m_nSuspendAvailable, row.visible ? 1 : 0);
-    EXPECT_EQ(panel_->m_nLargeDisk, row.largeDisk);
+    EXPECT_EQ(panel_->m_bSuspendAvailable, row.visible);
+    EXPECT_EQ(panel_->m_bLargeDisk, row.largeDisk);
     // The other buttons keep their places.
     RECT r;
     GetWindowRect(GetDlgItem(hwnd_, IDC_RESTARTWINDOWS), &r);
