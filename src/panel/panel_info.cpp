@@ -9,7 +9,7 @@ void CPanelWnd::DetectVersion() {
   m_bWindowsNT = version.platformId == velkin::kPlatformWin32NT;
   const velkin::WindowsRelease release = velkin::JudgeRelease(version.major, version.minor, version.build);
   m_dlgVersion.m_strVersion = release.versionText;
-  m_bLargeDisk = release.largeDisk;
+  m_readouts.SetLargeDisk(release.largeDisk);
   if (!release.suspend && m_buttons[kSuspendButton].GetSafeHwnd() != nullptr) {
     // Not shown at all: the bar is not on screen yet.
     m_buttons[kSuspendButton].ModifyStyle(WS_VISIBLE, 0);
@@ -19,7 +19,7 @@ void CPanelWnd::DetectVersion() {
 }
 
 void CPanelWnd::OnWinVersion() {
-  m_dlgVersion.m_bLargeDisk = m_bLargeDisk;
+  m_dlgVersion.m_bLargeDisk = m_readouts.LargeDisk();
   m_dlgVersion.DoModal(this);
 }
 

@@ -5,6 +5,7 @@
 #include "readouts/format.h"
 #include "readouts/intervals.h"
 #include "readouts/measure.h"
+#include "readouts/readouts.h"
 #include "res/resource.h"
 
 namespace {
@@ -25,7 +26,7 @@ void CPanelWnd::FillDriveSelector() {
 void CPanelWnd::ProbeExtendedFreeSpace() {
   // Without the 64-bit query the program cannot measure large disks: it says so and closes.
   // Until the close arrives, the readouts measure with the cluster query.
-  switch (m_diskFreeSpaceEx.Resolve(m_sys)) {
+  switch (m_readouts.ProbeExtendedFreeSpace()) {
     case velkin::OptionalFunction::Lookup::kFound:
       return;
     case velkin::OptionalFunction::Lookup::kNoLibrary:
@@ -39,10 +40,7 @@ void CPanelWnd::ProbeExtendedFreeSpace() {
 }
 
 void CPanelWnd::ReleaseOptionalLibraries() {
-  // KERNEL32 first, then RSRC32, each only where it is held.
-  if (m_diskFreeSpaceEx.Holds()) m_diskFreeSpaceEx.Release(m_sys);
-  if (m_systemResources.Holds()) m_systemResources.Release(m_sys);
-  if (m_memoryStatusEx.Holds()) m_memoryStatusEx.Release(m_sys);
+  m_readouts.ReleaseLibraries();
 }
 
 void CPanelWnd::StartRefreshTimer() {
@@ -53,10 +51,11 @@ void CPanelWnd::StartRefreshTimer() {
 void CPanelWnd::OnTimer(UINT_PTR id) {
   if (id == velkin::kRefreshTimerId) {
     ++m_nTicks;
-    UpdateFreeSpace(m_nFreeSpaceUnit, m_strFreeSpaceUnit);
-    UpdateTotalCapacity(m_nTotalCapUnit, m_strTotalCapUnit);
+    const velkin::ReadoutUnits& units = m_readouts.Units();
+    UpdateFreeSpace(units.freeSpaceUnit, units.freeSpaceName);
+    UpdateTotalCapacity(units.totalCapacityUnit, units.totalCapacityName);
     UpdateSystemResources();
-    UpdateFreeMemory(m_nMemoryUnit, m_strMemoryUnit);
+    UpdateFreeMemory(units.memoryUnit, units.memoryName);
   }
   Default();
 }
@@ -64,7 +63,7 @@ void CPanelWnd::OnTimer(UINT_PTR id) {
 LRESULT CPanelWnd::OnDeviceChange(WPARAM, LPARAM) {
   // A drive may have come or gone: "All" lists the drives anew at the next refresh instead of
   // using its recent list. The answer to the system stays the default one.
-  m_driveMeter.ForgetDrives();
+  m_readouts.ForgetDrives();
   return Default();
 }
 
@@ -76,40 +75,28 @@ void CPanelWnd::OnIntervalChange() {
 
 void CPanelWnd::OnDriveChange() {
   // Shown from the next tick on.
-  m_driveSelector.GetLBText(m_driveSelector.GetCurSel(), m_strSelectedDrive);
-}
-
-void CPanelWnd::UpdateDriveReadout(velkin::DriveFigure figure, int32_t unit, const CString& unitName,
-                                   int32_t* storedUnit, CString* storedName, CString* value) {
-  *storedUnit = unit;
-  *storedName = unitName;
-  const velkin::ProcAddress extended = m_bLargeDisk ? m_diskFreeSpaceEx.Get(m_sys) : nullptr;
-  const uint64_t bytes = m_driveMeter.Measure(m_sys, m_strSelectedDrive, figure, extended);
-  *value = velkin::FormatByteCount(bytes, unit, m_nDecimals, unitName);
-  UpdateData(FALSE);
+  CString drive;
+  m_driveSelector.GetLBText(m_driveSelector.GetCurSel(), drive);
+  m_readouts.SelectDrive(drive);
 }
 
 void CPanelWnd::UpdateFreeSpace(int32_t unit, CString unitName) {
-  UpdateDriveReadout(velkin::DriveFigure::kFreeSpace, unit, unitName, &m_nFreeSpaceUnit, &m_strFreeSpaceUnit,
-                     &m_strFreeSpaceValue);
+  m_strFreeSpaceValue = m_readouts.FreeSpace(unit, unitName);
+  UpdateData(FALSE);
 }
 
 void CPanelWnd::UpdateTotalCapacity(int32_t unit, CString unitName) {
-  UpdateDriveReadout(velkin::DriveFigure::kTotalCapacity, unit, unitName, &m_nTotalCapUnit, &m_strTotalCapUnit,
-                     &m_strTotalCapValue);
+  m_strTotalCapValue = m_readouts.TotalCapacity(unit, unitName);
+  UpdateData(FALSE);
 }
 
 void CPanelWnd::UpdateFreeMemory(int32_t unit, CString unitName) {
-  m_nMemoryUnit = unit;
-  m_strMemoryUnit = unitName;
-  const uint64_t bytes = velkin::MeasureFreeMemory(m_sys, m_memoryStatusEx.Get(m_sys));
-  m_strMemoryValue = velkin::FormatByteCount(bytes, unit, m_nDecimals, unitName);
+  m_strMemoryValue = m_readouts.FreeMemory(unit, unitName);
   UpdateData(FALSE);
 }
 
 void CPanelWnd::UpdateSystemResources() {
-  const velkin::ProcAddress query = m_systemResources.Get(m_sys);
-  m_strResourceValue = query != nullptr ? velkin::FormatResources(m_sys.FreeSystemResources(query, 0)) : "Disable";
+  m_strResourceValue = m_readouts.SystemResources();
   UpdateData(FALSE);
 }
 
@@ -131,5 +118,5 @@ void CPanelWnd::OnMemoryUnit(UINT id) {
 
 void CPanelWnd::OnDecimals(UINT id) {
   // Shown from the next readout on.
-  m_nDecimals = static_cast<int32_t>(id - ID_DECIMALS_0);
+  m_readouts.Units().decimals = static_cast<int32_t>(id - ID_DECIMALS_0);
 }

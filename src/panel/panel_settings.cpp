@@ -24,11 +24,12 @@ constexpr int32_t kNoSelection = -1;
 }  // namespace
 
 void CPanelWnd::LoadSettings() {
+  velkin::ReadoutUnits& units = m_readouts.Units();
   velkin::StoredSettings stored;
-  stored.freeUnit = m_nFreeSpaceUnit;
-  stored.totalUnit = m_nTotalCapUnit;
-  stored.decimals = m_nDecimals;
-  stored.memoryUnit = m_nMemoryUnit;
+  stored.freeUnit = units.freeSpaceUnit;
+  stored.totalUnit = units.totalCapacityUnit;
+  stored.decimals = units.decimals;
+  stored.memoryUnit = units.memoryUnit;
   std::string bytes;
   const velkin::FileRead read =
       velkin::LoadSaved(m_sys, velkin::PathBesideProgram(m_sys, velkin::kSettingsFileName), &bytes);
@@ -47,22 +48,23 @@ void CPanelWnd::LoadSettings() {
     return;
   }
   m_nStoredDrive = stored.driveValid ? stored.drive : kNoSelection;
-  m_nFreeSpaceUnit = stored.freeUnit;
-  m_strFreeSpaceUnit = stored.freeUnitName;
-  m_nTotalCapUnit = stored.totalUnit;
-  m_strTotalCapUnit = stored.totalUnitName;
-  m_nDecimals = stored.decimals;
+  units.freeSpaceUnit = stored.freeUnit;
+  units.freeSpaceName = stored.freeUnitName;
+  units.totalCapacityUnit = stored.totalUnit;
+  units.totalCapacityName = stored.totalUnitName;
+  units.decimals = stored.decimals;
   m_nStoredInterval = stored.intervalValid ? stored.interval : kNoSelection;
-  m_nMemoryUnit = stored.memoryUnit;
+  units.memoryUnit = stored.memoryUnit;
 }
 
 void CPanelWnd::ApplyFirstRunDefaults() {
+  velkin::ReadoutUnits& units = m_readouts.Units();
   m_nStoredDrive = 0;
-  m_nFreeSpaceUnit = velkin::kUnitBytes;
-  m_strFreeSpaceUnit = velkin::kUnitNames[velkin::kUnitBytes];
-  m_nTotalCapUnit = velkin::kUnitBytes;
-  m_strTotalCapUnit = velkin::kUnitNames[velkin::kUnitBytes];
-  m_nDecimals = 2;
+  units.freeSpaceUnit = velkin::kUnitBytes;
+  units.freeSpaceName = velkin::kUnitNames[velkin::kUnitBytes];
+  units.totalCapacityUnit = velkin::kUnitBytes;
+  units.totalCapacityName = velkin::kUnitNames[velkin::kUnitBytes];
+  units.decimals = 2;
   m_nStoredInterval = velkin::kDefaultIntervalIndex;
 }
 
@@ -91,9 +93,11 @@ void CPanelWnd::RestoreDriveSelection() {
   if (m_driveSelector.SetCurSel(m_nStoredDrive) != CB_ERR) return;
   // The first entry instead: the first fixed drive, or "All" where there is none.
   const int top = static_cast<int>(m_driveSelector.SendMessage(CB_GETTOPINDEX));
-  m_driveSelector.GetLBText(top, m_strSelectedDrive);
+  CString drive;
+  m_driveSelector.GetLBText(top, drive);
+  m_readouts.SelectDrive(drive);
   m_driveSelector.SetCurSel(top);
-  const std::string text = "保存されていた検査対象ドライブ情報が不正です。\nとりあえず" + m_strSelectedDrive + "に設定しました。";
+  const std::string text = "保存されていた検査対象ドライブ情報が不正です。\nとりあえず" + drive + "に設定しました。";
   m_sys.ShowMessage(m_hWnd, text.c_str(), kWarningCaption, MB_ICONHAND | MB_OK);
   m_nStoredDrive = top;
 }
@@ -107,14 +111,15 @@ void CPanelWnd::SaveSettings() {
   velkin::StoredSettings settings;
   settings.interval = m_intervalSelector.GetCurSel();
   settings.drive = m_driveSelector.GetCurSel();
-  settings.freeUnit = m_nFreeSpaceUnit;
-  settings.freeUnitName = m_strFreeSpaceUnit;
-  settings.totalUnit = m_nTotalCapUnit;
-  settings.totalUnitName = m_strTotalCapUnit;
-  settings.decimals = m_nDecimals;
+  const velkin::ReadoutUnits& units = m_readouts.Units();
+  settings.freeUnit = units.freeSpaceUnit;
+  settings.freeUnitName = units.freeSpaceName;
+  settings.totalUnit = units.totalCapacityUnit;
+  settings.totalUnitName = units.totalCapacityName;
+  settings.decimals = units.decimals;
   settings.windowLeft = rect.left;
   settings.windowTop = rect.top;
-  settings.memoryUnit = m_nMemoryUnit;
+  settings.memoryUnit = units.memoryUnit;
   // A save that fails leaves the previous file as it was; the command goes on regardless.
   velkin::SaveSafely(m_sys, velkin::PathBesideProgram(m_sys, velkin::kSettingsFileName),
                      velkin::FormatSettings(settings));

@@ -88,7 +88,7 @@ LRESULT CPanelWnd::OnStatistics(WPARAM what, LPARAM) {
   }
 }
 
-CPanelWnd::CPanelWnd(velkin::SystemServices& sys) : CAppBarWnd(sys), m_dlgExclusions(sys) {}
+CPanelWnd::CPanelWnd(velkin::SystemServices& sys) : CAppBarWnd(sys), m_dlgExclusions(sys), m_readouts(sys) {}
 
 CPanelWnd::~CPanelWnd() = default;
 
@@ -100,7 +100,8 @@ int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
 
   LoadSettings();
   if (EndAskedDuringStartup()) return -1;
-  if (const char* name = velkin::MemoryUnitName(m_nMemoryUnit)) m_strMemoryUnit = name;
+  velkin::ReadoutUnits& units = m_readouts.Units();
+  if (const char* name = velkin::MemoryUnitName(units.memoryUnit)) units.memoryName = name;
   LoadExclusionList();
   if (EndAskedDuringStartup()) return -1;
   m_dlgExclusions.SetWorkingList(m_strExclusions);
@@ -117,23 +118,20 @@ int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
                                  kResizeOnly);
   m_intervalSelector.SetWindowPos(nullptr, 0, 0, velkin::kIntervalSelectorSize.cx,
                                     velkin::kIntervalSelectorSize.cy, kResizeOnly);
-  m_driveSelector.GetLBText(m_driveSelector.GetCurSel(), m_strSelectedDrive);
+  CString drive;
+  m_driveSelector.GetLBText(m_driveSelector.GetCurSel(), drive);
+  m_readouts.SelectDrive(drive);
   m_bStateLoaded = true;
 
   DetectVersion();
-  if (m_bLargeDisk) ProbeExtendedFreeSpace();
+  if (m_readouts.LargeDisk()) ProbeExtendedFreeSpace();
   if (EndAskedDuringStartup()) return -1;
-  m_systemResources.Resolve(m_sys);
-  // The extended memory query exists from Windows 2000 on; where it is missing its library is
-  // not kept.
-  if (m_memoryStatusEx.Resolve(m_sys) != velkin::OptionalFunction::Lookup::kFound) {
-    m_memoryStatusEx.Release(m_sys);
-  }
+  m_readouts.ResolveQueries();
 
   // The first readouts, before the bar is first shown: no placeholder reaches the screen.
-  UpdateFreeSpace(m_nFreeSpaceUnit, m_strFreeSpaceUnit);
-  UpdateFreeMemory(m_nMemoryUnit, m_strMemoryUnit);
-  UpdateTotalCapacity(m_nTotalCapUnit, m_strTotalCapUnit);
+  UpdateFreeSpace(units.freeSpaceUnit, units.freeSpaceName);
+  UpdateFreeMemory(units.memoryUnit, units.memoryName);
+  UpdateTotalCapacity(units.totalCapacityUnit, units.totalCapacityName);
   UpdateSystemResources();
   StartRefreshTimer();
 

@@ -8,8 +8,7 @@
 #include "appbar/appbar_wnd.h"
 #include "info/version_dlg.h"
 #include "platform/framework.h"
-#include "platform/optional_function.h"
-#include "readouts/measure.h"
+#include "readouts/readouts.h"
 #include "session/session.h"
 #include "windows/exclude_list_dlg.h"
 
@@ -44,10 +43,6 @@ class CPanelWnd : public CAppBarWnd {
   CString m_strMemoryValue;       // 113
   CString m_strIntervalCaption;   // 116
   CString m_strDriveCaption;      // 117
-  // The units shown after the readouts.
-  CString m_strFreeSpaceUnit;
-  CString m_strTotalCapUnit;
-  CString m_strMemoryUnit;
 
   CComboBox m_intervalSelector;  // 114
   CComboBox m_driveSelector;     // 115
@@ -63,15 +58,9 @@ class CPanelWnd : public CAppBarWnd {
   CWinVersionDlg m_dlgVersion;
   CExcludeListDlg m_dlgExclusions;
 
-  // The readout settings: unit indices (0 Bytes to 3 GBytes) and decimal places.
-  int32_t m_nFreeSpaceUnit = 0;
-  int32_t m_nTotalCapUnit = 0;
-  int32_t m_nMemoryUnit = 0;
-  int32_t m_nDecimals = 0;
-  // The drive selector's current entry: a root path such as "C:\", or "All".
-  CString m_strSelectedDrive;
-  // From Windows 95 OSR2 on: drives are measured with the 64-bit query.
-  bool m_bLargeDisk = false;
+  // What the readouts show and the settings behind them: units, decimals, the watched drive
+  // (the drive selector's current entry), the large-disk path.
+  velkin::Readouts m_readouts;
   // The selections that the two selectors take once filled.
   int32_t m_nStoredDrive = 0;
   int32_t m_nStoredInterval = 0;
@@ -167,14 +156,6 @@ class CPanelWnd : public CAppBarWnd {
   void EndSession(velkin::SessionCommand command);
   // True when the program was asked to end during start-up: start-up stops there.
   bool EndAskedDuringStartup();
-  // A drive readout: stores its unit, measures, formats into `value` and shows the strings.
-  void UpdateDriveReadout(velkin::DriveFigure figure, int32_t unit, const CString& unitName, int32_t* storedUnit,
-                          CString* storedName, CString* value);
-
-  velkin::OptionalFunction m_diskFreeSpaceEx{"KERNEL32", "GetDiskFreeSpaceExA"};
-  velkin::OptionalFunction m_systemResources{"RSRC32", "_MyGetFreeSystemResources32@4"};
-  velkin::OptionalFunction m_memoryStatusEx{"KERNEL32", "GlobalMemoryStatusEx"};
-  velkin::DriveMeter m_driveMeter;
   long m_nTicks = 0;
 };
 

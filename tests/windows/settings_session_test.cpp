@@ -64,10 +64,11 @@ TEST_F(SessionTest, AFirstStartIsWelcomedAndTakesTheDefaults) {
     EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 4);
     EXPECT_EQ(panel_->m_driveSelector.GetCurSel(), 0);
     EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u);
-    EXPECT_EQ(panel_->m_nDecimals, 2);
     EXPECT_EQ(Text(IDC_FREESPACE_VALUE), "335544320 Bytes");
     EXPECT_EQ(Text(IDC_MEMORY_VALUE), "104857600 Bytes");
     EXPECT_EQ(panel_->m_strExclusions.Count(), 0);
+    Command(ID_FREEUNIT_MBYTES);
+    EXPECT_EQ(Text(IDC_FREESPACE_VALUE), "320.00 MBytes") << "two decimal places";
     EXPECT_EQ(fake_.files.count(kSettingsPath), emptyFile ? 1u : 0u) << "nothing is written at start";
     DestroyWindow(hwnd_);
     AfxPumpMessages();
@@ -80,7 +81,6 @@ TEST_F(SessionTest, StoredSettingsComeBack) {
   CreatePanel();
   EXPECT_TRUE(fake_.messages.empty());
   EXPECT_EQ(panel_->m_driveSelector.GetCurSel(), 1);
-  EXPECT_EQ(panel_->m_strSelectedDrive, "All");
   EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 6);
   EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 5000u);
   EXPECT_EQ(Text(IDC_FREESPACE_VALUE), "320.0 MBytes");
@@ -96,7 +96,6 @@ TEST_F(SessionTest, UnitIndexAndNameAreRestoredIndependently) {
   EXPECT_EQ(Text(IDC_TOTALCAP_VALUE), "1073741824 GBytes");
   // Memory unit 3 has no name: gigabytes, a blank and nothing.
   EXPECT_EQ(Text(IDC_MEMORY_VALUE), "0.10 ");
-  EXPECT_EQ(panel_->m_strMemoryUnit, "");
 }
 
 TEST_F(SessionTest, ABadIntervalIsReportedAndOneSecondTaken) {
@@ -130,7 +129,6 @@ TEST_F(SessionTest, ABadDriveIsReportedAndTheFirstEntryTaken) {
                                 "に設定しました。";
     ASSERT_TRUE(ShowedOneBox(fake_, warning, "警告", MB_ICONHAND | MB_OK));
     EXPECT_EQ(panel_->m_driveSelector.GetCurSel(), 0);
-    EXPECT_EQ(panel_->m_strSelectedDrive, row.first);
     DestroyWindow(hwnd_);
     AfxPumpMessages();
   }
@@ -381,7 +379,8 @@ TEST_F(SessionTest, AFileThatCannotBeReadIsNeverWrittenOver) {
                              MB_ICONHAND | MB_OK));
     if (settingsUnreadable) {
       EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 4) << "the defaults";
-      EXPECT_EQ(panel_->m_nDecimals, 2);
+      Command(ID_FREEUNIT_MBYTES);
+      EXPECT_EQ(Text(IDC_FREESPACE_VALUE), "320.00 MBytes") << "the default places";
       EXPECT_EQ(panel_->m_strExclusions.Count(), 1);
     } else {
       EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 6);

@@ -1,0 +1,50 @@
+#include "readouts/readouts.h"
+
+#include "readouts/format.h"
+
+namespace velkin {
+
+void Readouts::ResolveQueries() {
+  systemResources_.Resolve(sys_);
+  // The extended memory query exists from Windows 2000 on; where it is missing its library is
+  // not kept.
+  if (memoryStatusEx_.Resolve(sys_) != OptionalFunction::Lookup::kFound) memoryStatusEx_.Release(sys_);
+}
+
+std::string Readouts::DriveReadout(DriveFigure figure, int32_t unit, const std::string& name) {
+  const ProcAddress extended = largeDisk_ ? diskFreeSpaceEx_.Get(sys_) : nullptr;
+  const uint64_t bytes = driveMeter_.Measure(sys_, selectedDrive_, figure, extended);
+  return FormatByteCount(bytes, unit, units_.decimals, name);
+}
+
+std::string Readouts::FreeSpace(int32_t unit, const std::string& name) {
+  units_.freeSpaceUnit = unit;
+  units_.freeSpaceName = name;
+  return DriveReadout(DriveFigure::kFreeSpace, unit, name);
+}
+
+std::string Readouts::TotalCapacity(int32_t unit, const std::string& name) {
+  units_.totalCapacityUnit = unit;
+  units_.totalCapacityName = name;
+  return DriveReadout(DriveFigure::kTotalCapacity, unit, name);
+}
+
+std::string Readouts::FreeMemory(int32_t unit, const std::string& name) {
+  units_.memoryUnit = unit;
+  units_.memoryName = name;
+  return FormatByteCount(MeasureFreeMemory(sys_, memoryStatusEx_.Get(sys_)), unit, units_.decimals, name);
+}
+
+std::string Readouts::SystemResources() {
+  const ProcAddress query = systemResources_.Get(sys_);
+  return query != nullptr ? FormatResources(sys_.FreeSystemResources(query, 0)) : "Disable";
+}
+
+void Readouts::ReleaseLibraries() {
+  // KERNEL32 first, then RSRC32, each only where it is held.
+  if (diskFreeSpaceEx_.Holds()) diskFreeSpaceEx_.Release(sys_);
+  if (systemResources_.Holds()) systemResources_.Release(sys_);
+  if (memoryStatusEx_.Holds()) memoryStatusEx_.Release(sys_);
+}
+
+}  // namespace velkin

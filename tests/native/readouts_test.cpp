@@ -1,0 +1,84 @@
+#include "readouts/readouts.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/fake_system.h"
+#include "readouts/format.h"
+
+namespace velkin {
+namespace {
+
+constexpr uint64_t kMiB = uint64_t{1} << 20;
+
+class ReadoutsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FakeSystem::Drive c;
+    c.freeBytes = 320 * kMiB;
+    c.totalBytes = 1024 * kMiB;
+    c.freeClusters = 320 * 256;  // clusters of 8 sectors of 512 bytes
+    c.totalClusters = 1024 * 256;
+    fake_.drives['C'] = c;
+    fake_.availablePhysicalMemory = 64 * kMiB;
+    fake_.freeSystemResources = 42;
+    readouts_.SelectDrive("C:\\");
+    readouts_.Units().decimals = 2;
+  }
+
+  FakeSystem fake_;
+  Readouts readouts_{fake_};
+};
+
+// Each readout keeps the unit and the name it was given, for the ticks after it; a unit that is
+// none of the four shows the error and is kept all the same.
+TEST_F(ReadoutsTest, EachReadoutKeepsTheUnitAndNameItIsGiven) {
+  EXPECT_EQ(readouts_.FreeSpace(kUnitMBytes, "MBytes"), "320.00 MBytes");
+  EXPECT_EQ(readouts_.TotalCapacity(kUnitGBytes, "GBytes"), "1.00 GBytes");
+  EXPECT_EQ(readouts_.FreeMemory(kUnitKBytes, "kBytes"), "65536.00 kBytes");
+  EXPECT_EQ(readouts_.FreeSpace(7, "Bytes"), "ERROR!!");
+  EXPECT_EQ(readouts_.FreeMemory(-1, "Bytes"), "ERROR!!");
+  const ReadoutUnits& units = readouts_.Units();
+  EXPECT_EQ(units.freeSpaceUnit, 7);
+  EXPECT_EQ(units.totalCapacityUnit, kUnitGBytes);
+  EXPECT_EQ(units.totalCapacityName, "GBytes");
+  EXPECT_EQ(units.memoryUnit, -1);
+  // A name is printed as given, whatever the index.
+  EXPECT_EQ(readouts_.FreeSpace(kUnitKBytes, "MBytes"), "327680.00 MBytes");
+}
+
+// The 64-bit drive query from Windows 95 OSR2 on, the cluster query before.
+TEST_F(ReadoutsTest, TheLargeDiskPathAsksTheSixtyFourBitQuery) {
+  for (const bool largeDisk : {false, true}) {
+    FakeSystem fake;
+    fake.drives = fake_.drives;
+    Readouts readouts(fake);
+    readouts.SelectDrive("C:\\");
+    readouts.SetLargeDisk(largeDisk);
+    if (largeDisk) {
+      ASSERT_EQ(readouts.ProbeExtendedFreeSpace(), OptionalFunction::Lookup::kFound);
+    }
+    EXPECT_EQ(readouts.FreeSpace(kUnitBytes, "Bytes"), "335544320 Bytes");
+    EXPECT_EQ(fake.CountQueries("DiskFreeSpaceEx") != 0, largeDisk);
+    EXPECT_EQ(fake.CountQueries("DiskFreeSpace") != 0, !largeDisk);
+  }
+}
+
+// The resource query where its library has it, "Disable" where not; after the libraries are
+// released a readout looks its function up again and never calls into a released library.
+TEST_F(ReadoutsTest, ResourcesComeBackAfterTheLibrariesAreReleased) {
+  EXPECT_EQ(readouts_.SystemResources(), "Disable") << "not resolved yet";
+  readouts_.ResolveQueries();
+  EXPECT_EQ(readouts_.SystemResources(), " 42 ％");
+  readouts_.ReleaseLibraries();
+  EXPECT_EQ(fake_.LoadedModuleCount(), 0);
+  EXPECT_EQ(readouts_.SystemResources(), " 42 ％");
+  EXPECT_EQ(fake_.badCalls, 0);
+  FakeSystem bare;
+  bare.libraries.erase("RSRC32");
+  Readouts without(bare);
+  without.ResolveQueries();
+  EXPECT_EQ(without.SystemResources(), "Disable");
+}
+
+}  // namespace
+}  // namespace velkin
