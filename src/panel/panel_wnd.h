@@ -10,6 +10,7 @@
 #include "platform/framework.h"
 #include "readouts/readouts.h"
 #include "session/session.h"
+#include "settings/startup.h"
 #include "windows/exclude_list_dlg.h"
 
 class CPanelWnd : public CAppBarWnd {
@@ -143,7 +144,10 @@ class CPanelWnd : public CAppBarWnd {
   void CreateControls();
   void CreatePanelFont();
   // Creation steps of the readouts, in their order.
-  void ApplyFirstRunDefaults();
+  // The one mapping between what the settings file holds and the panel's state.
+  void ApplySettings(const velkin::StoredSettings& settings);
+  velkin::StoredSettings CurrentSettings();
+  void ShowNotice(const velkin::Notice& notice);
   void FillIntervalSelector();
   void RestoreIntervalSelection();
   void FillDriveSelector();
