@@ -41,6 +41,31 @@ class BarTest : public ::testing::Test {
     AfxPumpMessages();
   }
 
+  // A selector's current position, its number of entries, and an entry's text.
+  int Selection(int id) const { return static_cast<int>(SendMessageA(GetDlgItem(hwnd_, id), CB_GETCURSEL, 0, 0)); }
+  int EntryCount(int id) const { return static_cast<int>(SendMessageA(GetDlgItem(hwnd_, id), CB_GETCOUNT, 0, 0)); }
+  std::string Entry(int id, int index) const {
+    char text[256] = {};
+    SendMessageA(GetDlgItem(hwnd_, id), CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
+    return text;
+  }
+
+  // The bar's tooltip control: a window of this thread of the common controls' tooltip class.
+  static HWND FindToolTip() {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM result) -> BOOL {
+          char name[64] = {};
+          GetClassNameA(window, name, sizeof name);
+          if (lstrcmpiA(name, TOOLTIPS_CLASSA) != 0) return TRUE;
+          *reinterpret_cast<HWND*>(result) = window;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+  }
+
   RECT WindowRect() const {
     RECT rect{};
     GetWindowRect(hwnd_, &rect);

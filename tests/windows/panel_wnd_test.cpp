@@ -93,8 +93,8 @@ TEST_F(BarTest, StaticsShowTheLabelsAndNoPlaceholderIsLeft) {
       EXPECT_EQ(TextOf(control), spec.content) << spec.id;
     }
   }
-  EXPECT_EQ(panel_->m_strMemoryLabel, "空きメモリ");
-  EXPECT_EQ(panel_->m_strIntervalCaption, "更新間隔");
+  EXPECT_EQ(TextOf(GetDlgItem(hwnd_, IDC_MEMORY_LABEL)), "空きメモリ");
+  EXPECT_EQ(TextOf(GetDlgItem(hwnd_, IDC_INTERVAL_CAPTION)), "更新間隔");
 }
 
 TEST_F(BarTest, ButtonsShowTheirIcons) {
@@ -143,21 +143,22 @@ TEST_F(BarTest, TextControlsUseTheIconTitleFontAndButtonsNone) {
 
 TEST_F(BarTest, DataExchangeSetsOnlyTheTextsThatChanged) {
   CreatePanel();
+  const auto tick = [this] { SendMessageA(hwnd_, WM_TIMER, 1, 0); };
   const long before = AfxTextSetCount();
-  panel_->UpdateData(FALSE);
-  EXPECT_EQ(AfxTextSetCount(), before) << "unchanged strings set no text";
+  tick();
+  EXPECT_EQ(AfxTextSetCount(), before) << "unchanged figures set no text";
 
-  panel_->m_strFreeSpaceValue = "12.34 GBytes";
-  panel_->UpdateData(FALSE);
+  fake_.availablePhysicalMemory = 1 << 20;
+  tick();
   EXPECT_EQ(AfxTextSetCount(), before + 1);
-  EXPECT_EQ(TextOf(GetDlgItem(hwnd_, IDC_FREESPACE_VALUE)), "12.34 GBytes");
+  EXPECT_EQ(TextOf(GetDlgItem(hwnd_, IDC_MEMORY_VALUE)), "1048576 Bytes");
 
-  panel_->m_strMemoryValue = "1 MBytes";
-  panel_->m_strResourceValue = "Disable";
-  panel_->UpdateData(FALSE);
+  fake_.availablePhysicalMemory = 2 << 20;
+  fake_.freeSystemResources = 42;
+  tick();
   EXPECT_EQ(AfxTextSetCount(), before + 3);
-  EXPECT_EQ(TextOf(GetDlgItem(hwnd_, IDC_RESOURCE_VALUE)), "Disable");
-  panel_->UpdateData(FALSE);
+  EXPECT_EQ(TextOf(GetDlgItem(hwnd_, IDC_RESOURCE_VALUE)), " 42 ％");
+  tick();
   EXPECT_EQ(AfxTextSetCount(), before + 3);
 }
 
@@ -173,16 +174,16 @@ LRESULT CALLBACK CountingProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPa
 
 TEST_F(BarTest, AnUnchangedExchangeSendsTheControlsNoMessage) {
   CreatePanel();
-  HWND value = GetDlgItem(hwnd_, IDC_FREESPACE_VALUE);
+  HWND value = GetDlgItem(hwnd_, IDC_MEMORY_VALUE);
   g_staticProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(value, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProc)));
   g_getTexts = g_setTexts = 0;
-  panel_->UpdateData(FALSE);
-  panel_->UpdateData(FALSE);
+  SendMessageA(hwnd_, WM_TIMER, 1, 0);
+  SendMessageA(hwnd_, WM_TIMER, 1, 0);
   EXPECT_EQ(g_getTexts, 0) << "what the control shows is known";
   EXPECT_EQ(g_setTexts, 0);
-  panel_->m_strFreeSpaceValue = "1 Bytes";
-  panel_->UpdateData(FALSE);
+  fake_.availablePhysicalMemory = 1;
+  SendMessageA(hwnd_, WM_TIMER, 1, 0);
   EXPECT_EQ(g_setTexts, 1);
   EXPECT_EQ(TextOf(value), "1 Bytes");
   SetWindowLongPtrA(value, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_staticProc));
@@ -232,7 +233,7 @@ TEST_F(BarTest, TooltipsOfButtonsAndSelectorsOnly) {
 
 TEST_F(BarTest, TooltipControlKnowsEveryChild) {
   CreatePanel();
-  HWND tooltip = panel_->GetToolTipHwnd();
+  HWND tooltip = FindToolTip();
   ASSERT_NE(tooltip, nullptr);
   EXPECT_EQ(SendMessageA(tooltip, TTM_GETTOOLCOUNT, 0, 0), 18);
 }

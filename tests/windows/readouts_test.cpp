@@ -83,21 +83,18 @@ TEST_F(ReadoutTest, SelectorsListTheIntervalsAndTheFixedDrives) {
   fake_.drives['E'] = cdrom;
   fake_.drives['D'] = fake_.drives['C'];
   CreatePanel();
-  CString entry;
   const char* intervals[] = {"50ミリ秒", "100ミリ秒", "200ミリ秒", "500ミリ秒", "1秒", "2秒", "5秒"};
-  ASSERT_EQ(panel_->m_intervalSelector.GetCount(), 7);
+  ASSERT_EQ(EntryCount(IDC_INTERVAL), 7);
   for (int i = 0; i < 7; ++i) {
-    ASSERT_TRUE(panel_->m_intervalSelector.GetLBText(i, entry));
-    EXPECT_EQ(entry, intervals[i]);
+    EXPECT_EQ(Entry(IDC_INTERVAL, i), intervals[i]);
   }
-  EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 4);
+  EXPECT_EQ(Selection(IDC_INTERVAL), 4);
   const char* drives[] = {"C:\\", "D:\\", "All"};
-  ASSERT_EQ(panel_->m_driveSelector.GetCount(), 3);
+  ASSERT_EQ(EntryCount(IDC_DRIVE), 3);
   for (int i = 0; i < 3; ++i) {
-    ASSERT_TRUE(panel_->m_driveSelector.GetLBText(i, entry));
-    EXPECT_EQ(entry, drives[i]);
+    EXPECT_EQ(Entry(IDC_DRIVE, i), drives[i]);
   }
-  EXPECT_EQ(panel_->m_driveSelector.GetCurSel(), 0);
+  EXPECT_EQ(Selection(IDC_DRIVE), 0);
 }
 
 TEST_F(ReadoutTest, ATickRunsTheFourReadoutsInOrderAndOtherTimersNone) {

@@ -61,12 +61,11 @@ TEST_F(SessionTest, AFirstStartIsWelcomedAndTakesTheDefaults) {
     if (emptyFile) fake_.files[kSettingsPath] = "";
     CreatePanel();
     ASSERT_TRUE(ShowedOneBox(fake_, kWelcome, "Welcome to Velkin!", MB_ICONINFORMATION | MB_OK));
-    EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 4);
-    EXPECT_EQ(panel_->m_driveSelector.GetCurSel(), 0);
+    EXPECT_EQ(Selection(IDC_INTERVAL), 4);
+    EXPECT_EQ(Selection(IDC_DRIVE), 0);
     EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u);
     EXPECT_EQ(Text(IDC_FREESPACE_VALUE), "335544320 Bytes");
     EXPECT_EQ(Text(IDC_MEMORY_VALUE), "104857600 Bytes");
-    EXPECT_EQ(panel_->m_strExclusions.Count(), 0);
     Command(ID_FREEUNIT_MBYTES);
     EXPECT_EQ(Text(IDC_FREESPACE_VALUE), "320.00 MBytes") << "two decimal places";
     EXPECT_EQ(fake_.files.count(kSettingsPath), emptyFile ? 1u : 0u) << "nothing is written at start";
@@ -80,8 +79,8 @@ TEST_F(SessionTest, StoredSettingsComeBack) {
   fake_.files[kSettingsPath] = Settings({"1", "2", "MBytes", "3", "GBytes", "1", "6", "5", "9", "1", "1"});
   CreatePanel();
   EXPECT_TRUE(fake_.messages.empty());
-  EXPECT_EQ(panel_->m_driveSelector.GetCurSel(), 1);
-  EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 6);
+  EXPECT_EQ(Selection(IDC_DRIVE), 1);
+  EXPECT_EQ(Selection(IDC_INTERVAL), 6);
   EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 5000u);
   EXPECT_EQ(Text(IDC_FREESPACE_VALUE), "320.0 MBytes");
   EXPECT_EQ(Text(IDC_TOTALCAP_VALUE), "1.0 GBytes");
@@ -105,7 +104,7 @@ TEST_F(SessionTest, ABadIntervalIsReportedAndOneSecondTaken) {
     fake_.files[kSettingsPath] = Settings({"0", "0", "Bytes", "0", "Bytes", "2", line, "0", "0", "1", "0"});
     CreatePanel();
     ASSERT_TRUE(ShowedOneBox(fake_, kIntervalWarning, "警告", MB_ICONHAND | MB_OK));
-    EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 4);
+    EXPECT_EQ(Selection(IDC_INTERVAL), 4);
     EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u);
     DestroyWindow(hwnd_);
     AfxPumpMessages();
@@ -128,24 +127,18 @@ TEST_F(SessionTest, ABadDriveIsReportedAndTheFirstEntryTaken) {
     const std::string warning = std::string("保存されていた検査対象ドライブ情報が不正です。\nとりあえず") + row.first +
                                 "に設定しました。";
     ASSERT_TRUE(ShowedOneBox(fake_, warning, "警告", MB_ICONHAND | MB_OK));
-    EXPECT_EQ(panel_->m_driveSelector.GetCurSel(), 0);
+    EXPECT_EQ(Selection(IDC_DRIVE), 0);
     DestroyWindow(hwnd_);
     AfxPumpMessages();
   }
   panel_ = nullptr;
 }
 
-TEST_F(SessionTest, TheExclusionListIsLoadedAndHandedToTheDialog) {
+TEST_F(SessionTest, TheExclusionListIsLoadedWithinItsTwentyAndSavedBack) {
   std::string bytes;
   for (int i = 1; i <= 25; ++i) bytes += (i == 3 ? std::string() : "ウィンドウ" + std::to_string(i)) + "\r\n";
   fake_.files[kExclusionPath] = bytes;
   CreatePanel();
-  ASSERT_EQ(panel_->m_strExclusions.Count(), 20);
-  EXPECT_EQ(panel_->m_strExclusions[0], "ウィンドウ1");
-  EXPECT_EQ(panel_->m_strExclusions[2], "ウィンドウ4") << "the empty line is skipped";
-  EXPECT_EQ(panel_->m_strExclusions[19], "ウィンドウ21");
-  EXPECT_EQ(panel_->m_dlgExclusions.m_nWorking, 20);
-  EXPECT_EQ(panel_->m_dlgExclusions.m_strWorking[19], "ウィンドウ21");
   // The exit writes those 20.
   Command(IDC_EXIT);
   AfxPumpMessages();
@@ -305,10 +298,10 @@ TEST_F(SessionTest, TheFilesLieBesideTheProgramInAnyFolder) {
   fake_.files[folder + "nonapp.dat"] = "表計算\r\n";
   CreatePanel();
   EXPECT_TRUE(fake_.messages.empty());
-  EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 5);
-  EXPECT_EQ(panel_->m_strExclusions[0], "表計算");
+  EXPECT_EQ(Selection(IDC_INTERVAL), 5);
   Command(IDC_EXIT);
   EXPECT_EQ(fake_.files[folder + "vlkini.dat"], Settings({"0", "2", "MBytes", "0", "Bytes", "1", "5", "0", "0", "1", "0"}));
+  EXPECT_EQ(fake_.files[folder + "nonapp.dat"], "表計算\r\n");
   EXPECT_EQ(fake_.files.size(), 2u) << "nothing written anywhere else";
   AfxPumpMessages();
   panel_ = nullptr;
@@ -378,13 +371,11 @@ TEST_F(SessionTest, AFileThatCannotBeReadIsNeverWrittenOver) {
     ASSERT_TRUE(ShowedOneBox(fake_, settingsUnreadable ? kSettingsUnreadable : kExclusionsUnreadable, "警告",
                              MB_ICONHAND | MB_OK));
     if (settingsUnreadable) {
-      EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 4) << "the defaults";
+      EXPECT_EQ(Selection(IDC_INTERVAL), 4) << "the defaults";
       Command(ID_FREEUNIT_MBYTES);
       EXPECT_EQ(Text(IDC_FREESPACE_VALUE), "320.00 MBytes") << "the default places";
-      EXPECT_EQ(panel_->m_strExclusions.Count(), 1);
     } else {
-      EXPECT_EQ(panel_->m_intervalSelector.GetCurSel(), 6);
-      EXPECT_EQ(panel_->m_strExclusions.Count(), 0);
+      EXPECT_EQ(Selection(IDC_INTERVAL), 6);
     }
     Command(ID_DECIMALS_1);
     Command(IDC_EXIT);

@@ -2,6 +2,7 @@
 // box, with real windows that the test creates among the top-level windows.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -59,12 +60,6 @@ class WindowCommandsTest : public BarTest {
     return window;
   }
 
-  static std::string MenuText(HMENU menu, UINT id) {
-    char text[256] = {};
-    GetMenuStringA(menu, id, text, sizeof text, MF_BYCOMMAND);
-    return text;
-  }
-  static bool Grayed(HMENU menu, UINT id) { return (GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) != 0; }
 
   std::vector<std::string> ListBoxEntries(HWND dialog) {
     std::vector<std::string> entries;
@@ -87,14 +82,66 @@ class WindowCommandsTest : public BarTest {
     Click(picker, IDC_SELECT);
   }
 
+  // nonapp.dat for the panel made next.
   void SetExclusions(const std::vector<std::string>& titles) {
-    panel_->m_strExclusions = velkin::ExclusionList(titles);
-    panel_->m_dlgExclusions.SetWorkingList(panel_->m_strExclusions);
+    std::string bytes;
+    for (const std::string& title : titles) bytes += title + "\r\n";
+    real_.files[kExclusionPath] = bytes;
+  }
+
+  // The panel's list as it saves it: the end of the session writes it to nonapp.dat.
+  std::vector<std::string> SavedExclusions() {
+    SendMessageA(hwnd_, WM_QUERYENDSESSION, 0, 0);
+    std::vector<std::string> titles;
+    const std::string& bytes = real_.files[kExclusionPath];
+    for (size_t start = 0, end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
+      titles.push_back(bytes.substr(start, end - start));
+    }
+    return titles;
   }
 
   RealWindowsFake real_;
   std::vector<HWND> windows_;
 };
+
+// The context menu as it is shown: where, and each slot item's and suspend's text and state,
+// read from the menu window while it is up.
+struct ShownMenu {
+  bool seen = false;
+  RECT rect{};
+  std::map<UINT, std::pair<std::string, bool>> items;  // id -> text, grayed
+  std::string Text(UINT id) const { return items.count(id) != 0 ? items.at(id).first : "(none)"; }
+  bool Grayed(UINT id) const { return items.count(id) != 0 && items.at(id).second; }
+};
+ShownMenu g_shownMenu;
+
+void CALLBACK ReadAndCloseMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND window = FindWindowA("#32768", nullptr);
+  if (window == nullptr || !IsWindowVisible(window)) return;
+  g_shownMenu.seen = true;
+  GetWindowRect(window, &g_shownMenu.rect);
+  HMENU menu = reinterpret_cast<HMENU>(SendMessageA(window, MN_GETHMENU, 0, 0));
+  std::vector<UINT> ids = {ID_SUSPEND_MENU};
+  for (UINT id = ID_MINIMIZE_SLOT_FIRST; id <= ID_MINIMIZE_SLOT_LAST; ++id) ids.push_back(id);
+  for (const UINT id : ids) {
+    char text[256] = {};
+    if (GetMenuStringA(menu, id, text, sizeof text, MF_BYCOMMAND) == 0 && GetMenuState(menu, id, MF_BYCOMMAND) == ~0u) {
+      continue;
+    }
+    g_shownMenu.items[id] = {text, (GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) != 0};
+  }
+  KillTimer(nullptr, timer);
+  EndMenu();
+}
+
+// Right-clicks the bar at (x, y) and reads the menu while it is shown.
+ShownMenu RightClick(HWND bar, int x = 200, int y = 30) {
+  g_shownMenu = ShownMenu();
+  const UINT_PTR timer = SetTimer(nullptr, 0, 20, ReadAndCloseMenu);
+  SendMessageA(bar, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(bar), MAKELPARAM(x, y));
+  KillTimer(nullptr, timer);
+  return g_shownMenu;
+}
 
 const char kPickCaption[] = "現在表示されているウィンドウの一覧";
 const char kListCaption[] = "最小化したくないアプリケーションの選択";
@@ -104,60 +151,43 @@ TEST_F(WindowCommandsTest, TheMenuListsThreeWindowsAndGraysTheRest) {
   MakeWindow("First");
   MakeWindow("メモ帳 - 表示ソフト");
   MakeWindow("Third & co");
-  CMenu menu;
-  ASSERT_TRUE(panel_->BuildContextMenu(menu));
-  HMENU m = menu.GetSafeHmenu();
+  const ShownMenu m = RightClick(hwnd_);
+  ASSERT_TRUE(m.seen);
   // From the top of the stacking order down: the last made first.
-  EXPECT_EQ(MenuText(m, 32797), "Third & co");
-  EXPECT_EQ(MenuText(m, 32798), "メモ帳 - 表示ソフト");
-  EXPECT_EQ(MenuText(m, 32799), "First");
-  for (UINT id = 32797; id <= 32799; ++id) EXPECT_FALSE(Grayed(m, id)) << id;
+  EXPECT_EQ(m.Text(32797), "Third & co");
+  EXPECT_EQ(m.Text(32798), "メモ帳 - 表示ソフト");
+  EXPECT_EQ(m.Text(32799), "First");
+  for (UINT id = 32797; id <= 32799; ++id) EXPECT_FALSE(m.Grayed(id)) << id;
   for (UINT id = 32800; id <= 32806; ++id) {
-    EXPECT_EQ(MenuText(m, id), "選択できません") << id;
-    EXPECT_TRUE(Grayed(m, id)) << id;
+    EXPECT_EQ(m.Text(id), "選択できません") << id;
+    EXPECT_TRUE(m.Grayed(id)) << id;
   }
-  EXPECT_EQ(panel_->m_strWindowTitles[1], "メモ帳 - 表示ソフト");
-  EXPECT_FALSE(Grayed(m, ID_SUSPEND_MENU)) << "Windows 98 offers suspend";
+  EXPECT_FALSE(m.Grayed(ID_SUSPEND_MENU)) << "Windows 98 offers suspend";
 }
 
 TEST_F(WindowCommandsTest, WithNoCandidateEveryItemIsGrayedAndSuspendToo) {
   real_.version = {4, 0, 950, 1};
+  SetExclusions({"Excluded one"});
   CreatePanelHere();
   MakeWindow("Excluded one");
   MakeWindow("", true);
   MakeWindow("Hidden", false);
   MakeWindow("Owned", true, windows_.front());
-  SetExclusions({"Excluded one"});
-  CMenu menu;
-  ASSERT_TRUE(panel_->BuildContextMenu(menu));
+  const ShownMenu m = RightClick(hwnd_);
+  ASSERT_TRUE(m.seen);
   for (UINT id = 32797; id <= 32806; ++id) {
-    EXPECT_EQ(MenuText(menu.GetSafeHmenu(), id), "選択できません") << id;
-    EXPECT_TRUE(Grayed(menu.GetSafeHmenu(), id)) << id;
+    EXPECT_EQ(m.Text(id), "選択できません") << id;
+    EXPECT_TRUE(m.Grayed(id)) << id;
   }
-  EXPECT_TRUE(Grayed(menu.GetSafeHmenu(), ID_SUSPEND_MENU));
-}
-
-RECT g_menuRect;
-bool g_menuSeen;
-
-void CALLBACK CloseMenu(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND menu = FindWindowA("#32768", nullptr);
-  if (menu == nullptr || !IsWindowVisible(menu)) return;
-  g_menuSeen = true;
-  GetWindowRect(menu, &g_menuRect);
-  KillTimer(nullptr, timer);
-  EndMenu();
+  EXPECT_TRUE(m.Grayed(ID_SUSPEND_MENU));
 }
 
 TEST_F(WindowCommandsTest, ARightClickShowsTheMenuAtItsPoint) {
   CreatePanelHere();
-  g_menuSeen = false;
-  const UINT_PTR timer = SetTimer(nullptr, 0, 20, CloseMenu);
-  SendMessageA(hwnd_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd_), MAKELPARAM(200, 30));
-  KillTimer(nullptr, timer);
-  ASSERT_TRUE(g_menuSeen) << "the menu was shown and the handler returned once it closed";
-  EXPECT_EQ(g_menuRect.left, 200);
-  EXPECT_EQ(g_menuRect.top, 30);
+  const ShownMenu m = RightClick(hwnd_, 200, 30);
+  ASSERT_TRUE(m.seen) << "the menu was shown and the handler returned once it closed";
+  EXPECT_EQ(m.rect.left, 200);
+  EXPECT_EQ(m.rect.top, 30);
   EXPECT_TRUE(IsWindow(hwnd_));
 }
 
@@ -208,6 +238,7 @@ TEST_F(WindowCommandsTest, TheMenuResourceHoldsTheTree) {
 }
 
 TEST_F(WindowCommandsTest, MinimizeAllLeavesTheProtectedAloneAndTakesTheRest) {
+  SetExclusions({"Keep this"});
   CreatePanelHere();
   std::vector<HWND> others;
   for (int i = 1; i <= 12; ++i) others.push_back(MakeWindow("Application " + std::to_string(i)));
@@ -216,7 +247,6 @@ TEST_F(WindowCommandsTest, MinimizeAllLeavesTheProtectedAloneAndTakesTheRest) {
   HWND untitled = MakeWindow("");
   HWND hidden = MakeWindow("Hidden one", false);
   HWND owned = MakeWindow("Owned one", true, others.front());
-  SetExclusions({"Keep this"});
   for (const UINT command : {static_cast<UINT>(IDC_MINIMIZEALL), static_cast<UINT>(ID_MINIMIZEALL_MENU)}) {
     SCOPED_TRACE(command);
     for (HWND w : windows_) {
@@ -237,9 +267,7 @@ TEST_F(WindowCommandsTest, ASlotCommandActsByTitleAndNotOnAClosedWindow) {
   CreatePanelHere();
   HWND a = MakeWindow("Alpha window");
   HWND b = MakeWindow("Beta window");
-  CMenu menu;
-  ASSERT_TRUE(panel_->BuildContextMenu(menu));
-  ASSERT_EQ(panel_->m_strWindowTitles[0], "Beta window");
+  ASSERT_EQ(RightClick(hwnd_).Text(32797), "Beta window");
   SendMessageA(hwnd_, WM_COMMAND, 32798, 0);
   EXPECT_TRUE(IsIconic(a));
   EXPECT_FALSE(IsIconic(b));
@@ -253,10 +281,10 @@ TEST_F(WindowCommandsTest, ASlotCommandActsByTitleAndNotOnAClosedWindow) {
 }
 
 TEST_F(WindowCommandsTest, AddingThroughThePickerKeepsSortedOrderAndDuplicates) {
+  SetExclusions({"Zeta", "Alpha already listed"});
   CreatePanelHere();
   MakeWindow("Mid window");
   MakeWindow("Alpha already listed");
-  SetExclusions({"Zeta", "Alpha already listed"});
   std::vector<std::string> shownAtOpening, offered, shownAtClose;
   const size_t steps = RunDialogScript(
       {
@@ -273,20 +301,17 @@ TEST_F(WindowCommandsTest, AddingThroughThePickerKeepsSortedOrderAndDuplicates) 
   EXPECT_NE(std::find(offered.begin(), offered.end(), "Alpha already listed"), offered.end());
   EXPECT_EQ(std::find(offered.begin(), offered.end(), kListCaption), offered.end());
   EXPECT_EQ(shownAtClose, (std::vector<std::string>{"Alpha already listed", "Mid window", "Mid window", "Zeta"}));
-  ASSERT_EQ(panel_->m_strExclusions.Count(), 4);
-  EXPECT_EQ(panel_->m_strExclusions[0], "Alpha already listed");
-  EXPECT_EQ(panel_->m_strExclusions[2], "Mid window");
-  EXPECT_EQ(panel_->m_strExclusions[3], "Zeta");
-  EXPECT_EQ(panel_->m_dlgExclusions.m_nWorking, 4);
-  EXPECT_EQ(real_.files.count(kExclusionPath), 0u) << "written only at exit";
+  EXPECT_EQ(real_.files[kExclusionPath], "Zeta\r\nAlpha already listed\r\n") << "written only at exit";
+  EXPECT_EQ(SavedExclusions(),
+            (std::vector<std::string>{"Alpha already listed", "Mid window", "Mid window", "Zeta"}));
 }
 
 TEST_F(WindowCommandsTest, TheTwentyFirstEntryIsRefused) {
-  CreatePanelHere();
-  MakeWindow("One more");
   std::vector<std::string> twenty;
   for (int i = 0; i < 20; ++i) twenty.push_back("Entry " + std::to_string(100 + i));
   SetExclusions(twenty);
+  CreatePanelHere();
+  MakeWindow("One more");
   size_t shownAfter = 0;
   const size_t steps = RunDialogScript(
       {
@@ -298,12 +323,12 @@ TEST_F(WindowCommandsTest, TheTwentyFirstEntryIsRefused) {
   ASSERT_EQ(steps, 3u);
   ASSERT_TRUE(ShowedOneBox(real_, "これ以上リストの項目を増やすことはできません!!", "警告", MB_OK | MB_ICONHAND));
   EXPECT_EQ(shownAfter, 20u);
-  EXPECT_EQ(panel_->m_strExclusions.Count(), 20);
+  EXPECT_EQ(SavedExclusions(), twenty);
 }
 
 TEST_F(WindowCommandsTest, DeleteTakesTheSelectionOrNothing) {
-  CreatePanelHere();
   SetExclusions({"A", "B", "C"});
+  CreatePanelHere();
   std::vector<std::string> afterNone, afterOne;
   const size_t steps = RunDialogScript(
       {
@@ -322,14 +347,13 @@ TEST_F(WindowCommandsTest, DeleteTakesTheSelectionOrNothing) {
   ASSERT_EQ(steps, 1u);
   EXPECT_EQ(afterNone, (std::vector<std::string>{"A", "B", "C"}));
   EXPECT_EQ(afterOne, (std::vector<std::string>{"A", "C"}));
-  EXPECT_EQ(panel_->m_strExclusions.Count(), 2);
-  EXPECT_EQ(panel_->m_strExclusions[1], "C");
+  EXPECT_EQ(SavedExclusions(), (std::vector<std::string>{"A", "C"}));
 }
 
 TEST_F(WindowCommandsTest, EscAndTheCloseBoxDropTheEdits) {
+  SetExclusions({"Kept"});
   CreatePanelHere();
   MakeWindow("Added then dropped");
-  SetExclusions({"Kept"});
   for (const bool closeBox : {false, true}) {
     SCOPED_TRACE(closeBox ? "close box" : "Esc");
     std::vector<std::string> nextOpening;
@@ -348,9 +372,7 @@ TEST_F(WindowCommandsTest, EscAndTheCloseBoxDropTheEdits) {
              }},
         },
         [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
-    EXPECT_EQ(panel_->m_strExclusions.Count(), 1);
-    EXPECT_EQ(panel_->m_strExclusions[0], "Kept");
-    EXPECT_EQ(panel_->m_dlgExclusions.m_nWorking, 1);
+    EXPECT_EQ(SavedExclusions(), (std::vector<std::string>{"Kept"}));
     RunDialogScript({{kListCaption, [&](HWND d) { nextOpening = ListBoxEntries(d); Click(d, IDC_CLOSE_LIST); }}},
                     [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
     EXPECT_EQ(nextOpening, (std::vector<std::string>{"Kept"}));
@@ -358,9 +380,9 @@ TEST_F(WindowCommandsTest, EscAndTheCloseBoxDropTheEdits) {
 }
 
 TEST_F(WindowCommandsTest, ThePickerTakesOnlyASelectedTitle) {
+  SetExclusions({});
   CreatePanelHere();
   MakeWindow("Offered");
-  SetExclusions({});
   bool stillOpen = false;
   const size_t steps = RunDialogScript(
       {
@@ -379,14 +401,14 @@ TEST_F(WindowCommandsTest, ThePickerTakesOnlyASelectedTitle) {
       [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
   ASSERT_EQ(steps, 3u);
   EXPECT_TRUE(stillOpen);
-  EXPECT_EQ(panel_->m_strExclusions.Count(), 0);
+  EXPECT_TRUE(SavedExclusions().empty());
 }
 
 TEST_F(WindowCommandsTest, ListBoxTitlesOfAnyLengthComeBackWhole) {
+  SetExclusions({});
   CreatePanelHere();
   const std::string longTitle = "長いタイトル " + std::string(150, 'x') + " 表示ソフト";
   MakeWindow(longTitle);
-  SetExclusions({});
   RunDialogScript(
       {
           {kListCaption, [&](HWND d) { Click(d, IDC_ADD); }},
@@ -394,8 +416,7 @@ TEST_F(WindowCommandsTest, ListBoxTitlesOfAnyLengthComeBackWhole) {
           {kListCaption, [&](HWND d) { Click(d, IDC_CLOSE_LIST); }},
       },
       [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
-  ASSERT_EQ(panel_->m_strExclusions.Count(), 1);
-  EXPECT_EQ(panel_->m_strExclusions[0], longTitle);
+  EXPECT_EQ(SavedExclusions(), (std::vector<std::string>{longTitle}));
 }
 
 TEST_F(WindowCommandsTest, TheAboutBoxShowsTheProgramTwiceAlike) {
