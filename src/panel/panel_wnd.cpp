@@ -10,13 +10,9 @@ using velkin::ControlSpec;
 
 namespace {
 
-// Each static control's ID with the string it shows, in creation order.
-struct BoundText {
-  int id;
-  CString CPanelWnd::*text;
-};
+}  // namespace
 
-const BoundText kBoundTexts[CPanelWnd::kStaticCount] = {
+const CPanelWnd::BoundText CPanelWnd::s_boundTexts[CPanelWnd::kStaticCount] = {
     {IDC_FREESPACE_LABEL, &CPanelWnd::m_strFreeSpaceLabel},
     {IDC_TOTALCAP_LABEL, &CPanelWnd::m_strTotalCapLabel},
     {IDC_FREESPACE_VALUE, &CPanelWnd::m_strFreeSpaceValue},
@@ -29,9 +25,10 @@ const BoundText kBoundTexts[CPanelWnd::kStaticCount] = {
     {IDC_DRIVE_CAPTION, &CPanelWnd::m_strDriveCaption},
 };
 
-// The buttons' IDs in creation order, the suspend button first (CPanelWnd::kSuspendButton).
-const int kButtonIds[CPanelWnd::kButtonCount] = {IDC_SUSPEND,  IDC_RESTARTWINDOWS, IDC_RESTARTSYSTEM,
-                                                 IDC_SHUTDOWN, IDC_MINIMIZEALL,    IDC_EXIT};
+const int CPanelWnd::s_buttonIds[CPanelWnd::kButtonCount] = {IDC_SUSPEND,  IDC_RESTARTWINDOWS, IDC_RESTARTSYSTEM,
+                                                              IDC_SHUTDOWN, IDC_MINIMIZEALL,    IDC_EXIT};
+
+namespace {
 
 const ControlSpec& SpecOf(int id) { return *velkin::FindControlSpec(id); }
 
@@ -163,16 +160,16 @@ void CPanelWnd::OnClose() {
 void CPanelWnd::CreateControls() {
   // The image buttons, then their icons.
   for (int i = 0; i < kButtonCount; ++i) {
-    const ControlSpec& spec = SpecOf(kButtonIds[i]);
+    const ControlSpec& spec = SpecOf(s_buttonIds[i]);
     m_buttons[i].Create("", spec.style, velkin::ToRECT(spec.rect), this, static_cast<UINT>(spec.id));
   }
-  for (int i = 0; i < kButtonCount; ++i) m_buttons[i].SetIcon(LoadPanelIcon(SpecOf(kButtonIds[i]).icon));
+  for (int i = 0; i < kButtonCount; ++i) m_buttons[i].SetIcon(LoadPanelIcon(SpecOf(s_buttonIds[i]).icon));
 
   // The statics, each with its first text in its string.
   for (int i = 0; i < kStaticCount; ++i) {
-    const ControlSpec& spec = SpecOf(kBoundTexts[i].id);
+    const ControlSpec& spec = SpecOf(s_boundTexts[i].id);
     m_statics[i].Create("", spec.style, velkin::ToRECT(spec.rect), this, static_cast<UINT>(spec.id));
-    this->*kBoundTexts[i].text = spec.content;
+    this->*s_boundTexts[i].text = spec.content;
   }
 
   CreatePanelFont();
@@ -198,7 +195,7 @@ void CPanelWnd::CreatePanelFont() {
 
 void CPanelWnd::DoDataExchange(CDataExchange* dx) {
   CAppBarWnd::DoDataExchange(dx);
-  for (const BoundText& bound : kBoundTexts) DDX_Text(dx, bound.id, this->*bound.text);
+  for (const BoundText& bound : s_boundTexts) DDX_Text(dx, bound.id, this->*bound.text);
 }
 
 void CPanelWnd::OnPaint() {

@@ -22,6 +22,11 @@ class CPanelWnd : public CAppBarWnd {
   BOOL PreTranslateMessage(MSG* msg) override;
   void DoDataExchange(CDataExchange* dx) override;
 
+  // A message other programs may send the bar to learn how it is doing (for benchmarks):
+  // wParam 0 answers how many control texts have been set, 1 how many refresh ticks ran.
+  static UINT s_statisticsMessage;
+
+ private:
   static constexpr int kStaticCount = 10;
   static constexpr int kTitleSlotCount = 10;
 
@@ -32,6 +37,13 @@ class CPanelWnd : public CAppBarWnd {
   CButton m_buttons[kButtonCount];
   // 106, 107, 108, 109, 110, 111, 112, 113, 116, 117
   CStatic m_statics[kStaticCount];
+  // Each static's ID with the string it shows, in creation order; the buttons' IDs.
+  struct BoundText {
+    int id;
+    CString CPanelWnd::*text;
+  };
+  static const BoundText s_boundTexts[kStaticCount];
+  static const int s_buttonIds[kButtonCount];
 
   // The texts of the ten statics.
   CString m_strFreeSpaceLabel;    // 106
@@ -90,10 +102,6 @@ class CPanelWnd : public CAppBarWnd {
   // application windows in the minimize submenu, the rest grayed, suspend grayed where it is
   // not offered. False when the menu could not be loaded.
   bool BuildContextMenu(CMenu& menu);
-
-  // A message other programs may send the bar to learn how it is doing (for benchmarks):
-  // wParam 0 answers how many control texts have been set, 1 how many refresh ticks ran.
-  static UINT s_statisticsMessage;
 
   // Frees the libraries of the optional functions; a later readout looks them up again.
   void ReleaseOptionalLibraries();
