@@ -3,10 +3,17 @@
 #define VELKIN_APP_PANEL_APP_H
 
 #include "platform/framework.h"
+#include "platform/system.h"
+
+class CPanelWnd;
 
 class CPanelApp : public CWinApp {
  public:
   BOOL InitInstance() override;
 };
+
+// Makes the panel and its window as the program starts it, on `sys`: the creation rectangle
+// fixes the bar's thickness. nullptr when the window could not be made (the object is gone then).
+CPanelWnd* CreatePanelWindow(velkin::SystemServices& sys);
 
 #endif

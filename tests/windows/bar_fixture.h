@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/panel_app.h"
 #include "panel/panel_wnd.h"
 #include "platform/fake_system.h"
 #include "platform/framework.h"
@@ -32,12 +33,11 @@ class BarTest : public ::testing::Test {
     velkin::SetSys(nullptr);
   }
 
-  // Creates the panel with the start-up rectangle and lets it settle.
+  // Creates the panel the way the program starts it, and lets it settle.
   void CreatePanel() {
-    panel_ = new CPanelWnd(*machine_);
-    const RECT rect = {0, 0, 150, 47};
-    ASSERT_TRUE(panel_->CreateBar(rect));
-    hwnd_ = panel_->m_hWnd;
+    panel_ = CreatePanelWindow(*machine_);
+    ASSERT_NE(panel_, nullptr);
+    hwnd_ = panel_->GetSafeHwnd();
     AfxPumpMessages();
   }
 
