@@ -114,6 +114,8 @@ TEST_F(MeasureTest, AFailingDriveAddsNothingToAll) {
   fake_.drives['D'].fails = true;
   EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, extended), 2 * kGiB);
   EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, nullptr), 2 * kGiB);
+  // D alone then shows its own last figure, from the "All" it answered, untouched by the ones it failed.
+  EXPECT_EQ(meter_.Measure(fake_, "D:\\", DriveFigure::kFreeSpace, extended), 5 * kGiB);
 }
 
 TEST_F(MeasureTest, AFailedQueryShowsThatDrivesOwnLastFigure) {

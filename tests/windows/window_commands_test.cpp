@@ -165,6 +165,20 @@ TEST_F(WindowCommandsTest, TheMenuListsThreeWindowsAndGraysTheRest) {
   EXPECT_FALSE(m.Grayed(ID_SUSPEND_MENU)) << "Windows 98 offers suspend";
 }
 
+TEST_F(WindowCommandsTest, TwelveWindowsFillAllTenSlotsFromTheTop) {
+  CreatePanelHere();
+  for (int i = 1; i <= 12; ++i) MakeWindow("Window " + std::to_string(i));
+  const ShownMenu m = RightClick(hwnd_);
+  ASSERT_TRUE(m.seen);
+  for (UINT id = 32797; id <= 32806; ++id) {
+    EXPECT_EQ(m.Text(id), "Window " + std::to_string(12 - static_cast<int>(id - 32797))) << id;
+    EXPECT_FALSE(m.Grayed(id)) << id;
+  }
+  // The tenth slot's command reaches the tenth window.
+  SendMessageA(hwnd_, WM_COMMAND, 32806, 0);
+  EXPECT_TRUE(IsIconic(windows_[2]));
+}
+
 TEST_F(WindowCommandsTest, WithNoCandidateEveryItemIsGrayedAndSuspendToo) {
   real_.version = {4, 0, 950, 1};
   SetExclusions({"Excluded one"});
