@@ -6,7 +6,7 @@
 // little the program needs instead, compiled for the 486 like the rest of it:
 //   - the entry point, which runs the static constructors, WinMain and the exit functions;
 //   - the heap behind new and delete (the process heap);
-//   - the memory and string functions the compiler calls for copies and comparisons;
+//   - (in release_memory.cpp) the memory and string functions the compiler calls;
 //   - the few library routines the standard containers name (all of them fatal: the program is
 //     built without exceptions, and they can only be reached by a programming error or when
 //     memory runs out).
@@ -116,63 +116,3 @@ void __throw_logic_error(const char*) { Fatal("Velkin: logic error."); }
 void __throw_out_of_range(const char*) { Fatal("Velkin: out of range."); }
 void __throw_out_of_range_fmt(const char*, ...) { Fatal("Velkin: out of range."); }
 }  // namespace std
-
-// ---- Memory and strings. This file is compiled so that these loops stay loops.
-
-extern "C" {
-
-void* memcpy(void* to, const void* from, std::size_t size) {
-  unsigned char* d = static_cast<unsigned char*>(to);
-  const unsigned char* s = static_cast<const unsigned char*>(from);
-  while (size-- != 0) *d++ = *s++;
-  return to;
-}
-
-void* memmove(void* to, const void* from, std::size_t size) {
-  unsigned char* d = static_cast<unsigned char*>(to);
-  const unsigned char* s = static_cast<const unsigned char*>(from);
-  if (d < s) {
-    while (size-- != 0) *d++ = *s++;
-  } else {
-    while (size-- != 0) d[size] = s[size];
-  }
-  return to;
-}
-
-void* memset(void* to, int value, std::size_t size) {
-  unsigned char* d = static_cast<unsigned char*>(to);
-  while (size-- != 0) *d++ = static_cast<unsigned char>(value);
-  return to;
-}
-
-int memcmp(const void* a, const void* b, std::size_t size) {
-  const unsigned char* x = static_cast<const unsigned char*>(a);
-  const unsigned char* y = static_cast<const unsigned char*>(b);
-  for (; size != 0; --size, ++x, ++y) {
-    if (*x != *y) return *x < *y ? -1 : 1;
-  }
-  return 0;
-}
-
-void* memchr(const void* block, int value, std::size_t size) {
-  const unsigned char* p = static_cast<const unsigned char*>(block);
-  for (; size != 0; --size, ++p) {
-    if (*p == static_cast<unsigned char>(value)) return const_cast<unsigned char*>(p);
-  }
-  return nullptr;
-}
-
-std::size_t strlen(const char* text) {
-  const char* p = text;
-  while (*p != '\0') ++p;
-  return static_cast<std::size_t>(p - text);
-}
-
-int strcmp(const char* a, const char* b) {
-  const unsigned char* x = reinterpret_cast<const unsigned char*>(a);
-  const unsigned char* y = reinterpret_cast<const unsigned char*>(b);
-  while (*x != 0 && *x == *y) ++x, ++y;
-  return *x == *y ? 0 : (*x < *y ? -1 : 1);
-}
-
-}  // extern "C"
