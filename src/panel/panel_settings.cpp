@@ -49,7 +49,14 @@ velkin::StoredSettings CPanelWnd::CurrentSettings() {
 }
 
 void CPanelWnd::LoadSettings() {
-  const velkin::SettingsAtStart start = velkin::ReadSettingsAtStart(m_sys, CurrentSettings());
+  // What a line without a number leaves in place: the readouts' units as they stand.
+  const velkin::ReadoutUnits& units = m_readouts.Units();
+  velkin::StoredSettings initial;
+  initial.freeUnit = units.freeSpaceUnit;
+  initial.totalUnit = units.totalCapacityUnit;
+  initial.decimals = units.decimals;
+  initial.memoryUnit = units.memoryUnit;
+  const velkin::SettingsAtStart start = velkin::ReadSettingsAtStart(m_sys, initial);
   m_bKeepSettingsFile = start.keepFile;
   ShowNotice(start.notice);
   ApplySettings(start.settings);
@@ -77,9 +84,7 @@ void CPanelWnd::RestoreDriveSelection() {
   m_readouts.SelectDrive(drive);
   m_driveSelector.SetCurSel(top);
   const std::string text = velkin::DriveWarningText(drive);
-  velkin::Notice warning = velkin::IntervalWarning();  // the same caption and icon
-  warning.text = text.c_str();
-  ShowNotice(warning);
+  ShowNotice(velkin::Warning(text.c_str()));
   m_nStoredDrive = top;
 }
 

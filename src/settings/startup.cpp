@@ -69,9 +69,9 @@ ExclusionsAtStart ReadExclusionsAtStart(SystemServices& sys) {
   return start;
 }
 
-Notice IntervalWarning() {
-  return Notice{"保存されていた更新間隔情報が不正です。\nとりあえず「１秒」に設定しました。", kWarningCaption, kIconHand};
-}
+Notice Warning(const char* text) { return Notice{text, kWarningCaption, kIconHand}; }
+
+Notice IntervalWarning() { return Warning("保存されていた更新間隔情報が不正です。\nとりあえず「１秒」に設定しました。"); }
 
 std::string DriveWarningText(const std::string& entry) {
   return "保存されていた検査対象ドライブ情報が不正です。\nとりあえず" + entry + "に設定しました。";

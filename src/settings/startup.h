@@ -41,6 +41,9 @@ struct ExclusionsAtStart {
 // there but cannot be read is an empty list, a warning, and the file kept as it is.
 ExclusionsAtStart ReadExclusionsAtStart(SystemServices& sys);
 
+// A warning as start-up shows them: captioned "警告", with the stop icon.
+Notice Warning(const char* text);
+
 // The warnings of the two restore steps: a stored interval the selector refuses, and a stored
 // drive it refuses, `entry` being the entry taken instead.
 Notice IntervalWarning();

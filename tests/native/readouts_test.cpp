@@ -20,7 +20,6 @@ class ReadoutsTest : public ::testing::Test {
     c.totalClusters = 1024 * 256;
     fake_.drives['C'] = c;
     fake_.availablePhysicalMemory = 64 * kMiB;
-    fake_.freeSystemResources = 42;
     readouts_.SelectDrive("C:\\");
     readouts_.Units().decimals = 2;
   }
@@ -61,23 +60,6 @@ TEST_F(ReadoutsTest, TheLargeDiskPathAsksTheSixtyFourBitQuery) {
     EXPECT_EQ(fake.CountQueries("DiskFreeSpaceEx") != 0, largeDisk);
     EXPECT_EQ(fake.CountQueries("DiskFreeSpace") != 0, !largeDisk);
   }
-}
-
-// The resource query where its library has it, "Disable" where not; after the libraries are
-// released a readout looks its function up again and never calls into a released library.
-TEST_F(ReadoutsTest, ResourcesComeBackAfterTheLibrariesAreReleased) {
-  EXPECT_EQ(readouts_.SystemResources(), "Disable") << "not resolved yet";
-  readouts_.ResolveQueries();
-  EXPECT_EQ(readouts_.SystemResources(), " 42 ％");
-  readouts_.ReleaseLibraries();
-  EXPECT_EQ(fake_.LoadedModuleCount(), 0);
-  EXPECT_EQ(readouts_.SystemResources(), " 42 ％");
-  EXPECT_EQ(fake_.badCalls, 0);
-  FakeSystem bare;
-  bare.libraries.erase("RSRC32");
-  Readouts without(bare);
-  without.ResolveQueries();
-  EXPECT_EQ(without.SystemResources(), "Disable");
 }
 
 }  // namespace

@@ -203,8 +203,6 @@ TEST_F(SessionTest, RestartAndShutdownSaveTheSettingsAndAsk) {
   } rows[] = {{IDC_RESTARTSYSTEM, ID_RESTARTSYSTEM_MENU, kWindows98, "ExitWindowsEx 0x0A 1"},
               {IDC_SHUTDOWN, ID_SHUTDOWN_MENU, kWindows98, "ExitWindowsEx 0x01 0"},
               {IDC_RESTARTWINDOWS, ID_RESTARTWINDOWS_MENU, kWindows98, "ExitWindows16 0x42"},
-              {IDC_RESTARTSYSTEM, ID_RESTARTSYSTEM_MENU, kWindows7, "ExitWindowsEx 0x0A 1"},
-              {IDC_SHUTDOWN, ID_SHUTDOWN_MENU, kWindows7, "ExitWindowsEx 0x01 0"},
               {IDC_RESTARTWINDOWS, ID_RESTARTWINDOWS_MENU, kWindows7, "ExitWindowsEx 0x00 0"}};
   for (const auto& row : rows) {
     for (const UINT command : {row.button, row.menu}) {
