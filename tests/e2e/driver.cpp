@@ -83,6 +83,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -442,12 +443,51 @@ struct Instance {
       return false;
     }
     dir.assign(full, file_part - full);
+    if (const char *launcher = getenv("VELKIN_LAUNCHER")) return start_launched(launcher, full);
     std::string cmdline = "\"" + std::string(full) + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     const char *cwd = in_own_folder ? dir.c_str() : nullptr;
     if (!CreateProcessA(full, &cmdline[0], nullptr, nullptr, FALSE, 0, nullptr, cwd, &si, &pi)) {
       error = "CreateProcess(" + std::string(full) + ") error " + num(GetLastError());
+      return false;
+    }
+    return true;
+  }
+
+  // Starts the program through the personality layer's launcher (tests/personality), which
+  // answers with the program's process ID once the layer is in place.
+  bool start_launched(const std::string &launcher, const std::string &full) {
+    char cwd[MAX_PATH] = "";
+    if (in_own_folder) {
+      snprintf(cwd, sizeof cwd, "%s", dir.c_str());
+    } else {
+      GetCurrentDirectoryA(sizeof cwd, cwd);
+    }
+    // A backslash before the closing quote would escape it.
+    const size_t length = strlen(cwd);
+    if (length > 3 && cwd[length - 1] == '\\') cwd[length - 1] = '\0';
+    std::string cmdline = "\"" + launcher + "\" \"" + cwd + "\" \"" + full + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION launch = {};
+    if (!CreateProcessA(launcher.c_str(), &cmdline[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &launch)) {
+      error = "CreateProcess(" + launcher + ") error " + num(GetLastError());
+      return false;
+    }
+    DWORD pid = 0;
+    const bool done = WaitForSingleObject(launch.hProcess, 60000) == WAIT_OBJECT_0;
+    GetExitCodeProcess(launch.hProcess, &pid);
+    CloseHandle(launch.hProcess);
+    CloseHandle(launch.hThread);
+    if (!done || pid == 0 || pid == STILL_ACTIVE) {
+      error = "the launcher could not start " + full + " with its personality";
+      return false;
+    }
+    pi.dwProcessId = pid;
+    pi.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid);
+    if (!pi.hProcess) {
+      error = "OpenProcess(" + num(pid) + ") error " + num(GetLastError());
       return false;
     }
     return true;
@@ -2199,13 +2239,154 @@ int cmd_exit() {
   return res.finish();
 }
 
+
+// ---------------------------------------------------------------------------------------------
+// Under a personality (tests/personality/run.sh): the program meets one Windows through the
+// layer the launcher puts into it; the figures it shows are the ones run.sh scripted.
+
+const UINT kStatisticsMessage = RegisterWindowMessageA("VelkinStatistics");
+const WPARAM kTicksQuery = 1;
+
+// "4.0.950" into its three numbers.
+bool parse_version(const std::string &text, DWORD *major, DWORD *minor, DWORD *build) {
+  return sscanf(text.c_str(), "%lu.%lu.%lu", major, minor, build) == 3;
+}
+
+// The refresh ticks the bar has made; false when it does not answer within 5 s.
+bool bar_ticks(HWND bar, DWORD_PTR *ticks) { return send(bar, kStatisticsMessage, kTicksQuery, 0, ticks); }
+
+// Checks a readout's text, waiting up to the refresh wait for it to settle.
+void check_readout(Results &res, const std::string &name, HWND bar, int id, const std::string &expected) {
+  std::string text;
+  for (DWORD start = GetTickCount(); GetTickCount() - start < kRefreshWaitMs; Sleep(100))
+    if (get_text(GetDlgItem(bar, id), &text) && text == expected) break;
+  res.check(text == expected, name, text_str(expected), text_str(text));
+}
+
+// Start-up as the personality's Windows: the buttons and the version dialog its version gives,
+// the scripted drive, memory and resources figures as its calls give them, suspend pressed where
+// offered; the interval read back from the last save, another chosen, and the exit button.
+int cmd_persona_readouts(const std::string &exe, const std::string &version, int interval_now, int interval_next,
+                         const std::string &resources, const std::string &free_space, const std::string &total,
+                         const std::string &memory) {
+  Results res;
+  DWORD major = 0, minor = 0, build = 0;
+  if (!res.check(parse_version(version, &major, &minor, &build), "persona.version", "MAJOR.MINOR.BUILD", version))
+    return res.finish();
+  const VersionTexts expected = version_texts(major, minor, build);
+  Instance inst;
+  std::vector<SeenBox> boxes;
+  const bool up = start_noting_boxes(inst, exe, 0, &boxes);
+  check_no_box(res, "persona", boxes);
+  if (res.check(up, "persona.found", "the bar within 20 s", inst.error)) {
+    check_buttons(res, inst.bar, expected.suspend);
+    check_readout(res, "persona.resources", inst.bar, kResourcesId, resources);
+    check_readout(res, "persona.free", inst.bar, kFreeId, free_space + " Bytes");
+    check_readout(res, "persona.total", inst.bar, kTotalId, total + " Bytes");
+    check_readout(res, "persona.memory", inst.bar, kMemoryId, memory + " Bytes");
+    check_selected(res, "persona.interval_read_back", inst.bar, kIntervalComboId, interval_now);
+    check_version_dialog(res, inst, expected);
+    if (expected.suspend) {
+      PostMessageA(GetDlgItem(inst.bar, kSuspendButtonId), BM_CLICK, 0, 0);
+      DWORD_PTR ticks = 0;
+      res.check(bar_ticks(inst.bar, &ticks), "persona.after_suspend", "the bar answering after suspend", "no answer");
+    }
+    res.check(select_entry(inst.bar, kIntervalComboId, interval_next), "persona.select_interval",
+              "CB_SETCURSEL " + num(interval_next) + " and CBN_SELCHANGE posted", "no");
+    check_selected(res, "persona.interval_selected", inst.bar, kIntervalComboId, interval_next);
+    exit_and_check(res, inst, "persona.exit");
+  }
+  inst.kill_if_running();
+  return res.finish();
+}
+
+// A session command under the personality: the interval read back from the last save, the
+// button pressed, then either the program ends with the session ("ends") or, the end refused
+// after the request, the bar goes on refreshing and its exit button still ends it ("refreshes").
+int cmd_persona_session(const std::string &exe, int button, int interval_now, const std::string &outcome) {
+  Results res;
+  Instance inst;
+  std::vector<SeenBox> boxes;
+  const bool up = start_noting_boxes(inst, exe, 0, &boxes);
+  check_no_box(res, "persona_session", boxes);
+  if (res.check(up, "persona_session.found", "the bar within 20 s", inst.error)) {
+    check_selected(res, "persona_session.interval_read_back", inst.bar, kIntervalComboId, interval_now);
+    PostMessageA(GetDlgItem(inst.bar, button), BM_CLICK, 0, 0);
+    if (outcome == "ends") {
+      const bool ended = WaitForSingleObject(inst.pi.hProcess, 30000) == WAIT_OBJECT_0;
+      res.check(ended, "persona_session.process_ended",
+                "the program to end with the session within 30 s after button " + num(button), "it still runs");
+    } else {
+      Sleep(1500);  // the request made and answered
+      DWORD_PTR before = 0, after = 0;
+      const bool first = bar_ticks(inst.bar, &before);
+      Sleep(3000);
+      const bool second = first && bar_ticks(inst.bar, &after);
+      res.check(second && after >= before + 2, "persona_session.refreshing",
+                "two or more refresh ticks in 3 s after the refused end", 
+                second ? num((unsigned long long)(after - before)) + " ticks" : "no answer from the bar");
+      exit_and_check(res, inst, "persona_session.exit");
+    }
+  }
+  inst.kill_if_running();
+  return res.finish();
+}
+
+// Memory runs out (the layer's allocations fail once its event is set) while the bar runs: one
+// box says so; while it is up the bar takes no message (no refresh, no session end that could
+// save half-made state) and no second box comes; OK ends the program with code 3.
+int cmd_persona_no_memory(const std::string &exe) {
+  Results res;
+  Instance inst;
+  std::vector<SeenBox> boxes;
+  const bool up = start_noting_boxes(inst, exe, 0, &boxes);
+  if (res.check(up, "no_memory.found", "the bar within 20 s", inst.error)) {
+    HANDLE no_memory = OpenEventA(EVENT_MODIFY_STATE, FALSE, "VelkinPersonalityNoMemory");
+    if (res.check(no_memory != nullptr, "no_memory.event", "the layer's event", "error " + num(GetLastError()))) {
+      SetEvent(no_memory);
+      CloseHandle(no_memory);
+      PostMessageA(inst.bar, WM_COMMAND, kVersionCommand, 0);  // the dialog's texts need memory
+      std::vector<HWND> shown;
+      for (DWORD start = GetTickCount(); shown.empty() && GetTickCount() - start < 10000; Sleep(100))
+        shown = process_dialogs(inst.pi.dwProcessId, "Velkin");
+      if (res.check(shown.size() == 1, "no_memory.box", "one box captioned \"Velkin\" within 10 s",
+                    num(shown.size()) + " boxes")) {
+        check_text(res, "no_memory.text", GetDlgItem(shown.front(), kBoxTextId),
+                   "メモリが足りないため、Velkinを終了します。");
+        DWORD_PTR answer = 0;
+        const bool ticks = SendMessageTimeoutA(inst.bar, kStatisticsMessage, kTicksQuery, 0, SMTO_ABORTIFHUNG,
+                                               2000, &answer) != 0;
+        res.check(!ticks, "no_memory.no_refresh", "no answer from the bar while the box is up",
+                  "it answered: " + num((unsigned long long)answer) + " ticks");
+        const bool ending = SendMessageTimeoutA(inst.bar, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 2000,
+                                                &answer) != 0;
+        res.check(!ending, "no_memory.no_session_end", "WM_QUERYENDSESSION not taken while the box is up",
+                  "the bar answered it");
+        Sleep(1000);
+        shown = process_dialogs(inst.pi.dwProcessId, "Velkin");
+        res.check(shown.size() == 1, "no_memory.one_box", "still one box", num(shown.size()) + " boxes");
+        if (!shown.empty()) PostMessageA(GetDlgItem(shown.front(), IDOK), BM_CLICK, 0, 0);
+        const bool ended = WaitForSingleObject(inst.pi.hProcess, 10000) == WAIT_OBJECT_0;
+        DWORD code = 0;
+        GetExitCodeProcess(inst.pi.hProcess, &code);
+        res.check(ended && code == 3, "no_memory.ended", "the program ended with code 3 after OK",
+                  ended ? "code " + hex(code) : "it still runs");
+      }
+    }
+  }
+  inst.kill_if_running();
+  return res.finish();
+}
+
 int usage() {
   err("usage: velkin-driver check-bar VELKIN_EXE | check-readouts VELKIN_EXE C_TOTAL C_FREE MEMORY |"
       " check-version VELKIN_EXE win95|win98|win7 | launch VELKIN_EXE | exit | first-start VELKIN_EXE |"
       " change-settings VELKIN_EXE | check-restored VELKIN_EXE |"
       " check-warning VELKIN_EXE interval|drive INTERVAL_POS DRIVE_POS | start-exit VELKIN_EXE |"
       " minimize-all VELKIN_EXE | minimize-lookalikes VELKIN_EXE | exclusions-edit VELKIN_EXE | exclusions-back VELKIN_EXE |"
-      " exclusions-full VELKIN_EXE | end-session VELKIN_EXE BUTTON_ID | end-session-at-welcome VELKIN_EXE");
+      " exclusions-full VELKIN_EXE | end-session VELKIN_EXE BUTTON_ID | end-session-at-welcome VELKIN_EXE |"
+      " persona-readouts VELKIN_EXE VERSION INTERVAL_NOW INTERVAL_NEXT RESOURCES FREE TOTAL MEMORY |"
+      " persona-session VELKIN_EXE BUTTON_ID INTERVAL_NOW ends|refreshes | persona-no-memory VELKIN_EXE");
   return 2;
 }
 
@@ -2252,6 +2433,10 @@ int main(int argc, char **argv) {
     if (!parse_count(argv[3], &button)) return usage();
     return cmd_end_session(argv[2], (int)button);
   }
+  if (cmd == "persona-readouts" && argc == 10)
+    return cmd_persona_readouts(argv[2], argv[3], atoi(argv[4]), atoi(argv[5]), argv[6], argv[7], argv[8], argv[9]);
+  if (cmd == "persona-session" && argc == 6) return cmd_persona_session(argv[2], atoi(argv[3]), atoi(argv[4]), argv[5]);
+  if (cmd == "persona-no-memory" && argc == 3) return cmd_persona_no_memory(argv[2]);
   if (cmd == "check-warning" && argc == 6) {
     const std::string kind = argv[3];
     unsigned long long interval = 0, drive = 0;

@@ -230,8 +230,9 @@ static BOOL WINAPI OwnGetVersionExA(LPOSVERSIONINFOA info) {
 /* Stubs of Windows 9x: they take their arguments off the stack and fail. */
 #define STUB(bytes, ...)                                                           \
   static BOOL WINAPI Stub##bytes(__VA_ARGS__) {                                    \
-    SetLastError(ScriptNumber("VELKIN_SCRIPT_MOVEFILEEX", ERROR_CALL_NOT_IMPLEMENTED)); \
+    const DWORD error = ScriptNumber("VELKIN_SCRIPT_MOVEFILEEX", ERROR_CALL_NOT_IMPLEMENTED); \
     Record("stub called (" #bytes " bytes of arguments)");                         \
+    SetLastError(error); /* last: recording sets it too */                         \
     return FALSE;                                                                  \
   }
 STUB(12, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c)
@@ -356,9 +357,13 @@ static HLOCAL WINAPI OwnLocalAlloc(UINT flags, SIZE_T size) {
 
 /* The stand-in RSRC32's function. */
 __declspec(dllexport) LONG WINAPI StandInFreeSystemResources(DWORD which) {
-  char line[64];
-  wsprintfA(line, "RSRC32 %u", (unsigned)which);
-  Record(line);
+  static BOOL recorded;
+  if (!recorded) {  /* once: it is called on every refresh */
+    char line[64];
+    wsprintfA(line, "RSRC32 %u", (unsigned)which);
+    Record(line);
+    recorded = TRUE;
+  }
   return (LONG)ScriptNumber("VELKIN_SCRIPT_RESOURCES", 73);
 }
 
@@ -382,12 +387,12 @@ static HMODULE WINAPI OwnLoadLibraryA(LPCSTR name) {
 static FARPROC WINAPI OwnGetProcAddress(HMODULE module, LPCSTR name) {
   if (HIWORD((ULONG_PTR)name) == 0) return RealGetProcAddress(module, name);
   if (module == g_self) {
+    /* The stand-in module's function, or this layer's own exports (the 16-bit services). */
     for (int i = 0; i < g_rowCount; ++i) {
       if (strcmp(g_rows[i].kind, "module") == 0 && strcmp(g_rows[i].value, name) == 0)
         return (FARPROC)StandInFreeSystemResources;
     }
-    SetLastError(ERROR_PROC_NOT_FOUND);
-    return NULL;
+    return RealGetProcAddress(module, name);
   }
   char base[64];
   ModuleName(module, base, sizeof base);
