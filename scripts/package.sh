@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Writes build/dist/velkin.zip: the release program build/win32/velkin.exe as it ships, and
 # readme.txt (res/dist/readme.txt in code page 932 with CR LF line ends). The program is built
-# first and must pass the release checks (Windows 95 loadability, the 486 instruction set, the
-# size limit); the archive is then read back and checked.
+# first and must pass the release checks (Windows 95 and NT 4.0 loadability, the 486 instruction
+# set, the size limit); the archive is then read back and checked.
 # Usage: scripts/package.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 bash scripts/build.sh win32 >/dev/null
-/usr/bin/python3 tools/pecheck.py build/win32/velkin.exe --cpu i486 --max-size 131072
+/usr/bin/python3 tools/pecheck.py build/win32/velkin.exe --allowlist tools/win95-imports.txt \
+  --allowlist tools/nt4-imports.txt --cpu i486 --max-size 131072
 
 mkdir -p build/dist
 python3 - build/win32/velkin.exe res/dist/readme.txt build/dist/velkin.zip <<'PY'

@@ -12,8 +12,10 @@ killed when a build fails or a tier fails (the report names the failing tests), 
 when every tier passes.
 
 The list's lines:   path:line | old text | new text | tiers
-  tiers: any of native, windows, e2e, e2e32 (comma-separated); the tiers that can see the
+  tiers: any of native, windows, e2e, e2e32, pe (comma-separated); the tiers that can see the
   fault. Blank lines and lines starting with # are comments.
+  A fault in a file's permissions is written path:mode | old mode | new mode | tiers, the
+  modes in octal (bench/run.sh:mode | 755 | 644 | pe: the script loses its run bit).
 
 Prints one line per fault and the score; --report also writes them as Markdown. Exits 0 when
 it could judge every fault (whatever the score), 2 when a fault does not apply.
@@ -31,7 +33,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SCRATCH = os.path.join(ROOT, "build", "mutate")
 TREE = os.path.join(SCRATCH, "tree")
-TIERS = ("native", "windows", "e2e", "e2e32")
+TIERS = ("native", "windows", "e2e", "e2e32", "pe")
 
 
 class Fault:
@@ -40,7 +42,7 @@ class Fault:
         self.old, self.new, self.tiers = old, new, tiers
 
     def __str__(self):
-        return "%s:%d  %s  ->  %s" % (self.path, self.line, self.old, self.new)
+        return "%s:%s  %s  ->  %s" % (self.path, self.line or "mode", self.old, self.new)
 
 
 def read_faults(path):
@@ -59,7 +61,8 @@ def read_faults(path):
             bad = [t for t in tier_list if t not in TIERS]
             if bad or not tier_list:
                 sys.exit("mutate: %s:%d: unknown tiers %s" % (path, lineno, bad or tiers))
-            faults.append(Fault(len(faults) + 1, file_path, int(line), old, new, tier_list))
+            faults.append(Fault(len(faults) + 1, file_path, 0 if line == "mode" else int(line), old, new,
+                                tier_list))
     return faults
 
 
@@ -92,6 +95,10 @@ def sync_tree():
                     continue
         os.makedirs(os.path.dirname(target), exist_ok=True)
         shutil.copy2(source, target)
+    for name in filter(None, listed):  # a file's run bit is part of it
+        source, target = os.path.join(ROOT, name), os.path.join(TREE, name)
+        if os.path.isfile(source) and os.path.isfile(target):
+            shutil.copymode(source, target)
 
 
 BUILDS = {
@@ -102,7 +109,8 @@ BUILDS = {
     "win32": "cmake -S . -B build/win32 -DCMAKE_BUILD_TYPE=Release -DVELKIN_TESTS=OFF "
              "-DCMAKE_TOOLCHAIN_FILE=$PWD/cmake/toolchain-i686.cmake >/dev/null && cmake --build build/win32 -j2",
 }
-NEEDS = {"native": ["native"], "windows": ["win64"], "e2e": ["win64"], "e2e32": ["win64", "win32"]}
+NEEDS = {"native": ["native"], "windows": ["win64"], "e2e": ["win64"], "e2e32": ["win64", "win32"],
+         "pe": ["win32"]}
 TIER_COMMANDS = {
     "native": "ctest --test-dir build/native --output-on-failure",
     "windows": "export VELKIN_HEADLESS=1 WINEPREFIX_VELKIN=$PWD/build/wineprefix; . scripts/wine-env.sh; "
@@ -110,6 +118,7 @@ TIER_COMMANDS = {
                "wine build/win64/velkin_wintests.exe; rc=$?; wineserver -k; velkin_stop_display; exit $rc",
     "e2e": "bash tests/e2e/run_e2e.sh build/win64",
     "e2e32": "bash tests/e2e/run_e2e.sh build/win64 build/win32/velkin.exe",
+    "pe": "bash tests/pe/test_pecheck.sh build/win32/velkin.exe",
 }
 
 
@@ -118,6 +127,8 @@ def failed_tests(tier, output):
     if tier in ("native", "windows"):
         names = re.findall(r"^\[  FAILED  \] ([A-Za-z_][\w./]*)", output, re.M)
         names += re.findall(r"^\s*\d+ - ([\w./]+) \(Failed\)", output, re.M)
+    elif tier == "pe":
+        names = re.findall(r"^FAIL: (.+)$", output, re.M)
     else:
         names = re.findall(r"^FAIL ([^\s:]+)", output, re.M)
     return sorted(set(names))[:4]
@@ -125,6 +136,15 @@ def failed_tests(tier, output):
 
 def judge(fault, log):
     path = os.path.join(TREE, fault.path)
+    if fault.line == 0:
+        mode = os.stat(path).st_mode & 0o777
+        if mode != int(fault.old, 8):
+            return "not applied", "%s has mode %o, not %s" % (fault.path, mode, fault.old)
+        os.chmod(path, int(fault.new, 8))
+        try:
+            return run_tiers(fault, log)
+        finally:
+            os.chmod(path, mode)
     with open(path, encoding="utf-8") as f:
         original = f.read()
     lines = original.split("\n")
@@ -134,22 +154,27 @@ def judge(fault, log):
     with open(path, "w", encoding="utf-8") as f:
         f.write("\n".join(lines))
     try:
-        builds = []
-        for tier in fault.tiers:
-            builds += [b for b in NEEDS[tier] if b not in builds]
-        for build in builds:
-            status, _ = run(BUILDS[build], log)
-            if status != 0:
-                return "killed", "the %s build fails" % build
-        for tier in fault.tiers:
-            status, out = run(TIER_COMMANDS[tier], log)
-            if status != 0:
-                names = failed_tests(tier, out)
-                return "killed", "%s: %s" % (tier, ", ".join(names) if names else "fails")
-        return "survived", "every tier passes (%s)" % ", ".join(fault.tiers)
+        return run_tiers(fault, log)
     finally:
         with open(path, "w", encoding="utf-8") as f:
             f.write(original)
+
+
+def run_tiers(fault, log):
+    """Builds what the applied fault needs and runs its tiers: (verdict, why)."""
+    builds = []
+    for tier in fault.tiers:
+        builds += [b for b in NEEDS[tier] if b not in builds]
+    for build in builds:
+        status, _ = run(BUILDS[build], log)
+        if status != 0:
+            return "killed", "the %s build fails" % build
+    for tier in fault.tiers:
+        status, out = run(TIER_COMMANDS[tier], log)
+        if status != 0:
+            names = failed_tests(tier, out)
+            return "killed", "%s: %s" % (tier, ", ".join(names) if names else "fails")
+    return "survived", "every tier passes (%s)" % ", ".join(fault.tiers)
 
 
 def main(argv=None):

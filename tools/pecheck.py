@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Check that a 32-bit Windows image can be loaded and run where Velkin must run.
 
-Usage: pecheck.py IMAGE [--allowlist FILE] [--cpu i486] [--max-size BYTES]
+Usage: pecheck.py IMAGE [--allowlist FILE]... [--cpu i486] [--max-size BYTES]
 
 The image is read with pefile and disassembled with Capstone (Debian's
 python3-pefile and python3-capstone). It passes when:
@@ -12,6 +12,9 @@ python3-pefile and python3-capstone). It passes when:
     the DLL it is imported from (DLL names compare case-insensitively),
   * it has no import by ordinal and no delay-load import, unless the allowlist
     names that import (ordinals as DLL!#ordinal);
+  * --allowlist may be given more than once (one list for each Windows the
+    image must load on): every import must then be in each list, and each
+    violation names the list it fails (default: tools/win95-imports.txt);
 and, when asked:
   * --cpu i486: no instruction that can run is beyond the 486's integer and
     x87 set (CMOVcc, FCMOVcc, FCOMI/FUCOMI(P), CMPXCHG8B, RDTSC, RDMSR/WRMSR,
@@ -94,7 +97,8 @@ def normalize_dll(name):
 
 
 class Allowlist:
-    def __init__(self):
+    def __init__(self, name):
+        self.name = name  # the file's name, as violations cite it
         self.entries = {}  # dll key -> set of function names and "#ordinal" strings
 
     def allows(self, dll, item):
@@ -118,7 +122,7 @@ def load_allowlist(path):
     except UnicodeDecodeError:
         raise BadInput("allowlist %s is not UTF-8 text" % path)
 
-    allow = Allowlist()
+    allow = Allowlist(os.path.basename(path))
     for lineno, line in enumerate(text.splitlines(), 1):
         stripped = line.strip()
         if not stripped or stripped.startswith("#"):
@@ -204,7 +208,7 @@ def describe_machine(machine):
     return "%s (0x%x)" % (name, machine) if name else "0x%x" % machine
 
 
-def check_loadability(pe, allow):
+def check_loadability(pe, allowlists):
     """Return (violations, number of imports checked, DLL names)."""
     problems = []
     opt = pe.OPTIONAL_HEADER
@@ -230,37 +234,47 @@ def check_loadability(pe, allow):
 
     checked = 0
     dlls = []
+    for allow in allowlists:
+        problems += check_imports(pe, allow)
+    for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
+        dlls.append(dll_name(entry))
+        checked += len(entry.imports)
+    for entry in getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", []):
+        dlls.append(dll_name(entry) + " (delay-load)")
+        checked += len(entry.imports)
+    return problems, checked, dlls
+
+
+def check_imports(pe, allow):
+    """The imports that `allow` does not list, each naming the list."""
+    problems = []
     for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
         dll = dll_name(entry)
-        dlls.append(dll)
         items = list(import_items(entry))
         if not items and not allow.knows_dll(dll):
-            problems.append("%s: the image depends on this DLL but the allowlist has nothing "
-                            "for it" % dll)
+            problems.append("%s: the image depends on this DLL but the allowlist %s has nothing "
+                            "for it" % (dll, allow.name))
         for kind, value in items:
-            checked += 1
             if kind == "name":
                 if not allow.allows(dll, value):
-                    problems.append("%s!%s: imported by name but not in the Windows 95 "
-                                    "allowlist" % (dll, value))
+                    problems.append("%s!%s: imported by name but not in the allowlist %s"
+                                    % (dll, value, allow.name))
             elif not allow.allows(dll, "#%d" % value):
                 problems.append("%s!#%d: imported by ordinal %d; ordinals differ between "
-                                "Windows versions (allowlist it as %s!#%d if it is known to "
-                                "be right)" % (dll, value, value, dll, value))
+                                "Windows versions (list it in %s as %s!#%d if it is known to "
+                                "be right)" % (dll, value, value, allow.name, dll, value))
 
     for entry in getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", []):
         dll = dll_name(entry)
-        dlls.append(dll + " (delay-load)")
         items = list(import_items(entry))
         if not items:
             problems.append("%s: delay-load descriptor with no imports" % dll)
         for kind, value in items:
-            checked += 1
             item = value if kind == "name" else "#%d" % value
             if not allow.allows(dll, item):
-                problems.append("%s!%s: delay-load import not in the allowlist (look it up "
-                                "with GetProcAddress instead)" % (dll, item))
-    return problems, checked, dlls
+                problems.append("%s!%s: delay-load import not in the allowlist %s (look it up "
+                                "with GetProcAddress instead)" % (dll, item, allow.name))
+    return problems
 
 
 # -- the processor floor ----------------------------------------------------------------------
@@ -404,9 +418,10 @@ def main(argv=None):
     parser = argparse.ArgumentParser(
         description="Check that a 32-bit Windows image can be loaded by Windows 95.")
     parser.add_argument("image", help="the .exe or .dll to check")
-    parser.add_argument("--allowlist", default=DEFAULT_ALLOWLIST,
-                        help="DLL!Function list of imports known to exist on Windows 95 "
-                             "(default: %(default)s)")
+    parser.add_argument("--allowlist", action="append", metavar="FILE",
+                        help="DLL!Function list of imports known to exist on a Windows the "
+                             "image must load on; repeat it for each such Windows "
+                             "(default: %s)" % DEFAULT_ALLOWLIST)
     parser.add_argument("--cpu", choices=CPUS,
                         help="also fail any instruction that can run and that this processor "
                              "lacks")
@@ -416,14 +431,14 @@ def main(argv=None):
     label = os.path.basename(args.image)
 
     try:
-        allow = load_allowlist(args.allowlist)
+        allowlists = [load_allowlist(path) for path in args.allowlist or [DEFAULT_ALLOWLIST]]
         try:
             with open(args.image, "rb") as f:
                 data = f.read()
         except OSError as e:
             raise BadInput("cannot read %s: %s" % (args.image, e.strerror or e))
         pe = open_image(data)
-        problems, checked, dlls = check_loadability(pe, allow)
+        problems, checked, dlls = check_loadability(pe, allowlists)
         cpu_facts = ""
         if args.cpu:
             cpu_problems, cpu_facts = scan_processor(pe)
@@ -444,20 +459,22 @@ def main(argv=None):
     opt = pe.OPTIONAL_HEADER
     kind = "PE32" if opt.Magic == PE32_MAGIC else "PE32+" if opt.Magic == PE32PLUS_MAGIC \
         else "magic 0x%x" % opt.Magic
-    facts = "%s %s, %s subsystem %d.%d, OS %d.%d, %d imports from %d DLLs checked against %d " \
-            "allowlist entries, %d bytes" % (
+    facts = "%s %s, %s subsystem %d.%d, OS %d.%d, %d imports from %d DLLs checked against %s, " \
+            "%d bytes" % (
                 kind, MACHINE_NAMES.get(pe.FILE_HEADER.Machine, "0x%x" % pe.FILE_HEADER.Machine),
                 SUBSYSTEM_NAMES.get(opt.Subsystem, str(opt.Subsystem)),
                 opt.MajorSubsystemVersion, opt.MinorSubsystemVersion,
                 opt.MajorOperatingSystemVersion, opt.MinorOperatingSystemVersion,
-                checked, len(dlls), allow.count(), len(data))
+                checked, len(dlls),
+                ", ".join("%s (%d entries)" % (a.name, a.count()) for a in allowlists), len(data))
     if cpu_facts:
         facts += "; %s: %s" % (args.cpu, cpu_facts)
     if problems:
         print("%s: %d violation%s (%s)" % (label, len(problems),
                                             "" if len(problems) == 1 else "s", facts))
         return 1
-    target = "loads on Windows 95" + (" and needs no more than an %s" % args.cpu if args.cpu else "")
+    target = "loads on Windows 95, imports only what %s list%s" % (
+        " and ".join(a.name for a in allowlists), "" if len(allowlists) > 1 else "s") + (" and needs no more than an %s" % args.cpu if args.cpu else "")
     print("%s: OK, %s (%s)" % (label, target, facts))
     return 0
 

@@ -63,6 +63,18 @@ Fn As(ProcAddress address) {
   return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(address));
 }
 
+bool IsWindowsNT() {
+  OSVERSIONINFOA info{};
+  info.dwOSVersionInfoSize = sizeof info;
+  return GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+// A KERNEL32 function that not every Windows the program runs on exports, found at run time:
+// an image importing it would not load where it is missing.
+ProcAddress KernelFunction(const char* name) {
+  return reinterpret_cast<ProcAddress>(GetProcAddress(GetModuleHandleA("KERNEL32"), name));
+}
+
 }  // namespace
 
 uint32_t Win32System::TickCount() { return GetTickCount(); }
@@ -219,14 +231,14 @@ bool Win32System::WriteWholeFile(const std::string& path, const std::string& byt
 }
 
 Replace Win32System::RenameReplacing(const std::string& from, const std::string& to) {
-  // MoveFileExA is looked up here: Windows 95 has only a stub of it that always fails, saying
-  // it is not implemented.
+  // Windows 9x has only a stub of MoveFileExA, whose answer is not to be relied on: it is never
+  // called there. On NT it is looked up like the rest, and a failure is a failure.
+  if (!IsWindowsNT()) return Replace::kUnsupported;
   using MoveFileExAFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
-  static const MoveFileExAFn moveFileEx =
-      As<MoveFileExAFn>(reinterpret_cast<ProcAddress>(GetProcAddress(GetModuleHandleA("KERNEL32"), "MoveFileExA")));
+  static const MoveFileExAFn moveFileEx = As<MoveFileExAFn>(KernelFunction("MoveFileExA"));
   if (moveFileEx == nullptr) return Replace::kUnsupported;
   if (moveFileEx(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return Replace::kReplaced;
-  return GetLastError() == ERROR_CALL_NOT_IMPLEMENTED ? Replace::kUnsupported : Replace::kFailed;
+  return Replace::kFailed;
 }
 
 bool Win32System::RenameFile(const std::string& from, const std::string& to) {
@@ -251,12 +263,6 @@ bool Win32System::FileReadOnly(const std::string& path) {
 namespace velkin {
 
 namespace {
-
-bool IsWindowsNT() {
-  OSVERSIONINFOA info{};
-  info.dwOSVersionInfoSize = sizeof info;
-  return GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
 
 // Windows NT refuses to end the session or suspend unless the process holds the shutdown
 // privilege, which is present but not enabled. ADVAPI32's security functions are looked up
@@ -325,8 +331,12 @@ bool Win32System::RequestExitWindows(uint32_t flags, uint32_t reserved) {
 }
 
 bool Win32System::RequestSuspend(bool suspend, bool force) {
+  // Windows NT 4.0's KERNEL32 has no SetSystemPowerState: there the request is not taken.
+  using SetSystemPowerStateFn = BOOL(WINAPI*)(BOOL, BOOL);
+  const auto setPowerState = As<SetSystemPowerStateFn>(KernelFunction("SetSystemPowerState"));
+  if (setPowerState == nullptr) return false;
   EnableShutdownPrivilege();
-  return SetSystemPowerState(suspend ? TRUE : FALSE, force ? TRUE : FALSE) != FALSE;
+  return setPowerState(suspend ? TRUE : FALSE, force ? TRUE : FALSE) != FALSE;
 }
 
 bool Win32System::RequestRestartWindows(uint32_t returnCode) {
@@ -335,13 +345,14 @@ bool Win32System::RequestRestartWindows(uint32_t returnCode) {
   if (IsWindowsNT()) return false;
   HMODULE kernel = GetModuleHandleA("KERNEL32");
   using LoadLibrary16Fn = DWORD(WINAPI*)(LPCSTR);
-  using FreeLibrary16Fn = void(WINAPI*)(DWORD);
-  using GetProcAddress16Fn = DWORD(WINAPI*)(DWORD, LPCSTR);
+  using FreeLibrary16Fn = void(WINAPI*)(WORD);
+  using GetProcAddress16Fn = DWORD(WINAPI*)(WORD, LPCSTR);
   const auto loadLibrary16 = As<LoadLibrary16Fn>(reinterpret_cast<ProcAddress>(ExportByOrdinal(kernel, 35)));
   const auto freeLibrary16 = As<FreeLibrary16Fn>(reinterpret_cast<ProcAddress>(ExportByOrdinal(kernel, 36)));
   const auto getProcAddress16 = As<GetProcAddress16Fn>(reinterpret_cast<ProcAddress>(ExportByOrdinal(kernel, 37)));
   if (loadLibrary16 == nullptr || freeLibrary16 == nullptr || getProcAddress16 == nullptr) return false;
-  const DWORD user = loadLibrary16("USER.EXE");
+  // The answer is an HINSTANCE16: only its low word is defined.
+  const WORD user = LOWORD(loadLibrary16("USER.EXE"));
   if (user < 32) return false;  // 16-bit load errors are the numbers below 32
   bool taken = false;
   const DWORD exitWindows = getProcAddress16(user, "ExitWindows");

@@ -63,6 +63,9 @@ bool SaveSafely(SystemServices& sys, const std::string& path, const std::string&
 
 FileRead LoadSaved(SystemServices& sys, const std::string& path, std::string* bytes) {
   const FileRead read = sys.ReadWholeFile(path, bytes);
+  // X.new beside an X that was read is out of date: were it left, it would come back as the
+  // content once the user removed X.
+  if (read == FileRead::kRead) RemoveLeftover(sys, path + ".new");
   if (read != FileRead::kMissing) return read;
   return sys.ReadWholeFile(path + ".new", bytes);
 }

@@ -27,7 +27,8 @@ bool SaveSafely(SystemServices& sys, const std::string& path, const std::string&
 // Reads a file written by SaveSafely: the file itself, or, when it is not there, the complete
 // new content of a save that was cut off before renaming it into place (X.new).
 // kMissing: neither is there (a first start, or the user removed the file). kFailed: one is
-// there but cannot be read.
+// there but cannot be read. Once X itself has been read, an X.new beside it is out of date and
+// is removed; it is left alone when X is missing (it is the content) or cannot be read.
 FileRead LoadSaved(SystemServices& sys, const std::string& path, std::string* bytes);
 
 }  // namespace velkin

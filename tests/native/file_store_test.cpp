@@ -23,36 +23,39 @@ TEST(FileStore, FilesLieBesideTheProgram) {
   EXPECT_EQ(PathBesideProgram(fake, "vlkini.dat"), kPath);
 }
 
-// What a start reads from the names a save may leave behind.
+// What a start reads from the names a save may leave behind, and which of them it leaves.
 TEST(FileStore, LoadingReadsTheFileOrTheCompleteNewContent) {
   struct Row {
     const char* name;
     Files files;
+    const char* unreadable;
     FileRead want;
     std::string bytes;
+    Files after;
   } rows[] = {
-      {"nothing", {}, FileRead::kMissing, ""},
-      {"the file", {{kPath, "a"}}, FileRead::kRead, "a"},
-      {"the file beside a stale new content", {{kPath, "a"}, {kNew, "b"}}, FileRead::kRead, "a"},
-      {"a save cut off before its last rename", {{kNew, "b"}}, FileRead::kRead, "b"},
-      {"an earlier version's save cut off between its renames", {{kOld, "o"}, {kNew, "b"}}, FileRead::kRead, "b"},
-      {"an old copy alone: the user removed the file", {{kOld, "o"}}, FileRead::kMissing, ""},
-      {"content still being written", {{kTmp, "t"}}, FileRead::kMissing, ""},
+      {"nothing", {}, nullptr, FileRead::kMissing, "", {}},
+      {"the file", {{kPath, "a"}}, nullptr, FileRead::kRead, "a", {{kPath, "a"}}},
+      {"the file beside a stale new content", {{kPath, "a"}, {kNew, "b"}}, nullptr, FileRead::kRead, "a", {{kPath, "a"}}},
+      {"a save cut off before its last rename", {{kNew, "b"}}, nullptr, FileRead::kRead, "b", {{kNew, "b"}}},
+      {"an earlier version's save cut off between its renames", {{kOld, "o"}, {kNew, "b"}}, nullptr, FileRead::kRead,
+       "b", {{kOld, "o"}, {kNew, "b"}}},
+      {"an old copy alone: the user removed the file", {{kOld, "o"}}, nullptr, FileRead::kMissing, "", {{kOld, "o"}}},
+      {"content still being written", {{kTmp, "t"}}, nullptr, FileRead::kMissing, "", {{kTmp, "t"}}},
+      {"a file held open by another program", {{kPath, "a"}}, kPath.c_str(), FileRead::kFailed, "", {{kPath, "a"}}},
+      {"an unreadable file beside a new content", {{kPath, "a"}, {kNew, "b"}}, kPath.c_str(), FileRead::kFailed, "",
+       {{kPath, "a"}, {kNew, "b"}}},
   };
   for (const Row& row : rows) {
     FakeSystem fake;
     fake.files = row.files;
+    if (row.unreadable != nullptr) fake.unreadable.insert(row.unreadable);
     std::string bytes;
     EXPECT_EQ(LoadSaved(fake, kPath, &bytes), row.want) << row.name;
     if (row.want == FileRead::kRead) {
       EXPECT_EQ(bytes, row.bytes) << row.name;
     }
+    EXPECT_EQ(fake.files, row.after) << row.name;
   }
-  FakeSystem fake;
-  fake.files[kPath] = "a";
-  fake.unreadable.insert(kPath);
-  std::string bytes;
-  EXPECT_EQ(LoadSaved(fake, kPath, &bytes), FileRead::kFailed) << "a file held open by another program";
 }
 
 // An undisturbed save from each state a folder can be in, on both kinds of system: what it

@@ -17,7 +17,7 @@ TEST(Session, EachCommandAsksWhatItsWindowsCanDo) {
       {SessionCommand::kRestartWindows, false, "ExitWindows16 0x42"},
       {SessionCommand::kRestartWindows, true, "ExitWindowsEx 0x00 0"},
       {SessionCommand::kRestartSystem, false, "ExitWindowsEx 0x0A 1"},
-      {SessionCommand::kRestartSystem, true, "ExitWindowsEx 0x0A 1"},
+      {SessionCommand::kRestartSystem, true, "ExitWindowsEx 0x02 1"},
       {SessionCommand::kShutdown, false, "ExitWindowsEx 0x01 0"},
       {SessionCommand::kShutdown, true, "ExitWindowsEx 0x01 0"},
   };

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Tests for tools/pecheck.py, the Windows 95 load check and the 486 instruction check.
+# Tests for tools/pecheck.py, the Windows 95 and NT 4.0 load checks and the 486 instruction
+# check; and that every script the README names as a command can be run as one.
 #
 # Builds tiny images with the mingw-w64 cross compilers in a temporary
 # directory and checks that pecheck passes or fails them for the right reason.
@@ -12,6 +13,7 @@ set -u
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 pecheck="$root/tools/pecheck.py"
 allowlist="$root/tools/win95-imports.txt"
+nt4_allowlist="$root/tools/nt4-imports.txt"
 velkin_exe="${1:-}"
 # Debian's python3, which has python3-pefile and python3-capstone.
 python=${VELKIN_PYTHON:-/usr/bin/python3}
@@ -218,11 +220,24 @@ fi
 if build "GetFileSizeEx image" $cc32 -O2 -mwindows $v4 "$tmp/filesizeex.c" -o "$tmp/filesizeex.exe"; then
   run_pecheck "$tmp/filesizeex.exe"
   expect "GetFileSizeEx import fails" 1 --stdout "KERNEL32.dll!GetFileSizeEx" \
-    --stdout "not in the Windows 95 allowlist" --not "MessageBoxA"
+    --stdout "not in the allowlist win95-imports.txt" --not "MessageBoxA"
 fi
 if build "CreateHardLinkA image" $cc32 -O2 -mwindows $v4 "$tmp/hardlink.c" -o "$tmp/hardlink.exe"; then
   run_pecheck "$tmp/hardlink.exe"
   expect "CreateHardLinkA import fails" 1 --stdout "KERNEL32.dll!CreateHardLinkA"
+fi
+
+# An import Windows 95 has and NT 4.0 lacks: the Windows 95 list passes it, the NT 4.0 list
+# fails it, and with both lists given the image fails, naming the list.
+printf '  .text\n  .globl _start\n_start:\n  pushl $0\n  pushl $0\n  call _SetSystemPowerState@8\n  pushl $0\n  call _ExitProcess@4\n  ret\n' >"$tmp/power.s"
+if build "SetSystemPowerState image" $cc32 -nostdlib -Wl,-e,_start -mwindows $v4 "$tmp/power.s" -lkernel32 -o "$tmp/power.exe"; then
+  for row in "win95|$allowlist|0|OK" "nt4|$nt4_allowlist|1|KERNEL32.dll!SetSystemPowerState: imported by name but not in the allowlist nt4-imports.txt" \
+      "both|$allowlist --allowlist $nt4_allowlist|1|1 violation"; do
+    IFS='|' read -r name lists want text <<<"$row"
+    # shellcheck disable=SC2086
+    run_pecheck "$tmp/power.exe" --allowlist $lists
+    expect "SetSystemPowerState import against the $name list" "$want" --stdout "$text"
+  done
 fi
 
 # (c) subsystem version 5.0 fails; so does an OS version of 5.0
@@ -368,11 +383,28 @@ else
   fail "allowlist leaves out functions the original Windows 95 lacks" "$bad"
 fi
 
+# Every script the README names as a command has its run bit, in the tree and in git.
+commands=(run test .ci/run scripts/build.sh scripts/package.sh tools/mutate.py tools/pecheck.py tools/mkico.py bench/run.sh)
+not_runnable=()
+for command in "${commands[@]}"; do
+  if [ ! -x "$root/$command" ]; then
+    not_runnable+=("$command: no run bit")
+  elif [ "$(git -C "$root" rev-parse --show-toplevel 2>/dev/null)" = "$root" ] &&
+       [ "$(git -C "$root" ls-files -s -- "$command" | cut -c1-6)" != 100755 ]; then
+    not_runnable+=("$command: git does not record its run bit")
+  fi
+done
+if [ ${#not_runnable[@]} -eq 0 ]; then
+  pass "every command the README names can be run"
+else
+  fail "every command the README names can be run" "${not_runnable[@]}"
+fi
+
 # The real program, when asked for.
 if [ -n "$velkin_exe" ]; then
   if [ -f "$velkin_exe" ]; then
-    run_pecheck "$velkin_exe" --cpu i486 --max-size "$max_size"
-    expect "$(basename "$velkin_exe") loads on Windows 95, runs on a 486, is at most $max_size bytes" 0 --stdout "OK"
+    run_pecheck "$velkin_exe" --allowlist "$allowlist" --allowlist "$nt4_allowlist" --cpu i486 --max-size "$max_size"
+    expect "$(basename "$velkin_exe") loads on Windows 95 and NT 4.0, runs on a 486, is at most $max_size bytes" 0 --stdout "OK"
     echo "    $out"
     if "$python" "$root/tests/pe/check_version.py" "$velkin_exe" >"$tmp/version.log" 2>&1; then
       pass "$(basename "$velkin_exe") carries its Japanese version resource, 2.0β1"

@@ -53,6 +53,7 @@ class ForwardingModule {
     dos->e_lfanew = 0x80;
     auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + 0x80);
     nt->Signature = IMAGE_NT_SIGNATURE;
+    nt->OptionalHeader.SizeOfImage = static_cast<DWORD>(image_.size());
     nt->OptionalHeader.NumberOfRvaAndSizes = IMAGE_NUMBEROF_DIRECTORY_ENTRIES;
     IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     directory.VirtualAddress = 0x400;
@@ -69,6 +70,9 @@ class ForwardingModule {
     }
   }
   HMODULE module() { return reinterpret_cast<HMODULE>(image_.data()); }
+  IMAGE_NT_HEADERS* headers() { return reinterpret_cast<IMAGE_NT_HEADERS*>(image_.data() + 0x80); }
+  IMAGE_EXPORT_DIRECTORY* exports() { return reinterpret_cast<IMAGE_EXPORT_DIRECTORY*>(image_.data() + 0x400); }
+  DWORD* functions() { return reinterpret_cast<DWORD*>(image_.data() + 0x500); }
 
  private:
   std::vector<BYTE> image_;
@@ -104,6 +108,27 @@ TEST(ExportByOrdinal, FollowsForwardersByNameAndNumberAndRefusesBadOnes) {
   ForwardingModule module(texts);
   for (size_t i = 0; i < texts.size(); ++i) {
     EXPECT_EQ(ExportByOrdinal(module.module(), static_cast<WORD>(i + 1)), rows[i].want) << rows[i].forwarder;
+  }
+}
+
+// A module whose headers point outside itself answers nothing, whatever lies beyond it.
+TEST(ExportByOrdinal, RefusesWhatLiesOutsideTheModule) {
+  struct Row {
+    const char* name;
+    void (*damage)(ForwardingModule&);
+  } rows[] = {
+      {"headers past the image", [](ForwardingModule& m) { reinterpret_cast<IMAGE_DOS_HEADER*>(m.module())->e_lfanew = 0x7FFFFF00; }},
+      {"export directory past the image", [](ForwardingModule& m) { m.headers()->OptionalHeader.DataDirectory[0].VirtualAddress = 0x1F80; }},
+      {"code address past the image", [](ForwardingModule& m) { m.functions()[0] = 0x2000; }},
+      {"function table past the image", [](ForwardingModule& m) { m.exports()->AddressOfFunctions = 0x1FFE; }},
+      {"function table longer than the image", [](ForwardingModule& m) { m.exports()->NumberOfFunctions = 0x40000001; }},
+      {"forwarder text running off the directory", [](ForwardingModule& m) { m.headers()->OptionalHeader.DataDirectory[0].Size = 0x20C; }},
+  };
+  for (const Row& row : rows) {
+    ForwardingModule module({"KERNEL32.GetTickCount"});
+    ASSERT_NE(ExportByOrdinal(module.module(), 1), nullptr) << "undamaged, before " << row.name;
+    row.damage(module);
+    EXPECT_EQ(ExportByOrdinal(module.module(), 1), nullptr) << row.name;
   }
 }
 
