@@ -12,8 +12,8 @@ killed when a build fails or a tier fails (the report names the failing tests), 
 when every tier passes.
 
 The list's lines:   path:line | old text | new text | tiers
-  tiers: any of native, windows, e2e, e2e32, pe (comma-separated); the tiers that can see the
-  fault. Blank lines and lines starting with # are comments.
+  tiers: any of native, windows, e2e, e2e32, pe, persona (comma-separated); the tiers that can
+  see the fault. persona-win95+nt4 runs the personality tier in those personalities only. Blank lines and lines starting with # are comments.
   A fault in a file's permissions is written path:mode | old mode | new mode | tiers, the
   modes in octal (bench/run.sh:mode | 755 | 644 | pe: the script loses its run bit).
 
@@ -33,7 +33,9 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SCRATCH = os.path.join(ROOT, "build", "mutate")
 TREE = os.path.join(SCRATCH, "tree")
-TIERS = ("native", "windows", "e2e", "e2e32", "pe")
+TIERS = ("native", "windows", "e2e", "e2e32", "pe", "persona")
+# "persona-win95+nt4": the personality tier in those personalities only (tests/personality).
+PERSONA = "persona-"
 
 
 class Fault:
@@ -58,7 +60,7 @@ def read_faults(path):
             where, old, new, tiers = parts
             file_path, line = where.rsplit(":", 1)
             tier_list = [t.strip() for t in tiers.split(",") if t.strip()]
-            bad = [t for t in tier_list if t not in TIERS]
+            bad = [t for t in tier_list if t not in TIERS and not t.startswith(PERSONA)]
             if bad or not tier_list:
                 sys.exit("mutate: %s:%d: unknown tiers %s" % (path, lineno, bad or tiers))
             faults.append(Fault(len(faults) + 1, file_path, 0 if line == "mode" else int(line), old, new,
@@ -110,7 +112,7 @@ BUILDS = {
              "-DCMAKE_TOOLCHAIN_FILE=$PWD/cmake/toolchain-i686.cmake >/dev/null && cmake --build build/win32 -j2",
 }
 NEEDS = {"native": ["native"], "windows": ["win64"], "e2e": ["win64"], "e2e32": ["win64", "win32"],
-         "pe": ["win32"]}
+         "pe": ["win32"], "persona": ["win64", "win32"]}
 TIER_COMMANDS = {
     "native": "ctest --test-dir build/native --output-on-failure",
     "windows": "export VELKIN_HEADLESS=1 WINEPREFIX_VELKIN=$PWD/build/wineprefix; . scripts/wine-env.sh; "
@@ -119,7 +121,18 @@ TIER_COMMANDS = {
     "e2e": "bash tests/e2e/run_e2e.sh build/win64",
     "e2e32": "bash tests/e2e/run_e2e.sh build/win64 build/win32/velkin.exe",
     "pe": "bash tests/pe/test_pecheck.sh build/win32/velkin.exe",
+    "persona": "bash tests/personality/run.sh build/win64 build/win32",
 }
+
+
+def tier_command(tier):
+    if tier.startswith(PERSONA):
+        return "VELKIN_PERSONALITIES='%s' %s" % (tier[len(PERSONA):].replace("+", " "), TIER_COMMANDS["persona"])
+    return TIER_COMMANDS[tier]
+
+
+def tier_needs(tier):
+    return NEEDS["persona" if tier.startswith(PERSONA) else tier]
 
 
 def failed_tests(tier, output):
@@ -164,13 +177,13 @@ def run_tiers(fault, log):
     """Builds what the applied fault needs and runs its tiers: (verdict, why)."""
     builds = []
     for tier in fault.tiers:
-        builds += [b for b in NEEDS[tier] if b not in builds]
+        builds += [b for b in tier_needs(tier) if b not in builds]
     for build in builds:
         status, _ = run(BUILDS[build], log)
         if status != 0:
             return "killed", "the %s build fails" % build
     for tier in fault.tiers:
-        status, out = run(TIER_COMMANDS[tier], log)
+        status, out = run(tier_command(tier), log)
         if status != 0:
             names = failed_tests(tier, out)
             return "killed", "%s: %s" % (tier, ", ".join(names) if names else "fails")
@@ -191,15 +204,15 @@ def main(argv=None):
     log = os.path.join(SCRATCH, "mutate.log")
     open(log, "w").close()
     # The unmutated tree must build and pass first: a tier that fails anyway proves nothing.
-    tiers = sorted({t for f in faults for t in f.tiers}, key=TIERS.index)
+    tiers = sorted({t for f in faults for t in f.tiers}, key=lambda t: (TIERS.index(t.split("-")[0]), t))
     builds = []
     for tier in tiers:
-        builds += [b for b in NEEDS[tier] if b not in builds]
+        builds += [b for b in tier_needs(tier) if b not in builds]
     for build in builds:
         if run(BUILDS[build], log)[0] != 0:
             sys.exit("mutate: the unmutated %s build fails; see %s" % (build, log))
     for tier in tiers:
-        if run(TIER_COMMANDS[tier], log)[0] != 0:
+        if run(tier_command(tier), log)[0] != 0:
             sys.exit("mutate: the unmutated tree fails the %s tier; see %s" % (tier, log))
     results = []
     for fault in faults:
