@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "appbar/appbar_wnd.h"
+#include "info/about_dlg.h"
 #include "info/version_dlg.h"
 #include "platform/framework.h"
 #include "readouts/readouts.h"
@@ -68,7 +69,9 @@ class CPanelWnd : public CAppBarWnd {
   velkin::ExclusionList m_strExclusions;
   // Suspend is offered (Windows 98 and later).
   bool m_bSuspendAvailable = false;
+  // The dialogs, one showing of each at a time.
   CWinVersionDlg m_dlgVersion;
+  CAboutDlg m_dlgAbout;
   CExcludeListDlg m_dlgExclusions;
 
   // What the readouts show and the settings behind them: units, decimals, the watched drive
