@@ -150,18 +150,15 @@ TEST_F(SessionTest, TheExclusionListIsLoadedWithinItsTwentyAndSavedBack) {
 
 // The exit command and WM_CLOSE (Alt+F4, End task) alike, each saving once.
 TEST_F(SessionTest, ExitStopsSavesBothReleasesAndCloses) {
-  for (const UINT message : {static_cast<UINT>(IDC_EXIT), static_cast<UINT>(ID_APP_EXIT_MENU), UINT{WM_CLOSE}}) {
-    SCOPED_TRACE(message);
+  for (const auto& [message, command] :
+       {std::pair<UINT, WPARAM>{WM_COMMAND, IDC_EXIT}, {WM_COMMAND, ID_APP_EXIT_MENU}, {WM_CLOSE, 0}}) {
+    SCOPED_TRACE(message + command);
     fake_.files[kExclusionPath] = "メモ帳\r\n";
     CreatePanel();
     Command(ID_FREEUNIT_GBYTES);
     Command(ID_DECIMALS_3);
     const size_t from = fake_.queries.size();
-    if (message == WM_CLOSE) {
-      SendMessageA(hwnd_, WM_CLOSE, 0, 0);
-    } else {
-      Command(message);
-    }
+    SendMessageA(hwnd_, message, command, 0);
     AfxPumpMessages();
     EXPECT_EQ(Requests(from),
               (std::vector<std::string>{
@@ -196,10 +193,10 @@ TEST_F(SessionTest, ExitOnAnOldWindows95ReleasesOnlyTheResourceLibrary) {
 const velkin::WindowsVersion kWindows98{4, 10, 1998, 1};
 const velkin::WindowsVersion kWindows7{6, 1, 7601, 2};
 
-// Each command saves the settings and asks. Windows NT answers "taken" when the end only
-// starts, and another program may call it off before the bar hears of it: whatever the answer,
-// the refresh goes on at the selected interval unless the end reached the bar during the call.
-// Windows NT has no 16-bit services: restarting Windows alone logs off there.
+// Each command saves the settings and asks. Taken or refused, the refresh goes on at the
+// selected interval when the call returns: Windows NT answers when the end only starts, and
+// another program may call it off before the bar hears of it. Windows NT has no 16-bit
+// services: restarting Windows alone logs off there.
 TEST_F(SessionTest, RestartAndShutdownSaveTheSettingsAndAsk) {
   const struct {
     UINT button;
@@ -210,37 +207,22 @@ TEST_F(SessionTest, RestartAndShutdownSaveTheSettingsAndAsk) {
               {IDC_SHUTDOWN, ID_SHUTDOWN_MENU, kWindows98, "ExitWindowsEx 0x01 0"},
               {IDC_RESTARTWINDOWS, ID_RESTARTWINDOWS_MENU, kWindows98, "ExitWindows16 0x42"},
               {IDC_RESTARTWINDOWS, ID_RESTARTWINDOWS_MENU, kWindows7, "ExitWindowsEx 0x00 0"}};
-  const struct {
-    const char* name;
-    bool taken;
-    bool endArrives;  // WM_QUERYENDSESSION and WM_ENDSESSION(TRUE) during the call
-  } outcomes[] = {{"taken", true, false}, {"refused", false, false}, {"taken and ended", true, true}};
   for (const auto& row : rows) {
     for (const UINT command : {row.button, row.menu}) {
-      for (const auto& outcome : outcomes) {
+      for (const bool taken : {true, false}) {
         SCOPED_TRACE(testing::Message() << command << " on " << row.version.major << "." << row.version.minor
-                                        << ", " << outcome.name);
+                                        << (taken ? ", taken" : ", refused"));
         fake_.version = row.version;
-        fake_.requestsTaken = outcome.taken;
+        fake_.requestsTaken = taken;
         CreatePanel();
-        fake_.whileRequesting = nullptr;
-        if (outcome.endArrives) {
-          fake_.whileRequesting = [this] {
-            SendMessageA(hwnd_, WM_QUERYENDSESSION, 0, 0);
-            SendMessageA(hwnd_, WM_ENDSESSION, TRUE, 0);
-          };
-        }
         const size_t from = fake_.queries.size();
         Command(command);
-        const std::vector<std::string> requests = Requests(from);
-        const std::vector<std::string> asked = {"StopTimer 1", "WriteFile C:\\Velkin\\vlkini.dat.tmp",
-                                                "RenameReplacing C:\\Velkin\\vlkini.dat.tmp C:\\Velkin\\vlkini.dat",
-                                                row.request};
-        ASSERT_GE(requests.size(), asked.size());
-        EXPECT_EQ(std::vector<std::string>(requests.begin(), requests.begin() + 4), asked);
-        EXPECT_EQ(requests.back() == "StartTimer 1 1000", !outcome.endArrives);
-        EXPECT_EQ(fake_.LoadedModuleCount(), outcome.endArrives ? 0 : 2) << "the libraries stay until the end";
-        EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), outcome.endArrives ? 0u : 1000u);
+        std::vector<std::string> want = {"StopTimer 1", "WriteFile C:\\Velkin\\vlkini.dat.tmp",
+                                         "RenameReplacing C:\\Velkin\\vlkini.dat.tmp C:\\Velkin\\vlkini.dat", row.request};
+        want.push_back("StartTimer 1 1000");
+        EXPECT_EQ(Requests(from), want);
+        EXPECT_EQ(fake_.LoadedModuleCount(), 2) << "the libraries stay";
+        EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u);
         AfxPumpMessages();
         EXPECT_TRUE(IsWindow(hwnd_)) << "the bar waits for Windows to end it";
         DestroyWindow(hwnd_);
@@ -248,7 +230,6 @@ TEST_F(SessionTest, RestartAndShutdownSaveTheSettingsAndAsk) {
       }
     }
   }
-  fake_.whileRequesting = nullptr;
   panel_ = nullptr;
 }
 
@@ -292,6 +273,10 @@ TEST_F(SessionTest, TheEndOfTheSessionSavesBothAndReleasesOnce) {
     // Called off, the refresh goes on; ending, it stays stopped.
     EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), ending ? 0u : 1000u);
   }
+  // The end reaches the bar during a shutdown request: the refresh stays stopped after it too.
+  fake_.whileRequesting = [this] { SendMessageA(hwnd_, WM_ENDSESSION, TRUE, 0); };
+  Command(IDC_SHUTDOWN);
+  EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 0u);
   EXPECT_TRUE(IsWindow(hwnd_)) << "Windows ends the program, not the bar";
   EXPECT_EQ(fake_.badCalls, 0);
 }
