@@ -1,5 +1,4 @@
 // The panel's use of the Windows version: detection at creation and the version dialog.
-#include "info/about_dlg.h"
 #include "info/version.h"
 #include "panel/panel_wnd.h"
 #include "platform/system.h"
@@ -23,7 +22,4 @@ void CPanelWnd::OnWinVersion() {
   m_dlgVersion.DoModal(this);
 }
 
-void CPanelWnd::OnAbout() {
-  CAboutDlg about;
-  about.DoModal(this);
-}
+void CPanelWnd::OnAbout() { m_dlgAbout.DoModal(this); }

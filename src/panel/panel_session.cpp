@@ -17,6 +17,8 @@ void CPanelWnd::ResumeRefresh() {
 
 void CPanelWnd::OnExit() {
   SaveAndRelease();
+  // The WM_CLOSE below finds the files written.
+  m_bSavedForClose = true;
   // Destroying the window removes the bar from the shell and ends the program.
   PostMessage(WM_CLOSE);
 }
@@ -24,8 +26,13 @@ void CPanelWnd::OnExit() {
 void CPanelWnd::EndSession(velkin::SessionCommand command) {
   m_sys.StopTimer(m_hWnd, velkin::kRefreshTimerId);
   SaveSettings();
-  // Refused, or not something this Windows can do: the bar goes on refreshing.
-  if (!velkin::RequestSessionEnd(m_sys, command, m_bWindowsNT)) ResumeRefresh();
+  m_bSessionEnded = false;
+  // Taken or not, the answer does not say that the session ends: Windows NT answers when the
+  // end only starts, and another program may still refuse it before the bar's turn, which then
+  // hears nothing. Only the end reaching the bar during the call keeps the refresh stopped;
+  // the session messages stop it again when the end comes later.
+  velkin::RequestSessionEnd(m_sys, command, m_bWindowsNT);
+  if (!m_bSessionEnded) ResumeRefresh();
 }
 
 void CPanelWnd::OnRestartWindows() { EndSession(velkin::SessionCommand::kRestartWindows); }
@@ -43,6 +50,7 @@ BOOL CPanelWnd::OnQueryEndSession() {
 
 void CPanelWnd::OnEndSession(BOOL ending) {
   SaveAndRelease();
+  if (ending) m_bSessionEnded = true;
   if (m_bStartingUp) {
     // The session ends while start-up waits on a message box: the program ends with it.
     if (ending) m_bEndAsked = true;

@@ -154,6 +154,10 @@ void CPanelWnd::OnClose() {
     m_bEndAsked = true;
     return;
   }
+  // Alt+F4, End task and taskkill end the bar as its exit command does; after that command
+  // itself the files are written already.
+  if (!m_bSavedForClose) SaveAndRelease();
+  m_bSavedForClose = true;
   Default();
 }
 

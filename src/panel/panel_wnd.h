@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "appbar/appbar_wnd.h"
+#include "info/about_dlg.h"
 #include "info/version_dlg.h"
 #include "platform/framework.h"
 #include "readouts/readouts.h"
@@ -68,7 +69,9 @@ class CPanelWnd : public CAppBarWnd {
   velkin::ExclusionList m_strExclusions;
   // Suspend is offered (Windows 98 and later).
   bool m_bSuspendAvailable = false;
+  // The dialogs, one showing of each at a time.
   CWinVersionDlg m_dlgVersion;
+  CAboutDlg m_dlgAbout;
   CExcludeListDlg m_dlgExclusions;
 
   // What the readouts show and the settings behind them: units, decimals, the watched drive
@@ -88,6 +91,11 @@ class CPanelWnd : public CAppBarWnd {
   // Both files are read and the selectors hold their restored selections: from here on a save
   // writes what the program really holds. Before, it writes nothing.
   bool m_bStateLoaded = false;
+  // WM_ENDSESSION said the session ends: set during a restart or shutdown request, the bar
+  // leaves its refresh stopped when the request returns.
+  bool m_bSessionEnded = false;
+  // The exit command has saved: the WM_CLOSE it posts does not save again.
+  bool m_bSavedForClose = false;
   // A file that is there but could not be read at start-up is never written over.
   bool m_bKeepSettingsFile = false;
   bool m_bKeepExclusionFile = false;
@@ -111,8 +119,8 @@ class CPanelWnd : public CAppBarWnd {
   void LoadExclusionList();
   void SaveSettings();
   void SaveExclusionList();
-  // What the exit command and the end of the session do before anything else: stop the refresh,
-  // write both files, release the optional libraries.
+  // What the exit command, WM_CLOSE and the end of the session do before anything else: stop
+  // the refresh, write both files, release the optional libraries.
   void SaveAndRelease();
   // Starts the refresh again at the selected interval after a session command that did not end
   // the session; not while start-up is under way (start-up starts it).
@@ -164,7 +172,7 @@ class CPanelWnd : public CAppBarWnd {
   void ProbeExtendedFreeSpace();
   void StartRefreshTimer();
   // Restart or shutdown: stop the refresh, save the settings, ask Windows; refresh again when
-  // Windows refuses.
+  // the call returns unless the session's end reached the bar during it.
   void EndSession(velkin::SessionCommand command);
   // True when the program was asked to end during start-up: start-up stops there.
   bool EndAskedDuringStartup();

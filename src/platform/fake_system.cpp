@@ -322,11 +322,13 @@ std::string Hex(uint32_t value) {
 
 bool FakeSystem::RequestExitWindows(uint32_t flags, uint32_t reserved) {
   queries.push_back("ExitWindowsEx " + Hex(flags) + " " + std::to_string(reserved));
+  if (whileRequesting) whileRequesting();
   return requestsTaken;
 }
 
 bool FakeSystem::RequestRestartWindows(uint32_t returnCode) {
   queries.push_back("ExitWindows16 " + Hex(returnCode));
+  if (whileRequesting) whileRequesting();
   return requestsTaken;
 }
 

@@ -181,6 +181,9 @@ class FakeSystem : public SystemServices {
   std::function<void(WindowHandle owner)> whileMessageShown;
   // What the session and power requests answer: taken, or refused.
   bool requestsTaken = true;
+  // Runs during a restart or shutdown request (ExitWindowsEx, the 16-bit ExitWindows): what
+  // Windows sends the program before the call returns.
+  std::function<void()> whileRequesting;
   std::vector<TimerCall> timerCalls;
   // Calls through a function whose library was released, or through an address never handed
   // out: each is a fault of the program.

@@ -198,8 +198,13 @@ LRESULT CWnd::Route(UINT message, WPARAM wParam, LPARAM lParam) {
   s_currentMsg.message = message;
   s_currentMsg.wParam = wParam;
   s_currentMsg.lParam = lParam;
+  ++m_nRouteDepth;
   const LRESULT result = WindowProc(message, wParam, lParam);
   s_currentMsg = saved;
+  if (--m_nRouteDepth == 0 && m_bReleasePending) {
+    m_bReleasePending = false;
+    PostNcDestroy();  // may delete this
+  }
   return result;
 }
 
@@ -265,6 +270,13 @@ void CWnd::OnNcDestroy(WPARAM wParam, LPARAM lParam) {
   if (app != nullptr && app->m_pMainWnd == this) {
     app->m_pMainWnd = nullptr;
     PostQuitMessage(0);
+  }
+  // A handler of this window is still under way: the window went while it waited in a modal
+  // loop (a dialog, a menu), which its destruction ended. The object stays for that handler to
+  // return into and is let go once it has.
+  if (m_nRouteDepth > 0) {
+    m_bReleasePending = true;
+    return;
   }
   PostNcDestroy();  // may delete this
 }
@@ -406,6 +418,8 @@ INT_PTR CDialog::DoModal(CWnd* owner) {
 }
 
 INT_PTR CDialog::DoModal() {
+  // Shown already: a command for it came in through its own modal loop. No second loop.
+  if (m_hWnd != nullptr) return -1;
   CWnd* owner = m_pParentWnd;
   if (owner == nullptr && AfxGetApp() != nullptr) owner = AfxGetApp()->m_pMainWnd;
   return DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),

@@ -268,6 +268,10 @@ class CWnd {
 
   HWND m_hWndToolTip = nullptr;
   std::vector<std::pair<int, CString>> m_shownTexts;
+  // How many of this window's messages are being handled, one inside another; PostNcDestroy
+  // waits for the outermost to return.
+  int m_nRouteDepth = 0;
+  bool m_bReleasePending = false;
   static CWnd* s_pWndInit;
   static MSG s_currentMsg;  // the message the innermost handler is working on
   static long s_liveObjects;
@@ -283,8 +287,8 @@ class CDialog : public CWnd {
   explicit CDialog(UINT templateId, CWnd* parent = nullptr);
 
   // Shows the dialog, owned by its parent (or else by the application's main window), and
-  // returns when it has ended, with the code given to EndDialog (IDOK or IDCANCEL), or -1 when
-  // it could not be shown.
+  // returns when it has ended, with the code given to EndDialog (IDOK or IDCANCEL), 0 when its
+  // owner was destroyed meanwhile, or -1 when it could not be shown or is shown already.
   virtual INT_PTR DoModal();
   // The same with `owner` for this showing.
   INT_PTR DoModal(CWnd* owner);

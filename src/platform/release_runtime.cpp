@@ -22,11 +22,27 @@ namespace {
 
 const char kNoMemory[] = "メモリが足りないため、Velkinを終了します。";
 
+// Set by the first Fatal: one met while the first is under way ends the process at once.
+volatile bool g_fatalUnderWay = false;
+
+DWORD WINAPI ShowFatalBox(LPVOID what) {
+  MessageBoxA(nullptr, static_cast<const char*>(what), "Velkin", MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+  return 0;
+}
+
 // The program cannot go on: say so and end (the texts other than running out of memory name
-// programming errors). Nothing has been written half-way by then (every
-// save goes through a new file first), so nothing on disk is lost.
+// programming errors). Nothing has been written half-way by then (every save goes through a
+// new file first), so nothing on disk is lost. Nothing is saved either: the state may be half
+// assigned. The box has a thread of its own, and this thread waits on it without taking any
+// message, so neither the refresh timer nor the end of the session reaches the panel meanwhile
+// (a box's own loop would deliver them: a second failure would stack a second box, a session
+// end would save that half-assigned state). Without a thread for it, the program ends unsaid.
 [[noreturn]] void Fatal(const char* what) {
-  MessageBoxA(nullptr, what, "Velkin", MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+  if (g_fatalUnderWay) ExitProcess(3);
+  g_fatalUnderWay = true;
+  DWORD threadId = 0;  // Windows 95 wants somewhere to put it
+  HANDLE box = CreateThread(nullptr, 0, ShowFatalBox, const_cast<char*>(what), 0, &threadId);
+  if (box != nullptr) WaitForSingleObject(box, INFINITE);
   ExitProcess(3);
 }
 

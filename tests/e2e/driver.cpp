@@ -1497,8 +1497,11 @@ int cmd_change_settings(const std::string &exe) {
   return res.finish();
 }
 
-// After change-settings: no box, the changes back, then WM_CLOSE (which writes nothing).
+// After change-settings: no box, the changes back; then the interval changed to "2秒" through
+// its selector and WM_CLOSE, which saves as the exit button does (the caller reads the files).
 int cmd_check_restored(const std::string &exe) {
+  const int kClosedInterval = 5;  // "2秒"
+
   Results res;
   Instance inst;
   inst.in_own_folder = false;
@@ -1509,6 +1512,8 @@ int cmd_check_restored(const std::string &exe) {
     check_selected(res, "restored.interval_selected", inst.bar, kIntervalComboId, kChangedInterval);
     check_selected(res, "restored.drive_selected", inst.bar, kDriveComboId, kChangedDrive);
     check_changed_readouts(res, "restored", inst.bar);
+    res.check(select_entry(inst.bar, kIntervalComboId, kClosedInterval), "restored.select_interval",
+              "CB_SETCURSEL " + num(kClosedInterval) + " and CBN_SELCHANGE posted", "no");
     close_and_check(res, inst, "restored.close");
   }
   inst.kill_if_running();

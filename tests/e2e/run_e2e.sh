@@ -22,7 +22,8 @@
 #   settings-first-start      the welcome box before the bar and before any file; the defaults;
 #                             the exit writes both files, no "X.new" or "X.old" left
 #   settings-change           units, places, interval and drive changed; the exit saves them
-#   settings-restored         a start brings them back; WM_CLOSE writes nothing
+#   settings-restored         a start brings them back; the interval changed, then WM_CLOSE: both
+#                             files written again, the new interval kept
 #   settings-bad-interval     a stored interval of 7, -1 or a word: the warning, "1秒"
 #   settings-bad-drive        a stored drive of 9: the warning naming the first drive
 #   settings-exclusions       25 stored titles, one line empty: the first 20 titles saved back
@@ -194,17 +195,22 @@ expect_lines files.change.nonapp "$files/nonapp.dat"
 expect_files files.change.folder "$files" velkin.exe vlkini.dat nonapp.dat
 
 echo "== settings-restored"
-# WM_CLOSE ends the program without saving: files dated in the past must keep their date.
+# WM_CLOSE saves as the exit button does: files dated in the past are written again, with the
+# interval the driver selected ("2秒", position 5) before it sent WM_CLOSE.
 touch -d '2001-02-03 04:05:06' "$files/vlkini.dat" "$files/nonapp.dat"
 stamps_before=$(stat -c '%n %Y' "$files/vlkini.dat" "$files/nonapp.dat")
 run_elsewhere settings-restored "$scratch/restored.log" check-restored "$files_w"
-stamps_after=$(stat -c '%n %Y' "$files/vlkini.dat" "$files/nonapp.dat" 2>&1)
-if [ "$stamps_after" = "$stamps_before" ]; then
-  pass files.close_writes_nothing
-else
-  fail files.close_writes_nothing "the files untouched by WM_CLOSE ($stamps_before), got $stamps_after"
-fi
-expect_lines files.restored.vlkini "$files/vlkini.dat" "${changed[@]}"
+for name in vlkini.dat nonapp.dat; do
+  if [ "$(stat -c %Y "$files/$name" 2>&1)" != "$(date -d '2001-02-03 04:05:06' +%s)" ]; then
+    pass "files.close_writes.$name"
+  else
+    fail "files.close_writes.$name" "$name written by WM_CLOSE, still dated 2001-02-03 04:05:06 ($stamps_before)"
+  fi
+done
+closed=("${changed[@]}")
+closed[6]=5
+expect_lines files.restored.vlkini "$files/vlkini.dat" "${closed[@]}"
+expect_lines files.restored.nonapp "$files/nonapp.dat"
 expect_files files.restored.folder "$files" velkin.exe vlkini.dat nonapp.dat
 
 # A stored interval position the selector does not have; the other settings are kept, and the

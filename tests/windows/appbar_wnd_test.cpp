@@ -9,9 +9,9 @@ namespace {
 using velkin::FakeSystem;
 
 constexpr UINT kAppBarNotify = 0x5F6;
-// The window objects a panel is made of: itself, its 18 controls, the version dialog, the
-// exclusion dialog with its list box, and the window picker with its list box.
-constexpr long kPanelObjects = 24;
+// The window objects a panel is made of: itself, its 18 controls, the version dialog, the about
+// box, the exclusion dialog with its list box, and the window picker with its list box.
+constexpr long kPanelObjects = 25;
 
 TEST_F(BarTest, RegistersAndDocksToTheTopAtItsThickness) {
   CreatePanel();

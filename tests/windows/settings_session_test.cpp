@@ -148,15 +148,18 @@ TEST_F(SessionTest, TheExclusionListIsLoadedWithinItsTwentyAndSavedBack) {
   panel_ = nullptr;
 }
 
+// The exit command and WM_CLOSE (Alt+F4, End task) alike, each saving once.
 TEST_F(SessionTest, ExitStopsSavesBothReleasesAndCloses) {
-  for (const UINT command : {static_cast<UINT>(IDC_EXIT), static_cast<UINT>(ID_APP_EXIT_MENU)}) {
-    SCOPED_TRACE(command);
+  for (const auto& [message, command] :
+       {std::pair<UINT, WPARAM>{WM_COMMAND, IDC_EXIT}, {WM_COMMAND, ID_APP_EXIT_MENU}, {WM_CLOSE, 0}}) {
+    SCOPED_TRACE(message + command);
     fake_.files[kExclusionPath] = "メモ帳\r\n";
     CreatePanel();
     Command(ID_FREEUNIT_GBYTES);
     Command(ID_DECIMALS_3);
     const size_t from = fake_.queries.size();
-    Command(command);
+    SendMessageA(hwnd_, message, command, 0);
+    AfxPumpMessages();
     EXPECT_EQ(Requests(from),
               (std::vector<std::string>{
                   "StopTimer 1",
@@ -166,7 +169,6 @@ TEST_F(SessionTest, ExitStopsSavesBothReleasesAndCloses) {
     EXPECT_EQ(fake_.files[kSettingsPath], Settings({"0", "3", "GBytes", "0", "Bytes", "3", "4", "0", "0", "1", "0"}));
     EXPECT_EQ(fake_.files[kExclusionPath], "メモ帳\r\n");
     EXPECT_EQ(fake_.LoadedModuleCount(), 0);
-    AfxPumpMessages();
     EXPECT_FALSE(IsWindow(hwnd_));
     EXPECT_EQ(fake_.FindBar(hwnd_), nullptr) << "the strip is free again";
     fake_.files[kSettingsPath] = Settings({"0", "0", "Bytes", "0", "Bytes", "2", "4", "0", "0", "1", "0"});
@@ -191,9 +193,10 @@ TEST_F(SessionTest, ExitOnAnOldWindows95ReleasesOnlyTheResourceLibrary) {
 const velkin::WindowsVersion kWindows98{4, 10, 1998, 1};
 const velkin::WindowsVersion kWindows7{6, 1, 7601, 2};
 
-// Each command saves the settings and asks; where Windows refuses, or cannot be asked, the
-// refresh goes on at the selected interval. Windows NT has no 16-bit services: restarting
-// Windows alone logs off there.
+// Each command saves the settings and asks. Taken or refused, the refresh goes on at the
+// selected interval when the call returns: Windows NT answers when the end only starts, and
+// another program may call it off before the bar hears of it. Windows NT has no 16-bit
+// services: restarting Windows alone logs off there.
 TEST_F(SessionTest, RestartAndShutdownSaveTheSettingsAndAsk) {
   const struct {
     UINT button;
@@ -216,10 +219,10 @@ TEST_F(SessionTest, RestartAndShutdownSaveTheSettingsAndAsk) {
         Command(command);
         std::vector<std::string> want = {"StopTimer 1", "WriteFile C:\\Velkin\\vlkini.dat.tmp",
                                          "RenameReplacing C:\\Velkin\\vlkini.dat.tmp C:\\Velkin\\vlkini.dat", row.request};
-        if (!taken) want.push_back("StartTimer 1 1000");
+        want.push_back("StartTimer 1 1000");
         EXPECT_EQ(Requests(from), want);
         EXPECT_EQ(fake_.LoadedModuleCount(), 2) << "the libraries stay";
-        EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), taken ? 0u : 1000u);
+        EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u);
         AfxPumpMessages();
         EXPECT_TRUE(IsWindow(hwnd_)) << "the bar waits for Windows to end it";
         DestroyWindow(hwnd_);
@@ -270,6 +273,10 @@ TEST_F(SessionTest, TheEndOfTheSessionSavesBothAndReleasesOnce) {
     // Called off, the refresh goes on; ending, it stays stopped.
     EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), ending ? 0u : 1000u);
   }
+  // The end reaches the bar during a shutdown request: the refresh stays stopped after it too.
+  fake_.whileRequesting = [this] { SendMessageA(hwnd_, WM_ENDSESSION, TRUE, 0); };
+  Command(IDC_SHUTDOWN);
+  EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 0u);
   EXPECT_TRUE(IsWindow(hwnd_)) << "Windows ends the program, not the bar";
   EXPECT_EQ(fake_.badCalls, 0);
 }

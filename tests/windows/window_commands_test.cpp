@@ -433,6 +433,41 @@ TEST_F(WindowCommandsTest, ListBoxTitlesOfAnyLengthComeBackWhole) {
   EXPECT_EQ(SavedExclusions(), (std::vector<std::string>{longTitle}));
 }
 
+// A dialog's command posted again while it is open shows no second one; exit while it is open
+// (the button, WM_CLOSE, the menu) ends every dialog and the program, both files written once.
+TEST_F(WindowCommandsTest, ADialogOpensOnceAndExitEndsItWithTheProgram) {
+  const struct {
+    const char* caption;
+    UINT command;
+    UINT exitMessage;
+    WPARAM exitCommand;
+  } rows[] = {{kListCaption, ID_EDIT_EXCLUSIONS, WM_COMMAND, IDC_EXIT},
+              {"Windowsバージョン情報", ID_WINVERSION, WM_CLOSE, 0},
+              {"このアプリケーションについて", ID_ABOUT, WM_COMMAND, ID_APP_EXIT_MENU}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.caption);
+    CreatePanelHere();
+    CWinApp app;
+    app.m_pMainWnd = panel_;
+    real_.queries.clear();
+    int shown = 0;
+    const auto post = [&](UINT message, WPARAM command) { PostMessageA(hwnd_, message, command, 0); };
+    RunDialogScript({{row.caption, [&](HWND) { post(WM_COMMAND, row.command); post(WM_COMMAND, row.command); }},
+                     {row.caption,
+                      [&](HWND) {
+                        for (HWND d = nullptr; (d = FindWindowExA(nullptr, d, "#32770", row.caption)) != nullptr;) ++shown;
+                        post(row.exitMessage, row.exitCommand);
+                      }}},
+                    [&] { SendMessageA(hwnd_, WM_COMMAND, row.command, 0); });
+    EXPECT_EQ(shown, 1);
+    EXPECT_FALSE(IsWindow(hwnd_));
+    EXPECT_EQ(real_.CountQueries("WriteFile"), 2u) << "both files, once";
+    EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_);
+    EXPECT_FALSE(AfxPumpMessages()) << "WM_QUIT for the message loop";
+  }
+  panel_ = nullptr;
+}
+
 TEST_F(WindowCommandsTest, TheAboutBoxShowsTheProgramTwiceAlike) {
   CreatePanelHere();
   for (int showing = 0; showing < 2; ++showing) {
