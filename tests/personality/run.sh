@@ -9,7 +9,7 @@
 #   The 64-bit program meets the NT personalities; the 32-bit release program (when its build is
 #   named and this machine runs 32-bit programs) meets all seven.
 #
-# In each personality, with a scripted disk of 8 GB (5 GB free) on every drive, 100 MB of free
+# In each personality, with a scripted disk of 8 GB (1 GB free) on every drive, 100 MB of free
 # memory and free system resources of 73 %:
 #   readouts      the buttons (suspend where the version offers it) and the version dialog; the
 #                 drive figures through the version's query (clamped to 2 GB on Windows 95's
@@ -76,7 +76,7 @@ PY
 }
 
 disk_total=8589934592
-disk_free=5368709120
+disk_free=1073741824
 memory=104857600
 defaults=(0 0 Bytes 0 Bytes 2 4 0 0 1 0)
 saved=(0 0 Bytes 0 Bytes 2 2 0 0 1 0)
@@ -142,8 +142,9 @@ personality() {  # bits name
   # Windows 95's cluster path: the version's answer holds at most 2 GB (4 KB clusters here).
   local free=$disk_free total=$disk_total build16=${version##*.}
   if [ "$build16" -lt 1000 ]; then
-    free=$(( (2147483647 / 4096) * 4096 ))
-    total=$free
+    local most=$(( (2147483647 / 4096) * 4096 ))
+    [ "$free" -gt "$most" ] && free=$most
+    [ "$total" -gt "$most" ] && total=$most
   fi
   local shown_resources="Disable"
   [ "$resources" = yes ] && shown_resources=" 73 ％"
