@@ -2328,7 +2328,7 @@ int cmd_persona_session(const std::string &exe, int button, int interval_now, co
       Sleep(3000);
       const bool second = first && bar_ticks(inst.bar, &after);
       res.check(second && after >= before + 2, "persona_session.refreshing",
-                "two or more refresh ticks in 3 s after the refused end", 
+                "two or more refresh ticks in 3 s after the refused end",
                 second ? num((unsigned long long)(after - before)) + " ticks" : "no answer from the bar");
       exit_and_check(res, inst, "persona_session.exit");
     }

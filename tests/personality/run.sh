@@ -161,7 +161,6 @@ personality() {  # bits name
   [ "$resources" = yes ] && expect_logged "$id.rsrc32" "$log" "RSRC32 0"
 
   local buttons=(102 103 104)
-  [ "$bits" = 64 ] && buttons=(103)
   local button
   for button in "${buttons[@]}"; do
     date_back "$files/vlkini.dat" "$files/nonapp.dat"
