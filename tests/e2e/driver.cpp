@@ -1599,6 +1599,36 @@ int cmd_end_session_at_welcome(const std::string &exe) {
   return res.finish();
 }
 
+// The bar is closed (WM_CLOSE, as Alt+F4 or "End task" sends it) while a first start's welcome
+// box is up, before the program has read its files: once OK is pressed the program must end,
+// never showing its bar, without writing either file. The files are checked by the caller.
+int cmd_close_at_welcome(const std::string &exe) {
+  Results res;
+  Instance inst;
+  if (!res.check(inst.start(exe), "welcome_close.started", "the program started", inst.error)) return res.finish();
+  std::vector<HWND> welcome;
+  for (DWORD start = GetTickCount(); welcome.empty() && GetTickCount() - start < 20000; Sleep(100)) {
+    welcome = process_dialogs(inst.pi.dwProcessId, kWelcomeCaption);
+  }
+  // The bar's window exists already, not yet shown: the one of the process with the exit button.
+  const std::vector<HWND> hidden = top_windows([&](HWND h) {
+    return window_pid(h) == inst.pi.dwProcessId && GetDlgItem(h, kExitButtonId) != nullptr;
+  });
+  if (res.check(!welcome.empty(), "welcome_close.welcome", "the welcome box within 20 s", "none") &&
+      res.check(hidden.size() == 1, "welcome_close.bar_window", "one window with the bar's exit button",
+                num(hidden.size()))) {
+    PostMessageA(hidden.front(), WM_CLOSE, 0, 0);
+    Sleep(1000);  // taken in by the box's loop
+    PostMessageA(GetDlgItem(welcome.front(), IDOK), BM_CLICK, 0, 0);
+    const bool ended = WaitForSingleObject(inst.pi.hProcess, 10000) == WAIT_OBJECT_0;
+    res.check(ended, "welcome_close.process_ended", "the program to end within 10 s of OK", "it still runs");
+    res.check(find_bars(inst.pi.dwProcessId, false).empty(), "welcome_close.no_bar", "no bar was ever shown",
+              "a bar");
+  }
+  inst.kill_if_running();
+  return res.finish();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Minimizing the other windows, and the list of those never to minimize
 
@@ -2389,7 +2419,7 @@ int usage() {
       " change-settings VELKIN_EXE | check-restored VELKIN_EXE |"
       " check-warning VELKIN_EXE interval|drive INTERVAL_POS DRIVE_POS | start-exit VELKIN_EXE |"
       " minimize-all VELKIN_EXE | minimize-lookalikes VELKIN_EXE | exclusions-edit VELKIN_EXE | exclusions-back VELKIN_EXE |"
-      " exclusions-full VELKIN_EXE | end-session VELKIN_EXE BUTTON_ID | end-session-at-welcome VELKIN_EXE |"
+      " exclusions-full VELKIN_EXE | end-session VELKIN_EXE BUTTON_ID | end-session-at-welcome VELKIN_EXE | close-at-welcome VELKIN_EXE |"
       " persona-readouts VELKIN_EXE VERSION INTERVAL_NOW INTERVAL_NEXT RESOURCES FREE TOTAL MEMORY |"
       " persona-session VELKIN_EXE BUTTON_ID INTERVAL_NOW ends|refreshes | persona-no-memory VELKIN_EXE");
   return 2;
@@ -2433,6 +2463,7 @@ int main(int argc, char **argv) {
   if (cmd == "exclusions-back" && argc == 3) return cmd_exclusions_back(argv[2]);
   if (cmd == "exclusions-full" && argc == 3) return cmd_exclusions_full(argv[2]);
   if (cmd == "end-session-at-welcome" && argc == 3) return cmd_end_session_at_welcome(argv[2]);
+  if (cmd == "close-at-welcome" && argc == 3) return cmd_close_at_welcome(argv[2]);
   if (cmd == "end-session" && argc == 4) {
     unsigned long long button = 0;
     if (!parse_count(argv[3], &button)) return usage();

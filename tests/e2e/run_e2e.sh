@@ -43,6 +43,7 @@
 #                             written, the program ends
 #   session-end-at-welcome    the session ends while a first start's welcome box is up: neither
 #                             file is written, nonapp.dat stays as it was
+#   close-at-welcome          the same with the bar closed (WM_CLOSE) instead: the program ends
 #   settings-folder           the program in build/e2e/表示ソフト and build/e2e/データ表 (trail
 #                             bytes 0x5C in CP932): the files go inside, a second start finds them
 # Ends with "N passed, M failed" over every check; exits non-zero when anything failed.
@@ -297,6 +298,15 @@ write_lines "$files/nonapp.dat" "Velkin keep me" "表示ソフト メモ"
 run_elsewhere session-end-at-welcome "$scratch/welcome-end.log" end-session-at-welcome "$(winepath -w "$files/velkin.exe")"
 expect_lines files.welcome_end.nonapp "$files/nonapp.dat" "Velkin keep me" "表示ソフト メモ"
 expect_files files.welcome_end.folder "$files" velkin.exe nonapp.dat
+
+# ---- The same with the bar closed (WM_CLOSE) while the welcome box is up: after OK the program
+# ends, its bar never shown, and writes neither file.
+echo "== close-at-welcome"
+program_folder "$files"
+write_lines "$files/nonapp.dat" "Velkin keep me"
+run_elsewhere close-at-welcome "$scratch/welcome-close.log" close-at-welcome "$(winepath -w "$files/velkin.exe")"
+expect_lines files.welcome_close.nonapp "$files/nonapp.dat" "Velkin keep me"
+expect_files files.welcome_close.folder "$files" velkin.exe nonapp.dat
 
 # ---- Minimizing the other windows, and nonapp.dat's list edited through the program's dialogs.
 # The driver makes the windows; the titles here are the driver's too (kKeepTitle, kStoredSorted,

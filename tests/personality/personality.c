@@ -422,6 +422,7 @@ static FARPROC WINAPI OwnGetProcAddress(HMODULE module, LPCSTR name) {
 static DWORD(WINAPI* RealLoadLibrary16)(LPCSTR);
 static void(WINAPI* RealFreeLibrary16)(DWORD);
 static DWORD(WINAPI* RealGetProcAddress16)(DWORD, LPCSTR);
+static DWORD g_handle16;  /* the module LoadLibrary16 gave */
 
 /* A 16-bit handle in the low word; the high word is whatever the caller gets. */
 __declspec(dllexport) DWORD WINAPI LoadLibrary16(LPCSTR name) {
@@ -430,6 +431,7 @@ __declspec(dllexport) DWORD WINAPI LoadLibrary16(LPCSTR name) {
     handle = 0xBAD00002;  /* error 2, file not found */
   } else {
     handle = RealLoadLibrary16(name) & 0xFFFF;
+    if (handle >= 32) g_handle16 = handle;
     if (ScriptIs("VELKIN_SCRIPT_LOAD16", "upper")) handle |= 0xBAD00000;
   }
   char line[128];
@@ -438,9 +440,10 @@ __declspec(dllexport) DWORD WINAPI LoadLibrary16(LPCSTR name) {
   return handle;
 }
 
-/* A handle whose high word is not zero never came from a load: the 16-bit KERNEL would fault. */
+/* A handle that no load gave (an error number, or one whose high word is not zero) reaching
+ * the 16-bit KERNEL: it would fault. */
 static DWORD CheckHandle16(DWORD handle, const char* function) {
-  if ((handle >> 16) != 0) {
+  if (handle != g_handle16) {
     char line[128];
     wsprintfA(line, "%s given 0x%08x, no 16-bit handle: the program faults", function, (unsigned)handle);
     Record(line);
