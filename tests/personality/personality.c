@@ -41,7 +41,6 @@
 #define _WIN32_WINNT 0x0601
 #include <windows.h>
 
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -404,14 +403,9 @@ static FARPROC WINAPI OwnGetProcAddress(HMODULE module, LPCSTR name) {
   if (stub != NULL) return StubOf(stub->value);
   FARPROC real = RealGetProcAddress(module, name);
   if (real == NULL || lstrcmpiA(base, "KERNEL32") != 0) return real;
-  if (strcmp(name, "GetDiskFreeSpaceExA") == 0) {
-    RealGetDiskFreeSpaceExA = (void*)real;
-    return (FARPROC)OwnGetDiskFreeSpaceExA;
-  }
-  if (strcmp(name, "GlobalMemoryStatusEx") == 0) {
-    RealGlobalMemoryStatusEx = (void*)real;
-    return (FARPROC)OwnGlobalMemoryStatusEx;
-  }
+  /* The system's own functions behind these were found when the layer came in. */
+  if (strcmp(name, "GetDiskFreeSpaceExA") == 0) return (FARPROC)OwnGetDiskFreeSpaceExA;
+  if (strcmp(name, "GlobalMemoryStatusEx") == 0) return (FARPROC)OwnGlobalMemoryStatusEx;
   if (strcmp(name, "SetSystemPowerState") == 0) return (FARPROC)OwnSetSystemPowerState;
   return real;
 }
