@@ -52,6 +52,8 @@ void CPanelWnd::OnTimer(UINT_PTR id) {
   if (id == velkin::kRefreshTimerId) {
     ++m_nTicks;
     const velkin::ReadoutUnits& units = m_readouts.Units();
+    // One query of each drive gives both drive readouts.
+    m_readouts.MeasureDrives();
     UpdateFreeSpace(units.freeSpaceUnit, units.freeSpaceName);
     UpdateTotalCapacity(units.totalCapacityUnit, units.totalCapacityName);
     UpdateSystemResources();
@@ -102,11 +104,13 @@ void CPanelWnd::UpdateSystemResources() {
 
 void CPanelWnd::OnFreeSpaceUnit(UINT id) {
   const int32_t unit = static_cast<int32_t>(id - ID_FREEUNIT_BYTES);
+  m_readouts.MeasureDrives();
   UpdateFreeSpace(unit, velkin::kUnitNames[unit]);
 }
 
 void CPanelWnd::OnTotalCapUnit(UINT id) {
   const int32_t unit = static_cast<int32_t>(id - ID_TOTALUNIT_BYTES);
+  m_readouts.MeasureDrives();
   UpdateTotalCapacity(unit, velkin::kUnitNames[unit]);
 }
 

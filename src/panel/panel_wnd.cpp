@@ -126,6 +126,7 @@ int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
   m_readouts.ResolveQueries();
 
   // The first readouts, before the bar is first shown: no placeholder reaches the screen.
+  m_readouts.MeasureDrives();
   UpdateFreeSpace(units.freeSpaceUnit, units.freeSpaceName);
   UpdateFreeMemory(units.memoryUnit, units.memoryName);
   UpdateTotalCapacity(units.totalCapacityUnit, units.totalCapacityName);

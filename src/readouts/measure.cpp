@@ -36,18 +36,18 @@ uint64_t SaturatingAdd(uint64_t a, uint64_t b) {
 
 }  // namespace
 
-bool DriveMeter::Query(SystemServices& sys, const std::string& root, DriveFigure figure, ProcAddress extended,
-                       uint64_t* bytes) {
-  const bool free = figure == DriveFigure::kFreeSpace;
+bool DriveMeter::Query(SystemServices& sys, const std::string& root, ProcAddress extended, DriveSpace* space) {
   if (extended != nullptr) {
-    return sys.DiskFreeSpaceEx(extended, root.c_str(), free ? nullptr : bytes, free ? bytes : nullptr);
+    return sys.DiskFreeSpaceEx(extended, root.c_str(), &space->totalBytes, &space->freeBytes);
   }
-  uint32_t sectorsPerCluster = 0, bytesPerSector = 0, clusters = 0;
-  if (!sys.DiskFreeSpace(root.c_str(), &sectorsPerCluster, &bytesPerSector, free ? &clusters : nullptr,
-                         free ? nullptr : &clusters)) {
+  // Both cluster counts from the one call. Windows 95 caps each at what makes 2 GB with the
+  // cluster size it reports, so both products stay under 2 GB there, as before.
+  uint32_t sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
+  if (!sys.DiskFreeSpace(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters)) {
     return false;
   }
-  *bytes = Product(sectorsPerCluster, bytesPerSector, clusters);
+  space->freeBytes = Product(sectorsPerCluster, bytesPerSector, freeClusters);
+  space->totalBytes = Product(sectorsPerCluster, bytesPerSector, totalClusters);
   return true;
 }
 
@@ -61,39 +61,37 @@ const std::vector<std::string>& DriveMeter::FixedDriveList(SystemServices& sys) 
   return fixed_;
 }
 
-uint64_t DriveMeter::Measure(SystemServices& sys, const std::string& selected, DriveFigure figure,
-                             ProcAddress extended) {
-  std::vector<LastFigure>& last = last_[static_cast<int>(figure)];
+DriveSpace DriveMeter::Measure(SystemServices& sys, const std::string& selected, ProcAddress extended) {
+  DriveSpace space;
   if (selected == kAllDrives) {
-    uint64_t sum = 0;
+    DriveSpace sum;
     for (const std::string& root : FixedDriveList(sys)) {
-      uint64_t bytes = 0;
-      if (Query(sys, root, figure, extended, &bytes)) {
-        Remember(last, root, bytes);
-        sum = SaturatingAdd(sum, bytes);
+      if (Query(sys, root, extended, &space)) {
+        Remember(root, space);
+        sum.freeBytes = SaturatingAdd(sum.freeBytes, space.freeBytes);
+        sum.totalBytes = SaturatingAdd(sum.totalBytes, space.totalBytes);
       }
     }
     return sum;
   }
-  uint64_t bytes = 0;
-  if (Query(sys, selected, figure, extended, &bytes)) {
-    Remember(last, selected, bytes);
-    return bytes;
+  if (Query(sys, selected, extended, &space)) {
+    Remember(selected, space);
+    return space;
   }
-  for (const LastFigure& known : last) {
-    if (known.root == selected) return known.bytes;
+  for (const LastAnswer& known : last_) {
+    if (known.root == selected) return known.space;
   }
-  return 0;
+  return DriveSpace{};
 }
 
-void DriveMeter::Remember(std::vector<LastFigure>& last, const std::string& root, uint64_t bytes) {
-  for (LastFigure& known : last) {
+void DriveMeter::Remember(const std::string& root, const DriveSpace& space) {
+  for (LastAnswer& known : last_) {
     if (known.root == root) {
-      known.bytes = bytes;
+      known.space = space;
       return;
     }
   }
-  last.push_back(LastFigure{root, bytes});
+  last_.push_back(LastAnswer{root, space});
 }
 
 uint64_t MeasureFreeMemory(SystemServices& sys, ProcAddress extended) {

@@ -17,7 +17,11 @@ extern const char kAllDrives[];  // "All"
 // for their kind.
 std::vector<std::string> FixedDrives(SystemServices& sys);
 
-enum class DriveFigure { kFreeSpace = 0, kTotalCapacity = 1 };
+// What one query tells of a drive: its free space and its capacity, in bytes.
+struct DriveSpace {
+  uint64_t freeBytes = 0;
+  uint64_t totalBytes = 0;
+};
 
 // How long the list of fixed drives that "All" adds up is used before the drives are listed
 // again, in milliseconds. Listing costs a round trip to the system for every letter that
@@ -25,36 +29,33 @@ enum class DriveFigure { kFreeSpace = 0, kTotalCapacity = 1 };
 // refresh lists anew.
 constexpr uint32_t kDriveListLifetime = 500;
 
-// Measures drives and remembers, for each drive and figure, the last value measured, so that a
-// query that fails shows that drive's own last figure and never one of another drive.
+// Measures drives, each with one query that gives both figures, and remembers each drive's last
+// answer, so that a query that fails shows that drive's own last figures and never another's.
 class DriveMeter {
  public:
-  // The figure in bytes for `selected`, a root path or "All" (exactly, case-sensitive). With
-  // `extended` (GetDiskFreeSpaceExA) the 64-bit query is used, otherwise the cluster query,
-  // whose product is taken in 64 bits. For "All" every fixed drive whose query succeeds is
-  // added; one that fails adds nothing. A failed query of a single drive gives the last figure
-  // measured on that drive, 0 before any.
-  uint64_t Measure(SystemServices& sys, const std::string& selected, DriveFigure figure,
-                   ProcAddress extended);
+  // The free space and the capacity of `selected`, a root path or "All" (exactly,
+  // case-sensitive), asking each drive once. With `extended` (GetDiskFreeSpaceExA) the 64-bit
+  // query is used, otherwise the cluster query, whose products are taken in 64 bits. For "All"
+  // every fixed drive whose query succeeds is added; one that fails adds nothing. A failed query
+  // of a single drive gives the last figures measured on that drive, 0 before any.
+  DriveSpace Measure(SystemServices& sys, const std::string& selected, ProcAddress extended);
 
   // The fixed drives for "All": the last list while it is younger than kDriveListLifetime,
-  // else a new one. The two figures of one refresh add up the same drives.
+  // else a new one.
   const std::vector<std::string>& FixedDriveList(SystemServices& sys);
   // A device came or went: the next "All" lists the drives anew.
   void ForgetDrives() { listed_ = false; }
 
  private:
-  bool Query(SystemServices& sys, const std::string& root, DriveFigure figure, ProcAddress extended,
-             uint64_t* bytes);
+  static bool Query(SystemServices& sys, const std::string& root, ProcAddress extended, DriveSpace* space);
+  void Remember(const std::string& root, const DriveSpace& space);
 
-  // The last figure of each drive measured, by figure; a handful of drives at most.
-  struct LastFigure {
+  // The last answer of each drive measured; a handful of drives at most.
+  struct LastAnswer {
     std::string root;
-    uint64_t bytes;
+    DriveSpace space;
   };
-  static void Remember(std::vector<LastFigure>& last, const std::string& root, uint64_t bytes);
-
-  std::vector<LastFigure> last_[2];
+  std::vector<LastAnswer> last_;
   std::vector<std::string> fixed_;
   uint32_t listedAt_ = 0;
   bool listed_ = false;

@@ -11,22 +11,21 @@ void Readouts::ResolveQueries() {
   if (memoryStatusEx_.Resolve(sys_) != OptionalFunction::Lookup::kFound) memoryStatusEx_.Release(sys_);
 }
 
-std::string Readouts::DriveReadout(DriveFigure figure, int32_t unit, const std::string& name) {
+void Readouts::MeasureDrives() {
   const ProcAddress extended = largeDisk_ ? diskFreeSpaceEx_.Get(sys_) : nullptr;
-  const uint64_t bytes = driveMeter_.Measure(sys_, selectedDrive_, figure, extended);
-  return FormatByteCount(bytes, unit, units_.decimals, name);
+  drives_ = driveMeter_.Measure(sys_, selectedDrive_, extended);
 }
 
 std::string Readouts::FreeSpace(int32_t unit, const std::string& name) {
   units_.freeSpaceUnit = unit;
   units_.freeSpaceName = name;
-  return DriveReadout(DriveFigure::kFreeSpace, unit, name);
+  return FormatByteCount(drives_.freeBytes, unit, units_.decimals, name);
 }
 
 std::string Readouts::TotalCapacity(int32_t unit, const std::string& name) {
   units_.totalCapacityUnit = unit;
   units_.totalCapacityName = name;
-  return DriveReadout(DriveFigure::kTotalCapacity, unit, name);
+  return FormatByteCount(drives_.totalBytes, unit, units_.decimals, name);
 }
 
 std::string Readouts::FreeMemory(int32_t unit, const std::string& name) {

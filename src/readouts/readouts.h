@@ -44,8 +44,12 @@ class Readouts {
   OptionalFunction::Lookup ProbeExtendedFreeSpace() { return diskFreeSpaceEx_.Resolve(sys_); }
   void ResolveQueries();
 
-  // Each measures now and gives the readout's text, keeping the unit and name it is given for
-  // later readouts ("ERROR!!" for a unit that is none of the four).
+  // Measures the watched drive now, each drive with one query that gives both of its figures;
+  // FreeSpace and TotalCapacity show what it measured.
+  void MeasureDrives();
+  // Each gives the readout's text, keeping the unit and name it is given for later readouts
+  // ("ERROR!!" for a unit that is none of the four): the drive figures of the last
+  // MeasureDrives, the memory measured now.
   std::string FreeSpace(int32_t unit, const std::string& name);
   std::string TotalCapacity(int32_t unit, const std::string& name);
   std::string FreeMemory(int32_t unit, const std::string& name);
@@ -59,8 +63,6 @@ class Readouts {
   void ReleaseLibraries();
 
  private:
-  std::string DriveReadout(DriveFigure figure, int32_t unit, const std::string& name);
-
   SystemServices& sys_;
   ReadoutUnits units_;
   bool largeDisk_ = false;
@@ -69,6 +71,7 @@ class Readouts {
   OptionalFunction systemResources_{"RSRC32", "_MyGetFreeSystemResources32@4"};
   OptionalFunction memoryStatusEx_{"KERNEL32", "GlobalMemoryStatusEx"};
   DriveMeter driveMeter_;
+  DriveSpace drives_;
 };
 
 }  // namespace velkin

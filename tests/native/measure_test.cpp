@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "platform/fake_system.h"
 #include "platform/optional_function.h"
 #include "readouts/intervals.h"
@@ -10,6 +12,8 @@ namespace velkin {
 namespace {
 
 constexpr uint64_t kGiB = uint64_t{1} << 30;
+
+using Figures = std::pair<uint64_t, uint64_t>;  // free space, capacity
 
 class MeasureTest : public ::testing::Test {
  protected:
@@ -28,6 +32,12 @@ class MeasureTest : public ::testing::Test {
   ProcAddress Extended() {
     EXPECT_EQ(extended_.Resolve(fake_), OptionalFunction::Lookup::kFound);
     return extended_.Get(fake_);
+  }
+
+  // What one measuring of `selected` shows: the free space and the capacity.
+  Figures Measure(const std::string& selected, ProcAddress extended) {
+    const DriveSpace space = meter_.Measure(fake_, selected, extended);
+    return Figures(space.freeBytes, space.totalBytes);
   }
 
   FakeSystem fake_;
@@ -60,34 +70,51 @@ TEST_F(MeasureTest, ListsTheFixedDrivesInLetterOrder) {
 
 TEST_F(MeasureTest, AMachineWithoutFixedDrivesMeasuresNothing) {
   EXPECT_TRUE(FixedDrives(fake_).empty());
-  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, Extended()), 0u);
-  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kTotalCapacity, nullptr), 0u);
+  EXPECT_EQ(Measure(kAllDrives, Extended()), Figures(0, 0));
+  EXPECT_EQ(Measure(kAllDrives, nullptr), Figures(0, 0));
 }
 
-TEST_F(MeasureTest, OneDriveOnEachPathAsksOnlyForItsFigure) {
+// One measuring asks each drive once, for both figures, on either path: one drive or every
+// fixed drive of "All" (the CD-ROM drive is not asked).
+TEST_F(MeasureTest, EachDriveIsAskedOnceForBothFiguresOnBothPaths) {
   fake_.drives['C'] = Fixed(3 * kGiB, 10 * kGiB);
   const ProcAddress extended = Extended();
-  fake_.queries.clear();
-  EXPECT_EQ(meter_.Measure(fake_, "C:\\", DriveFigure::kFreeSpace, extended), 3 * kGiB);
-  EXPECT_EQ(meter_.Measure(fake_, "C:\\", DriveFigure::kTotalCapacity, extended), 10 * kGiB);
-  EXPECT_EQ(fake_.queries, (std::vector<std::string>{"DiskFreeSpaceEx C:\\ free", "DiskFreeSpaceEx C:\\ total"}));
-  fake_.queries.clear();
-  EXPECT_EQ(meter_.Measure(fake_, "C:\\", DriveFigure::kFreeSpace, nullptr), 3 * kGiB);
-  EXPECT_EQ(meter_.Measure(fake_, "C:\\", DriveFigure::kTotalCapacity, nullptr), 10 * kGiB);
-  EXPECT_EQ(fake_.queries, (std::vector<std::string>{"DiskFreeSpace C:\\ free", "DiskFreeSpace C:\\ total"}));
+  const std::vector<std::string> cAlone = {"C:\\"};
+  const std::vector<std::string> all = {"C:\\", "D:\\", "F:\\"};
+  struct Row {
+    const char* selected;
+    bool extended;
+    Figures figures;
+    const std::vector<std::string>& asked;
+  };
+  // Three drives with 1.5 GiB free each for "All": 4.5 GiB, more than 32 bits hold.
+  const Row rows[] = {
+      {"C:\\", true, Figures(3 * kGiB, 10 * kGiB), cAlone},
+      {"C:\\", false, Figures(3 * kGiB, 10 * kGiB), cAlone},
+      {kAllDrives, true, Figures(9 * kGiB / 2, 9 * kGiB), all},
+      {kAllDrives, false, Figures(9 * kGiB / 2, 9 * kGiB), all},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.selected) + (row.extended ? " extended" : " clusters"));
+    if (row.selected == std::string(kAllDrives)) {
+      for (char letter : {'C', 'D', 'F'}) fake_.drives[letter] = Fixed(3 * kGiB / 2, 3 * kGiB);
+      FakeSystem::Drive cdrom = Fixed(kGiB, kGiB);
+      cdrom.type = 5;
+      fake_.drives['E'] = cdrom;
+    }
+    fake_.queries.clear();
+    EXPECT_EQ(Measure(row.selected, row.extended ? extended : nullptr), row.figures);
+    std::vector<std::string> expected;
+    for (const std::string& root : row.asked) {
+      expected.push_back((row.extended ? "DiskFreeSpaceEx " : "DiskFreeSpace ") + root + " free total");
+    }
+    std::vector<std::string> asked;
+    for (const std::string& query : fake_.queries) {
+      if (query.rfind("DiskFreeSpace", 0) == 0) asked.push_back(query);
+    }
+    EXPECT_EQ(asked, expected);
+  }
   EXPECT_EQ(fake_.badCalls, 0);
-}
-
-TEST_F(MeasureTest, AllAddsTheFixedDrivesOnBothPathsWithoutWrapping) {
-  // Three drives with 1.5 GiB free each: 4.5 GiB, more than 32 bits hold.
-  for (char letter : {'C', 'D', 'F'}) fake_.drives[letter] = Fixed(3 * kGiB / 2, 3 * kGiB);
-  FakeSystem::Drive cdrom = Fixed(kGiB, kGiB);
-  cdrom.type = 5;
-  fake_.drives['E'] = cdrom;
-  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, nullptr), 9 * kGiB / 2);
-  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kTotalCapacity, nullptr), 9 * kGiB);
-  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, Extended()), 9 * kGiB / 2);
-  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kTotalCapacity, extended_.Get(fake_)), 9 * kGiB);
 }
 
 TEST_F(MeasureTest, TheClusterProductIsTakenIn64Bits) {
@@ -97,51 +124,50 @@ TEST_F(MeasureTest, TheClusterProductIsTakenIn64Bits) {
   big.freeClusters = 0x00100000;   // 2^20 clusters of 32 KiB: 32 GiB
   big.totalClusters = 0xFFFFFFFFu;
   fake_.drives['C'] = big;
-  EXPECT_EQ(meter_.Measure(fake_, "C:\\", DriveFigure::kFreeSpace, nullptr), 32 * kGiB);
-  EXPECT_EQ(meter_.Measure(fake_, "C:\\", DriveFigure::kTotalCapacity, nullptr), uint64_t{0xFFFFFFFFu} * 32768);
+  EXPECT_EQ(Measure("C:\\", nullptr), Figures(32 * kGiB, uint64_t{0xFFFFFFFFu} * 32768));
   // Absurd figures stop at the largest count instead of wrapping.
   big.sectorsPerCluster = 0xFFFFFFFFu;
   big.bytesPerSector = 0xFFFFFFFFu;
+  big.freeClusters = 1;
   fake_.drives['C'] = big;
-  EXPECT_EQ(meter_.Measure(fake_, "C:\\", DriveFigure::kTotalCapacity, nullptr), UINT64_MAX);
+  EXPECT_EQ(Measure("C:\\", nullptr), Figures(uint64_t{0xFFFFFFFFu} * 0xFFFFFFFFu, UINT64_MAX));
 }
 
 TEST_F(MeasureTest, AFailingDriveAddsNothingToAll) {
   fake_.drives['C'] = Fixed(2 * kGiB, 4 * kGiB);
   fake_.drives['D'] = Fixed(5 * kGiB, 8 * kGiB);
   const ProcAddress extended = Extended();
-  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, extended), 7 * kGiB);
+  EXPECT_EQ(Measure(kAllDrives, extended), Figures(7 * kGiB, 12 * kGiB));
   fake_.drives['D'].fails = true;
-  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, extended), 2 * kGiB);
-  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, nullptr), 2 * kGiB);
-  // D alone then shows its own last figure, from the "All" it answered, untouched by the ones it failed.
-  EXPECT_EQ(meter_.Measure(fake_, "D:\\", DriveFigure::kFreeSpace, extended), 5 * kGiB);
+  EXPECT_EQ(Measure(kAllDrives, extended), Figures(2 * kGiB, 4 * kGiB));
+  EXPECT_EQ(Measure(kAllDrives, nullptr), Figures(2 * kGiB, 4 * kGiB));
+  // D alone then shows its own last figures, from the "All" it answered, untouched by the ones it failed.
+  EXPECT_EQ(Measure("D:\\", extended), Figures(5 * kGiB, 8 * kGiB));
 }
 
-TEST_F(MeasureTest, AFailedQueryShowsThatDrivesOwnLastFigure) {
+TEST_F(MeasureTest, AFailedQueryShowsThatDrivesOwnLastFigures) {
   fake_.drives['C'] = Fixed(2 * kGiB, 4 * kGiB);
   fake_.drives['D'] = Fixed(5 * kGiB, 8 * kGiB);
   const ProcAddress extended = Extended();
-  // Before any success: 0, not a figure of another drive or of the other quantity.
+  // Before any success: 0, not the figures of another drive.
   fake_.drives['D'].fails = true;
-  EXPECT_EQ(meter_.Measure(fake_, "C:\\", DriveFigure::kFreeSpace, extended), 2 * kGiB);
-  EXPECT_EQ(meter_.Measure(fake_, "D:\\", DriveFigure::kFreeSpace, extended), 0u);
+  EXPECT_EQ(Measure("C:\\", extended), Figures(2 * kGiB, 4 * kGiB));
+  EXPECT_EQ(Measure("D:\\", extended), Figures(0, 0));
   fake_.drives['D'].fails = false;
-  EXPECT_EQ(meter_.Measure(fake_, "D:\\", DriveFigure::kFreeSpace, extended), 5 * kGiB);
-  EXPECT_EQ(meter_.Measure(fake_, "C:\\", DriveFigure::kTotalCapacity, extended), 4 * kGiB);
-  // D fails now: its own last free figure stands, not C's, not its capacity.
+  EXPECT_EQ(Measure("D:\\", extended), Figures(5 * kGiB, 8 * kGiB));
+  EXPECT_EQ(Measure("C:\\", extended), Figures(2 * kGiB, 4 * kGiB));
+  // D fails now: its own last figures stand, not C's.
   fake_.drives['D'].fails = true;
   fake_.drives['D'].freeBytes = 1;
-  EXPECT_EQ(meter_.Measure(fake_, "D:\\", DriveFigure::kFreeSpace, extended), 5 * kGiB);
-  EXPECT_EQ(meter_.Measure(fake_, "D:\\", DriveFigure::kTotalCapacity, extended), 0u);
-  // A drive that vanished from the machine: its last figure too.
+  EXPECT_EQ(Measure("D:\\", extended), Figures(5 * kGiB, 8 * kGiB));
+  // A drive that vanished from the machine: its last figures too.
   fake_.drives.erase('D');
-  EXPECT_EQ(meter_.Measure(fake_, "D:\\", DriveFigure::kFreeSpace, nullptr), 5 * kGiB);
-  // What "All" measured counts as each drive's last figure.
-  fake_.drives['D'] = Fixed(6 * kGiB, 8 * kGiB);
-  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, extended), 8 * kGiB);
+  EXPECT_EQ(Measure("D:\\", nullptr), Figures(5 * kGiB, 8 * kGiB));
+  // What "All" measured counts as each drive's last figures.
+  fake_.drives['D'] = Fixed(6 * kGiB, 7 * kGiB);
+  EXPECT_EQ(Measure(kAllDrives, extended), Figures(8 * kGiB, 11 * kGiB));
   fake_.drives['D'].fails = true;
-  EXPECT_EQ(meter_.Measure(fake_, "D:\\", DriveFigure::kFreeSpace, extended), 6 * kGiB);
+  EXPECT_EQ(Measure("D:\\", extended), Figures(6 * kGiB, 7 * kGiB));
 }
 
 TEST_F(MeasureTest, AllListsTheDrivesAgainOnlyWhenItsListIsOld) {
@@ -174,28 +200,26 @@ TEST_F(MeasureTest, AllListsTheDrivesAgainOnlyWhenItsListIsOld) {
     if (step.addD) fake_.drives['D'] = Fixed(5 * kGiB, 8 * kGiB);
     if (step.forget) meter_.ForgetDrives();
     fake_.queries.clear();
-    EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, extended), step.free);
-    // The capacity measured right after adds up the same drives without listing them again.
-    meter_.Measure(fake_, kAllDrives, DriveFigure::kTotalCapacity, extended);
+    EXPECT_EQ(Measure(kAllDrives, extended).first, step.free);
     EXPECT_EQ(fake_.CountQueries("LogicalDrives"), step.listings);
     EXPECT_EQ(fake_.CountQueries("DriveType"), step.listings * (fake_.drives.size()));
   }
   // A drive that went away while listed is asked, fails, and adds nothing.
   fake_.drives.erase('D');
-  EXPECT_EQ(meter_.Measure(fake_, kAllDrives, DriveFigure::kFreeSpace, extended), 2 * kGiB);
+  EXPECT_EQ(Measure(kAllDrives, extended), Figures(2 * kGiB, 4 * kGiB));
   // One drive selected: nothing is listed.
   fake_.queries.clear();
   fake_.tickCount += 10 * kDriveListLifetime;
-  meter_.Measure(fake_, "C:\\", DriveFigure::kFreeSpace, extended);
+  Measure("C:\\", extended);
   EXPECT_EQ(fake_.CountQueries("LogicalDrives"), 0u);
 }
 
 TEST_F(MeasureTest, AllIsMatchedExactly) {
   fake_.drives['C'] = Fixed(2 * kGiB, 4 * kGiB);
   // "all" is no drive and no sum: a failed query of a drive never measured.
-  EXPECT_EQ(meter_.Measure(fake_, "all", DriveFigure::kFreeSpace, nullptr), 0u);
-  EXPECT_EQ(meter_.Measure(fake_, "All ", DriveFigure::kFreeSpace, nullptr), 0u);
-  EXPECT_EQ(meter_.Measure(fake_, "All", DriveFigure::kFreeSpace, nullptr), 2 * kGiB);
+  EXPECT_EQ(Measure("all", nullptr), Figures(0, 0));
+  EXPECT_EQ(Measure("All ", nullptr), Figures(0, 0));
+  EXPECT_EQ(Measure("All", nullptr), Figures(2 * kGiB, 4 * kGiB));
 }
 
 TEST(FreeMemory, PrefersTheExtendedQueryAndFallsBack) {

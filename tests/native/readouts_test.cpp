@@ -31,6 +31,7 @@ class ReadoutsTest : public ::testing::Test {
 // Each readout keeps the unit and the name it was given, for the ticks after it; a unit that is
 // none of the four shows the error and is kept all the same.
 TEST_F(ReadoutsTest, EachReadoutKeepsTheUnitAndNameItIsGiven) {
+  readouts_.MeasureDrives();
   EXPECT_EQ(readouts_.FreeSpace(kUnitMBytes, "MBytes"), "320.00 MBytes");
   EXPECT_EQ(readouts_.TotalCapacity(kUnitGBytes, "GBytes"), "1.00 GBytes");
   EXPECT_EQ(readouts_.FreeMemory(kUnitKBytes, "kBytes"), "65536.00 kBytes");
@@ -56,7 +57,9 @@ TEST_F(ReadoutsTest, TheLargeDiskPathAsksTheSixtyFourBitQuery) {
     if (largeDisk) {
       ASSERT_EQ(readouts.ProbeExtendedFreeSpace(), OptionalFunction::Lookup::kFound);
     }
+    readouts.MeasureDrives();
     EXPECT_EQ(readouts.FreeSpace(kUnitBytes, "Bytes"), "335544320 Bytes");
+    EXPECT_EQ(readouts.TotalCapacity(kUnitBytes, "Bytes"), "1073741824 Bytes");
     EXPECT_EQ(fake.CountQueries("DiskFreeSpaceEx") != 0, largeDisk);
     EXPECT_EQ(fake.CountQueries("DiskFreeSpace") != 0, !largeDisk);
   }
