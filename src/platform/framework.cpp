@@ -43,6 +43,12 @@ BOOL CWinApp::InitInstance() { return TRUE; }
 int CWinApp::ExitInstance() { return 0; }
 
 BOOL CWinApp::PreTranslateMessage(MSG* msg) {
+  // What the windows do beforehand (relaying the mouse to their tooltips) is done with input
+  // only; a tick is not worth a walk up the window's parents.
+  const UINT message = msg->message;
+  const bool input = (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+                     (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST);
+  if (!input) return FALSE;
   for (HWND hWnd = msg->hwnd; hWnd != nullptr; hWnd = GetParent(hWnd)) {
     CWnd* wnd = CWnd::FromHandlePermanent(hWnd);
     if (wnd != nullptr && wnd->PreTranslateMessage(msg)) return TRUE;

@@ -173,8 +173,9 @@ class CWinApp {
   virtual BOOL InitInstance();
   virtual int Run();
   virtual int ExitInstance();
-  // Gives the target window and each of its framework ancestors a look at a message before it
-  // is dispatched; true when one of them handled it.
+  // Gives the target window and each of its framework ancestors a look at a mouse or keyboard
+  // message before it is dispatched; true when one of them handled it. Other messages (a
+  // timer's tick among them) are dispatched at once: no window looks at them beforehand.
   virtual BOOL PreTranslateMessage(MSG* msg);
 
   CWnd* m_pMainWnd = nullptr;
