@@ -616,6 +616,11 @@ calls_count() {  # name kind drive
 # ---------------------------------------------------------------------------------------------
 
 run_config() {
+  # Four fixed drives for everything but the growth, which sets its own.
+  case "$1" in
+    *-drives[0-9]*) ;;
+    *) [ "$fixed_now" = 4 ] || set_drives 4 || return 1 ;;
+  esac
   case "$1" in
     idle) run_floor idle idle all 50 --idle ;;
     velkin-all-50ms) run_velkin "$1" "$fixed_now" All 0 50 ;;
