@@ -38,8 +38,13 @@
 //   --dlgitem-only N  N times per tick, the ten GetDlgItem calls of an exchange alone
 //   --gettext-only N  N times per tick, the ten texts read alone (length and text), on handles
 //                     kept
-// Prints "ticks T seconds S sets N free F total B memory M ..." when the time is up (N the texts
-// set from the second tick on).
+//   --one-query       the floor at the limit: each drive asked once per tick for both figures (one
+//                     GetDiskFreeSpaceExA with lpTotalNumberOfBytes and lpTotalNumberOfFreeBytes),
+//                     the fixed drives listed at most once per tick; otherwise as above
+//   --kinds           no timer: print each drive letter that GetLogicalDrives reports with its
+//                     GetDriveTypeA answer ("kind C:\ 3 kind Z:\ 3 ... fixed N") and exit
+// Prints "ticks T seconds S sets N free F total B memory M ... pid P" when the time is up (N the
+// texts set from the second tick on, P this process's id, to find its lines in a Wine trace).
 
 #include <windows.h>
 
@@ -73,6 +78,8 @@ struct Options {
   int gettext_only = 0;
   long long kinds_for = -1;
   long long list_for = 500;
+  bool one_query = false;
+  bool kinds = false;
 } opt;
 
 GetDiskFreeSpaceExAFn disk_free_space_ex = nullptr;
@@ -152,6 +159,23 @@ uint64_t measure(bool free_space) {
   return query(opt.drive.c_str(), &bytes) ? bytes : 0;
 }
 
+// --one-query: both figures of every drive from one GetDiskFreeSpaceExA each.
+void measure_both(uint64_t *free_sum, uint64_t *total_sum) {
+  auto query = [&](const char *root) {
+    ULARGE_INTEGER total = {}, free = {};
+    if (!disk_free_space_ex(root, nullptr, &total, &free)) return;
+    *free_sum += free.QuadPart, *total_sum += total.QuadPart;
+  };
+  *free_sum = *total_sum = 0;
+  if (opt.drive != "all") return query(opt.drive.c_str());
+  const std::vector<std::string> roots = !opt.drivetype         ? fixed_at_start
+                                         : opt.drivetype_once   ? tick_list
+                                         : opt.kinds_for >= 0   ? cached_fixed_drives()
+                                         : opt.list_for > 0 && !opt.all_letters ? kept_fixed_drives()
+                                                                : fixed_drives();
+  for (const std::string &root : roots) query(root.c_str());
+}
+
 uint64_t free_memory() {
   if (memory_status_ex) {
     MEMORYSTATUSEX status = {};
@@ -203,9 +227,10 @@ void tick() {
   ++ticks;
   if (opt.drivetype_once && opt.drive == "all") tick_list = fixed_drives();
   const bool exchanging = opt.exchanges > 0;
-  last_free = measure(true);
+  if (opt.one_query) measure_both(&last_free, &last_total);
+  else last_free = measure(true);
   if (exchanging) texts[2] = bytes_text(last_free), exchange();
-  last_total = measure(false);
+  if (!opt.one_query) last_total = measure(false);
   if (exchanging && opt.exchanges > 1) texts[3] = bytes_text(last_total), exchange();
   if (exchanging && opt.exchanges > 2) texts[6] = "Disable", exchange();
   last_memory = free_memory();
@@ -230,7 +255,7 @@ LRESULT CALLBACK floor_proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 int usage() {
   fprintf(stderr,
           "usage: floor [--drive all|C:\\] [--period MS] [--seconds S] [--idle] [--no-drivetype]\n"
-          "             [--drivetype-once] [--all-letters]\n"
+          "             [--drivetype-once] [--all-letters] [--one-query] [--kinds]\n"
           "             [--exchange N] [--units bytes|quiet] [--dlgitem-only N] [--gettext-only N]\n");
   return 2;
 }
@@ -267,9 +292,28 @@ int main(int argc, char **argv) {
       opt.dlgitem_only = atoi(argv[++i]);
     } else if (a == "--gettext-only" && has_value) {
       opt.gettext_only = atoi(argv[++i]);
+    } else if (a == "--one-query") {
+      opt.one_query = true;
+    } else if (a == "--kinds") {
+      opt.kinds = true;
     } else {
       return usage();
     }
+  }
+
+  if (opt.kinds) {
+    const DWORD present = GetLogicalDrives();
+    unsigned fixed = 0;
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+      if (!(present & (1u << (letter - 'A')))) continue;
+      const char root[4] = {letter, ':', '\\', '\0'};
+      const UINT kind = GetDriveTypeA(root);
+      if (kind == DRIVE_FIXED) ++fixed;
+      printf("kind %s %u ", root, kind);
+    }
+    printf("fixed %u\n", fixed);
+    fflush(stdout);
+    return 0;
   }
 
   HMODULE kernel = LoadLibraryA("KERNEL32");
@@ -313,10 +357,10 @@ int main(int argc, char **argv) {
     DispatchMessageA(&msg);
   }
   const double seconds = (GetTickCount() - start) / 1000.0;
-  printf("ticks %llu seconds %.3f sets %llu free %llu total %llu memory %llu fixed %u memory_ex %d resources %d\n",
+  printf("ticks %llu seconds %.3f sets %llu free %llu total %llu memory %llu fixed %u memory_ex %d resources %d pid %lu\n",
          ticks, seconds, text_sets, (unsigned long long)last_free, (unsigned long long)last_total,
          (unsigned long long)last_memory, (unsigned)fixed_at_start.size(), memory_status_ex != nullptr,
-         resources);
+         resources, GetCurrentProcessId());
   fflush(stdout);
   if (panel) DestroyWindow(panel);
   DestroyWindow(timer_window);

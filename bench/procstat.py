@@ -16,6 +16,9 @@ bench/run.sh calls it:
       the pid of the prefix's process of that name (velkin.exe, floor.exe), or nothing
   procstat.py table RESULTS
       the table of every configuration, the ratios, and the per-process breakdown
+  procstat.py growth RESULTS
+      the configurations named ...-drivesN: CPU per tick by the number of fixed drives N and the
+      cost of one drive more (least-squares slope)
 
 How the Wine side is attributed: the prefix is private to the benchmark, so its wineserver and
 its service processes (explorer, winedevice, services, plugplay, svchost, rpcss) serve the
@@ -25,6 +28,7 @@ that in a configuration is put down to the program. Xvfb is ours too and is trea
 """
 
 import json
+import re
 import os
 import sys
 import time
@@ -141,7 +145,8 @@ def fmt(v, digits=1):
     return "-" if v is None else f"{v:.{digits}f}"
 
 
-def table(rows):
+def measures(rows):
+    """The idle configuration's upkeep, and the attributed CPU and the tick rate of a row."""
     idle = next((r for r in rows if r["kind"] == "idle"), None)
     base = {g: 0.0 for g in ("wineserver", "wine_other", "xvfb")}
     if idle:
@@ -160,6 +165,12 @@ def table(rows):
         if "meminfo_opens_per_s" in r:  # conky reads /proc/meminfo once per update
             return r["meminfo_opens_per_s"]
         return None
+
+    return base, attributed, rate
+
+
+def table(rows):
+    base, attributed, rate = measures(rows)
 
     lines = []
     head = ("config", "ticks/s", "own%", "wsrv%", "wine+%", "Xvfb%", "attr%", "us/tick",
@@ -194,9 +205,10 @@ def table(rows):
         if r["kind"] != "velkin" or "floor_name" not in r:
             continue
         f = by_name.get(r["floor_name"])
-        if f and attributed(f) > 0:
-            lines.append(f"  {r['name']:<22} / {f['name']:<22} = {attributed(r) / attributed(f):6.2f}"
-                         f"   (own process only: {r['cpu']['own'] / max(f['cpu']['own'], 1e-9):6.2f})")
+        for f in (by_name.get(r["floor_name"]), by_name.get(r.get("floor1_name", ""))):
+            if f and attributed(f) > 0:
+                lines.append(f"  {r['name']:<22} / {f['name']:<22} = {attributed(r) / attributed(f):6.2f}"
+                             f"   (own process only: {r['cpu']['own'] / max(f['cpu']['own'], 1e-9):6.2f})")
         c = by_name.get(r.get("conky_name", ""))
         if c and attributed(c) > 0:
             lines.append(f"  {r['name']:<22} / {c['name']:<22} = {attributed(r) / attributed(c):6.2f}")
@@ -206,6 +218,45 @@ def table(rows):
     for r in rows:
         parts = sorted(r["per_process"].items(), key=lambda kv: -kv[1])
         lines.append(f"  {r['name']:<22} " + ", ".join(f"{n} {100 * v:.2f}" for n, v in parts if v > 0))
+    return "\n".join(lines)
+
+
+def growth(rows):
+    """The configurations named ...-drivesN: CPU per tick by the number of fixed drives, and the
+    cost of one drive more (the least-squares slope)."""
+    _, attributed, rate = measures(rows)
+    series = {}
+    for r in rows:
+        m = re.match(r"^(.*)-drives(\d+)$", r["name"])
+        tps = rate(r)
+        if m and tps:
+            series.setdefault(m.group(1), {})[int(m.group(2))] = attributed(r) / tps * 1e6
+    if not series:
+        return ""
+    counts = sorted({n for s in series.values() for n in s})
+
+    def slope(points):
+        if len(points) < 2:
+            return None
+        xs, ys = zip(*sorted(points.items()))
+        mx, my = sum(xs) / len(xs), sum(ys) / len(ys)
+        den = sum((x - mx) ** 2 for x in xs)
+        return sum((x - mx) * (y - my) for x, y in zip(xs, ys)) / den if den else None
+
+    lines = ["growth by fixed drives: attributed CPU microseconds per tick"]
+    lines.append("  " + "configuration".ljust(26) + "".join(f"{n:>8}" for n in counts) + "   us per drive (slope)")
+    names = list(series)
+    bars = [n for n in names if n.startswith("velkin")]
+    floors = [n for n in names if n.startswith("floor")]
+    if len(bars) == 1 and len(floors) == 1:  # what the bar adds above the floor, drive by drive
+        b, f = series[bars[0]], series[floors[0]]
+        series[f"{bars[0]} - {floors[0].split('-')[0]}"] = {n: b[n] - f[n] for n in b if n in f}
+        names.append(f"{bars[0]} - {floors[0].split('-')[0]}")
+    for name in names:
+        pts = series[name]
+        sl = slope(pts)
+        lines.append("  " + name.ljust(26) + "".join(f"{pts[n]:8.0f}" if n in pts else f"{'-':>8}" for n in counts)
+                     + f"   {fmt(sl, 1)}")
     return "\n".join(lines)
 
 
@@ -229,6 +280,11 @@ def main(argv):
         with open(argv[2]) as f:
             rows = [json.loads(line) for line in f if line.strip()]
         print(table(rows))
+        return 0
+    if len(argv) == 3 and argv[1] == "growth":
+        with open(argv[2]) as f:
+            rows = [json.loads(line) for line in f if line.strip()]
+        print(growth(rows))
         return 0
     print(__doc__, file=sys.stderr)
     return 2

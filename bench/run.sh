@@ -14,6 +14,14 @@
 #               configurations or --breakdown are named too
 #   --breakdown also run the floor's variants and count the Wine server requests per tick of
 #               the bar and the floor (WINEDEBUG=+server on a short run; not timed)
+#   --growth    the bar and the floor at the limit on "All" at 50 ms with 1, 2, 4 and 8 fixed
+#               drives: CPU per tick for each and per drive more; alone unless others are named
+#   --calls     the Windows calls that the bar and the floors make themselves in one quiet tick,
+#               by function (WINEDEBUG=+relay; not timed); alone unless others are named
+#
+# The prefix has four fixed drives for the whole run: C:\, D:\ and E:\ (folders under
+# build/bench/drives/) and Z:\ (/). The --growth configurations change them for their run and
+# put them back. "All" is the bar's last drive entry: its index is the number of fixed drives.
 #
 # Configurations (a 50 ms or 1 s period, "All" fixed drives or C:\ alone):
 #   idle*                 the floor with no timer: the upkeep of Wine's own processes
@@ -23,8 +31,10 @@
 #   velkin-quiet-50ms*    the bar on C:\ in GBytes with 0 decimals and memory in MBytes: figures
 #                         that hardly change, so nearly every tick should set no text
 #   floor-{all,c}-{50ms,1s}*    the floor
+#   floor1-{all,c}-{50ms,1s}*   the floor at the limit (--one-query): each drive asked once per
+#                         tick for both its free space and its capacity
 #   conky-{50ms,1s}*      conky 1.18 (Debian's conky-std) in its own X11 window: free and total
-#                         space of drive_c's and /'s file systems (C:\ and Z:\) and free memory
+#                         space of the fixed drives' folders (C:\ D:\ E:\ Z:\) and free memory
 #   floor-all-50ms-{list-each,all-letters,drivetype-once,kinds-1s,kinds-kept,nodrivetype},
 #   floor-{all,c}-50ms-exchange4, floor-c-50ms-{dlgitem4,gettext4}    (--breakdown) the floor
 #                         with one part taken away, changed or added: see bench/floor.cpp
@@ -32,8 +42,18 @@
 #                         same units side by side for the window: the texts the bar set per tick
 #                         against how often those texts changed (not timed)
 #   trace-{velkin,floor}-{all,c}-50ms   (--breakdown) the Wine server requests of one tick
+#   {velkin,floor1}-all-50ms-drives{1,2,4,8}   (--growth) the bar and the floor at the limit on
+#                         "All" with that many fixed drives (1: C:\ alone, Z:\ made a network drive;
+#                         2: C:\ and Z:\; 4: D:\ and E:\ too; 8: D:\ .. I:\ too)
+#   calls-{velkin,velkin32,floor,floor1,floor32,floor1-32}-{c,all}   (--calls) the calls per quiet
+#                         tick at 50 ms, on C:\ or "All" (the bar in the quiet units; velkin32 and
+#                         floor*32 the 32-bit images under 32-bit Wine): a relay trace of a short
+#                         and of a longer run, keeping the calls of the program's process whose
+#                         return address lies in its own image (bench/calls.py)
 #
-# Needs: x86_64-w64-mingw32-g++-posix, wine (64-bit, and 32-bit for velkin32-*), Xvfb, python3;
+# Needs: x86_64-w64-mingw32-g++-posix (and i686-w64-mingw32-g++-posix or -win32 for the 32-bit
+# floors),
+# wine (64-bit, and 32-bit for velkin32-* and floor*32), Xvfb, python3;
 # installs conky-std and strace from Debian when they are missing. Builds build/win64/velkin.exe
 # (and build/win32/velkin.exe for velkin32-*) when it is missing.
 # Everything it makes is under build/bench/ (VELKIN_BENCH_OUT=DIR: under DIR, so that two runs
@@ -53,6 +73,8 @@ window=60
 warmup=5
 soak=0
 breakdown=0
+growth=0
+calls=0
 configs=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -60,13 +82,16 @@ while [ $# -gt 0 ]; do
     --warmup) warmup=$2; shift 2 ;;
     --soak) soak=$2; shift 2 ;;
     --breakdown) breakdown=1; shift ;;
+    --growth) growth=1; shift ;;
+    --calls) calls=1; shift ;;
     -h|--help) sed -n '2,/^set -uo/p' "$0" | sed '$d'; exit 0 ;;
     -*) echo "run.sh: unknown option $1" >&2; exit 2 ;;
     *) configs+=("$1"); shift ;;
   esac
 done
-main_set=(velkin-all-50ms floor-all-50ms velkin-c-50ms floor-c-50ms velkin-quiet-50ms
-          velkin-all-1s floor-all-1s velkin-c-1s floor-c-1s conky-50ms conky-1s)
+main_set=(velkin-all-50ms floor-all-50ms floor1-all-50ms velkin-c-50ms floor-c-50ms floor1-c-50ms
+          velkin-quiet-50ms velkin-all-1s floor-all-1s floor1-all-1s velkin-c-1s floor-c-1s floor1-c-1s
+          conky-50ms conky-1s)
 can_run_32=0
 if bash "$root/scripts/can-run-32bit.sh" &&
    dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
@@ -78,15 +103,21 @@ breakdown_set=(floor-all-50ms-list-each floor-all-50ms-all-letters floor-all-50m
                floor-all-50ms-exchange4 floor-c-50ms-exchange4 floor-c-50ms-dlgitem4 floor-c-50ms-gettext4
                sets-check
                trace-velkin-all-50ms trace-floor-all-50ms trace-velkin-c-50ms trace-floor-c-50ms)
-if [ ${#configs[@]} -eq 0 ] && [ "$soak" -gt 0 ] && [ "$breakdown" = 0 ]; then
-  configs=(soak)
-elif [ ${#configs[@]} -eq 0 ]; then
-  configs=("${main_set[@]}")
+growth_set=()
+for n in 1 2 4 8; do growth_set+=("velkin-all-50ms-drives$n" "floor1-all-50ms-drives$n"); done
+calls_set=(calls-velkin-c calls-floor-c calls-floor1-c calls-velkin-all calls-floor-all calls-floor1-all)
+[ "$can_run_32" = 1 ] &&
+  calls_set+=(calls-velkin32-c calls-floor32-c calls-floor1-32-c calls-velkin32-all calls-floor32-all calls-floor1-32-all)
+if [ ${#configs[@]} -eq 0 ]; then
+  # The main set unless only the long run, the growth or the calls were asked for.
+  if [ "$breakdown" = 1 ] || { [ "$soak" = 0 ] && [ "$growth" = 0 ] && [ "$calls" = 0 ]; }; then
+    configs=("${main_set[@]}")
+  fi
   [ "$breakdown" = 1 ] && configs+=("${breakdown_set[@]}")
-  [ "$soak" -gt 0 ] && configs+=(soak)
-else
-  [ "$soak" -gt 0 ] && configs+=(soak)
 fi
+[ "$growth" = 1 ] && configs+=("${growth_set[@]}")
+[ "$calls" = 1 ] && configs+=("${calls_set[@]}")
+[ "$soak" -gt 0 ] && configs+=(soak)
 
 log() { echo "run.sh: $*" >&2; }
 
@@ -117,7 +148,7 @@ fi
 # One copy for the whole run: the tree's build may be rebuilt meanwhile.
 cp build/win64/velkin.exe "$out/velkin.exe"
 for c in "${configs[@]}"; do
-  case "$c" in velkin32-*)
+  case "$c" in velkin32-*|calls-velkin32-*)
     if [ "$can_run_32" = 0 ]; then log "$c: this machine cannot run 32-bit programs"; exit 1; fi
     if [ ! -f build/win32/velkin.exe ]; then
       log "building build/win32/velkin.exe"
@@ -133,6 +164,17 @@ cxx=x86_64-w64-mingw32-g++-posix
 flags=(-std=c++17 -O2 -Wall -Wextra -static -mconsole)
 $cxx "${flags[@]}" bench/probe.cpp -o "$out/probe.exe" -luser32 -lgdi32 || exit 1
 $cxx "${flags[@]}" bench/floor.cpp -o "$out/floor.exe" -luser32 || exit 1
+for c in "${configs[@]}"; do
+  case "$c" in calls-floor32-*|calls-floor1-32-*)
+    if [ "$can_run_32" = 0 ]; then log "$c: this machine cannot run 32-bit programs"; exit 1; fi
+    # The floor needs no threads: the win32 thread model (the release build's) does when the
+    # posix one is not installed.
+    cxx32=i686-w64-mingw32-g++-posix
+    command -v "$cxx32" >/dev/null 2>&1 || cxx32=i686-w64-mingw32-g++-win32
+    "$cxx32" "${flags[@]}" bench/floor.cpp -o "$out/floor32.exe" -luser32 || exit 1
+    break ;;
+  esac
+done
 
 export VELKIN_HEADLESS=1
 export WINEPREFIX_VELKIN="$out/wineprefix"
@@ -184,7 +226,45 @@ probe_fields() {  # file suffix
   }' "$1"
 }
 
-probe_value() { awk -v k="$2" '{ for (i = 1; i < NF; i++) if ($i == k) print $(i+1) }' "$1"; }
+probe_value() { awk -v k="$2" '{ sub(/\r$/, ""); for (i = 1; i < NF; i++) if ($i == k) print $(i+1) }' "$1"; }
+
+# ---------------------------------------------------------------------------------------------
+# The prefix's fixed drives: C:\ (drive_c) and Z:\ (/) as Wine makes them, and more as links in
+# dosdevices to folders under $out/drives/. Wine takes a drive whose registry type
+# (HKLM\Software\Wine\Drives) is unset for a fixed disk; for one drive alone, Z:\ is typed
+# "network" (GetDriveTypeA: DRIVE_REMOTE), which leaves its paths usable. The drive manager reads
+# both at its start: the server is ended before and after. The floor then says which kind each
+# letter is; fixed_now is the number of fixed drives, the index of the bar's "All".
+
+drives_dir="$out/drives"
+fixed_now=0
+set_drives() {  # count: 1, 2 or 2 + up to 22 more
+  local want=$1 letter link i
+  local extra=(d e f g h i j k l m n o p q r s t u v w x y)
+  fresh_server
+  for letter in "${extra[@]}"; do  # only the links made here
+    link="$WINEPREFIX/dosdevices/$letter:"
+    if [ -L "$link" ] && [[ $(readlink "$link") == "$drives_dir"/* ]]; then rm -f "$link"; fi
+  done
+  for ((i = 0; i < want - 2; i++)); do
+    link="$WINEPREFIX/dosdevices/${extra[i]}:"
+    if [ -e "$link" ] || [ -L "$link" ]; then log "drives: $link is there already"; return 1; fi
+    mkdir -p "$drives_dir/${extra[i]}"
+    ln -s "$drives_dir/${extra[i]}" "$link"
+  done
+  if [ "$want" = 1 ]; then
+    wine reg add 'HKLM\Software\Wine\Drives' /v z: /d network /f /reg:64 >/dev/null 2>&1
+  else
+    wine reg delete 'HKLM\Software\Wine\Drives' /v z: /f /reg:64 >/dev/null 2>&1
+  fi
+  fresh_server
+  local kinds
+  kinds=$(wine "$out/floor.exe" --kinds 2>&1)
+  fixed_now=$(echo "$kinds" | probe_value /dev/stdin fixed)
+  log "drives: $kinds"
+  fresh_server
+  [ "$fixed_now" = "$want" ] || { log "drives: wanted $want fixed drives, Wine reports ${fixed_now:-none}"; return 1; }
+}
 
 # ---------------------------------------------------------------------------------------------
 # The bar
@@ -256,7 +336,7 @@ run_velkin() {  # name drive-index drive-text interval-index period-ms [quiet|so
   # shellcheck disable=SC2046
   stat row "$name" velkin velkin.exe "$dir/snap0.json" "$dir/snap1.json" \
     $(probe_fields "$dir/sample0.txt" 0) $(probe_fields "$dir/sample1.txt" 1) "span=$span" \
-    "period=$period" $([[ $name == velkin-* || $name == velkin32-* ]] && echo "floor_name=floor-${name#*-}") \
+    "period=$period" $([[ $name == velkin-* || $name == velkin32-* ]] && echo "floor_name=floor-${name#*-} floor1_name=floor1-${name#*-}") \
     "conky_name=conky-${name##*-}" >>"$results"
 }
 
@@ -289,6 +369,16 @@ run_floor() {  # name kind drive period-ms [floor options...]
 # ---------------------------------------------------------------------------------------------
 # conky
 
+# conky's lines for the drives made in dosdevices (D:\ ...), as for C:\ and Z:\.
+extra_drive_lines() {
+  local link
+  for link in "$WINEPREFIX"/dosdevices/[d-y]:; do
+    [ -L "$link" ] && [[ $(readlink "$link") == "$drives_dir"/* ]] || continue
+    printf '%s free ${fs_free %s} total ${fs_size %s}\n' "$(basename "$link" | tr a-y A-Y)" \
+      "$(readlink "$link")" "$(readlink "$link")"
+  done
+}
+
 run_conky() {  # name interval-seconds
   local name=$1 interval=$2
   local dir="$out/run/$name"
@@ -311,7 +401,7 @@ conky.config = {
 }
 conky.text = [[
 C: free \${fs_free $drive_c} total \${fs_size $drive_c}
-Z: free \${fs_free /} total \${fs_size /}
+$(extra_drive_lines)Z: free \${fs_free /} total \${fs_size /}
 memory free \${memeasyfree}
 ]]
 EOF
@@ -424,21 +514,138 @@ print(f'sets-check ({bt} ticks of the bar, {ft} of the floor at the same time): 
 }
 
 # ---------------------------------------------------------------------------------------------
+# The calls of one quiet tick (--calls): Wine's relay trace (WINEDEBUG=+pid,+relay) of a short and
+# of a longer run of the same program at 50 ms; bench/calls.py keeps the calls of the program's
+# process whose return address lies in its own image (those it makes itself, not those Wine's
+# libraries make for it), and what the longer run called more, per tick more, is what a tick
+# calls. Only calls from the programs' own imports are relayed (RelayFromInclude), and every
+# function is (RelayExclude emptied of Wine's defaults, such as the critical sections and
+# TlsGetValue); the prefix's values come back afterwards.
+
+debug_key='HKCU\Software\Wine\Debug'
+debug_value() {  # name -> the value, or nothing
+  wine reg query "$debug_key" /v "$1" /reg:64 2>/dev/null | tr -d '\r' | awk -v n="$1" '$1 == n { print $3 }'
+}
+set_debug_value() {  # name value|""
+  if [ -n "$2" ]; then
+    wine reg add "$debug_key" /v "$1" /d "$2" /f /reg:64 >/dev/null 2>&1
+  else
+    wine reg delete "$debug_key" /v "$1" /f /reg:64 >/dev/null 2>&1
+  fi
+}
+relay_saved=""
+relay_on() {
+  [ -n "$relay_saved" ] && return 0
+  relay_saved="from_exclude=$(debug_value RelayFromExclude) exclude=$(debug_value RelayExclude) from_include=$(debug_value RelayFromInclude)"
+  set_debug_value RelayFromExclude ""
+  set_debug_value RelayFromInclude "velkin.exe;floor.exe;floor32.exe"
+  set_debug_value RelayExclude "ntdll.VelkinBenchNone"
+  fresh_server
+}
+relay_off() {
+  [ -n "$relay_saved" ] || return 0
+  local v
+  for v in $relay_saved; do
+    case "$v" in
+      from_exclude=*) set_debug_value RelayFromExclude "${v#*=}" ;;
+      exclude=*) set_debug_value RelayExclude "${v#*=}" ;;
+      from_include=*) set_debug_value RelayFromInclude "${v#*=}" ;;
+    esac
+  done
+  relay_saved=""
+  fresh_server
+}
+
+calls_run() {  # dir kind drive(c|all) seconds -> prints the ticks counted
+  local dir=$1 kind=$2 drive=$3 secs=$4
+  mkdir -p "$dir"
+  local image pid ticks
+  case "$kind" in
+    velkin|velkin32)
+      image="$dir/velkin.exe"
+      if [ "$kind" = velkin32 ]; then cp "$out/velkin32.exe" "$image"; else cp "$out/velkin.exe" "$image"; fi
+      local index=0 text='C:\'
+      [ "$drive" = all ] && index=$fixed_now text=All
+      velkin_settings "$index" 0 quiet >"$dir/vlkini.dat"
+      fresh_server
+      WINEDEBUG=+pid,+relay timeout 120 wine "$probe" launch "$(winepath -w "$image")" >"$dir/launch.txt" 2>"$dir/trace.txt"
+      pid=$(probe_value "$dir/launch.txt" pid)
+      [ -n "$pid" ] || { log "$dir: no bar: $(cat "$dir/launch.txt")"; return 1; }
+      sleep "$secs"
+      wine "$probe" sample "$pid" >"$dir/sample.txt" 2>/dev/null
+      wine "$probe" exit "$pid" >/dev/null 2>&1
+      ticks=$(probe_value "$dir/sample.txt" ticks)
+      [ "$(probe_value "$dir/sample.txt" drive)" = "$text" ] ||
+        log "$dir: the bar watches '$(probe_value "$dir/sample.txt" drive)', not '$text'"
+      ;;
+    floor*)
+      image="$out/floor.exe"
+      local args=(--drive "$([ "$drive" = all ] && echo all || echo 'C:\')" --period 50 --seconds "$secs")
+      [[ $kind == floor1* ]] && args+=(--one-query)
+      [[ $kind == *32 ]] && image="$out/floor32.exe"
+      fresh_server
+      WINEDEBUG=+pid,+relay wine "$image" "${args[@]}" >"$dir/floor.txt" 2>"$dir/trace.txt"
+      pid=$(probe_value "$dir/floor.txt" pid)
+      ticks=$(probe_value "$dir/floor.txt" ticks)
+      [ "$drive" = c ] || [ "$(probe_value "$dir/floor.txt" fixed)" = "$fixed_now" ] ||
+        log "$dir: the floor found $(probe_value "$dir/floor.txt" fixed) fixed drives, not $fixed_now"
+      ;;
+  esac
+  fresh_server
+  [ -n "$pid" ] && [ -n "$ticks" ] || { log "$dir: no ticks counted"; return 1; }
+  python3 bench/calls.py count "$dir/trace.txt" "$pid" "$image" >"$dir/counts.json" 2>"$dir/count.log" ||
+    { log "$dir: $(cat "$dir/count.log")"; return 1; }
+  gzip -f "$dir/trace.txt"  # kept, to look up what a call was for by its return address
+  echo "$ticks"
+}
+
+calls_count() {  # name kind drive
+  local name=$1 kind=$2 drive=$3
+  local dir="$out/run/$name"
+  rm -rf "$dir"
+  relay_on
+  log "$name: tracing the calls"
+  local short long
+  short=$(calls_run "$dir/short" "$kind" "$drive" 4) || return 1
+  long=$(calls_run "$dir/long" "$kind" "$drive" 14) || return 1
+  python3 bench/calls.py per-tick "$dir/short/counts.json" "$short" "$dir/long/counts.json" "$long" \
+    >"$dir/per-tick.json" || return 1
+  echo "${name#calls-}=$dir/per-tick.json $short $long" >>"$out/calls.txt"
+}
+
+# ---------------------------------------------------------------------------------------------
 
 run_config() {
+  # Four fixed drives for everything but the growth, which sets its own.
+  case "$1" in
+    *-drives[0-9]*) ;;
+    *) [ "$fixed_now" = 4 ] || set_drives 4 || return 1 ;;
+  esac
   case "$1" in
     idle) run_floor idle idle all 50 --idle ;;
-    velkin-all-50ms) run_velkin "$1" 2 All 0 50 ;;
-    velkin32-all-50ms) run_velkin "$1" 2 All 0 50 ;;
+    velkin-all-50ms) run_velkin "$1" "$fixed_now" All 0 50 ;;
+    velkin32-all-50ms) run_velkin "$1" "$fixed_now" All 0 50 ;;
     velkin-c-50ms) run_velkin "$1" 0 'C:\' 0 50 ;;
-    velkin-all-1s) run_velkin "$1" 2 All 4 1000 ;;
+    velkin-all-1s) run_velkin "$1" "$fixed_now" All 4 1000 ;;
     velkin-c-1s) run_velkin "$1" 0 'C:\' 4 1000 ;;
     velkin-quiet-50ms) run_velkin "$1" 0 'C:\' 0 50 quiet ;;
-    soak) run_velkin "soak-all-50ms-$soak" 2 All 0 50 "$soak" ;;
+    soak) run_velkin "soak-all-50ms-$soak" "$fixed_now" All 0 50 "$soak" ;;
     floor-all-50ms) run_floor "$1" floor all 50 ;;
     floor-c-50ms) run_floor "$1" floor 'C:\' 50 ;;
     floor-all-1s) run_floor "$1" floor all 1000 ;;
     floor-c-1s) run_floor "$1" floor 'C:\' 1000 ;;
+    floor1-all-50ms) run_floor "$1" floor all 50 --one-query ;;
+    floor1-c-50ms) run_floor "$1" floor 'C:\' 50 --one-query ;;
+    floor1-all-1s) run_floor "$1" floor all 1000 --one-query ;;
+    floor1-c-1s) run_floor "$1" floor 'C:\' 1000 --one-query ;;
+    velkin-all-50ms-drives*)
+      { [ "$fixed_now" = "${1##*drives}" ] || set_drives "${1##*drives}"; } && run_velkin "$1" "$fixed_now" All 0 50 ;;
+    floor1-all-50ms-drives*)
+      { [ "$fixed_now" = "${1##*drives}" ] || set_drives "${1##*drives}"; } && run_floor "$1" floor all 50 --one-query ;;
+    calls-velkin-c|calls-velkin32-c|calls-floor-c|calls-floor1-c|calls-floor32-c|calls-floor1-32-c)
+      local k=${1#calls-}; calls_count "$1" "${k%-c}" c ;;
+    calls-velkin-all|calls-velkin32-all|calls-floor-all|calls-floor1-all|calls-floor32-all|calls-floor1-32-all)
+      local k=${1#calls-}; calls_count "$1" "${k%-all}" all ;;
     floor-all-50ms-nodrivetype) run_floor "$1" variant all 50 --no-drivetype ;;
     floor-all-50ms-drivetype-once) run_floor "$1" variant all 50 --drivetype-once ;;
     floor-all-50ms-all-letters) run_floor "$1" variant all 50 --all-letters ;;
@@ -461,10 +668,18 @@ run_config() {
 }
 
 started=$(date +%s)
-run_config idle
+: >"$out/calls.txt"
+set_drives 4 || exit 1
+timed=0
+for c in "${configs[@]}"; do
+  case "$c" in calls-*|trace-*|sets-check) ;; *) timed=1 ;; esac
+done
+[ "$timed" = 1 ] && run_config idle
 for c in "${configs[@]}"; do
   run_config "$c" || log "$c: failed"
 done
+relay_off
+[ "$fixed_now" = 4 ] || set_drives 4 || log "the prefix's drives could not be put back"
 fresh_server
 
 echo
@@ -472,8 +687,15 @@ echo "Velkin refresh benchmark: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpu
 echo "velkin.exe: build/win64 (sha256 $velkin_sum...) with the tree at commit $velkin_head," \
   "$velkin_dirty files changed in src/, res/, CMakeLists.txt"
 echo "window ${window} s per configuration after ${warmup} s of warm-up; whole run $(( $(date +%s) - started )) s"
-echo
-stat table "$results"
+echo "fixed drives: $fixed_now (\"All\" is the bar's drive entry $fixed_now)"
+if [ -s "$results" ]; then
+  echo
+  stat table "$results"
+fi
+if grep -q -- '-drives[0-9]' "$results"; then
+  echo
+  stat growth "$results"
+fi
 python3 - "$results" <<'EOF'
 import json, sys
 for line in open(sys.argv[1]):
@@ -485,6 +707,13 @@ EOF
 if [ -s "$out/requests.txt" ]; then
   echo
   cat "$out/requests.txt"
+fi
+if [ -s "$out/calls.txt" ]; then
+  echo
+  echo "calls per quiet tick at 50 ms that the program makes itself (relay trace; return address in"
+  echo "its own image), by function; ticks traced (short, long): $(awk '{ printf "%s%s %s/%s", (NR > 1 ? ", " : ""), substr($1, 1, index($1, "=") - 1), $2, $3 }' "$out/calls.txt")"
+  # shellcheck disable=SC2046
+  python3 bench/calls.py table $(awk '{ print $1 }' "$out/calls.txt")
 fi
 if [ -f "$out/run/soak-all-50ms-$soak/trend.txt" ] && [ "$soak" -gt 0 ]; then
   echo
