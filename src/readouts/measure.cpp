@@ -7,18 +7,23 @@ namespace velkin {
 const char kAllDrives[] = "All";
 
 std::vector<std::string> FixedDrives(SystemServices& sys) {
+  std::vector<std::string> roots;
+  FixedDrives(sys, &roots);
+  return roots;
+}
+
+void FixedDrives(SystemServices& sys, std::vector<std::string>* roots) {
   // A letter that does not exist has no root and is no fixed drive: only the letters that exist
   // are asked for their kind. Each question costs a round trip to the system, and most of the 26
   // letters are not there. Where the letters cannot be told, every one is asked.
   uint32_t letters = sys.LogicalDrives();
   if (letters == 0) letters = (1u << 26) - 1;
-  std::vector<std::string> roots;
+  roots->clear();
   for (char letter = 'A'; letter <= 'Z'; ++letter) {
     if ((letters & (1u << (letter - 'A'))) == 0) continue;
-    const std::string root = std::string(1, letter) + ":\\";
-    if (sys.DriveType(root.c_str()) == kDriveFixed) roots.push_back(root);
+    const char root[] = {letter, ':', '\\', '\0'};
+    if (sys.DriveType(root) == kDriveFixed) roots->emplace_back(root);
   }
-  return roots;
 }
 
 namespace {
@@ -54,7 +59,7 @@ bool DriveMeter::Query(SystemServices& sys, const std::string& root, ProcAddress
 const std::vector<std::string>& DriveMeter::FixedDriveList(SystemServices& sys) {
   const uint32_t now = sys.TickCount();
   if (!listed_ || now - listedAt_ >= kDriveListLifetime) {
-    fixed_ = FixedDrives(sys);
+    FixedDrives(sys, &fixed_);
     listedAt_ = now;
     listed_ = true;
   }
@@ -67,31 +72,25 @@ DriveSpace DriveMeter::Measure(SystemServices& sys, const std::string& selected,
     DriveSpace sum;
     for (const std::string& root : FixedDriveList(sys)) {
       if (Query(sys, root, extended, &space)) {
-        Remember(root, space);
+        if (LastAnswer* last = LastAnswerOf(root)) *last = LastAnswer{space, true};
         sum.freeBytes = SaturatingAdd(sum.freeBytes, space.freeBytes);
         sum.totalBytes = SaturatingAdd(sum.totalBytes, space.totalBytes);
       }
     }
     return sum;
   }
+  LastAnswer* last = LastAnswerOf(selected);
   if (Query(sys, selected, extended, &space)) {
-    Remember(selected, space);
+    if (last != nullptr) *last = LastAnswer{space, true};
     return space;
   }
-  for (const LastAnswer& known : last_) {
-    if (known.root == selected) return known.space;
-  }
-  return DriveSpace{};
+  return last != nullptr && last->known ? last->space : DriveSpace{};
 }
 
-void DriveMeter::Remember(const std::string& root, const DriveSpace& space) {
-  for (LastAnswer& known : last_) {
-    if (known.root == root) {
-      known.space = space;
-      return;
-    }
-  }
-  last_.push_back(LastAnswer{root, space});
+DriveMeter::LastAnswer* DriveMeter::LastAnswerOf(const std::string& root) {
+  // Drives are measured by their root paths, "A:\\" to "Z:\\"; anything else has no answer kept.
+  if (root.size() != 3 || root[0] < 'A' || root[0] > 'Z' || root[1] != ':' || root[2] != '\\') return nullptr;
+  return &last_[root[0] - 'A'];
 }
 
 uint64_t MeasureFreeMemory(SystemServices& sys, ProcAddress extended) {

@@ -16,6 +16,8 @@ extern const char kAllDrives[];  // "All"
 // The root paths ("C:\\") of the fixed drives, A to Z. Only the letters that exist are asked
 // for their kind.
 std::vector<std::string> FixedDrives(SystemServices& sys);
+// The same into `roots`, whose memory is used again.
+void FixedDrives(SystemServices& sys, std::vector<std::string>* roots);
 
 // What one query tells of a drive: its free space and its capacity, in bytes.
 struct DriveSpace {
@@ -48,14 +50,15 @@ class DriveMeter {
 
  private:
   static bool Query(SystemServices& sys, const std::string& root, ProcAddress extended, DriveSpace* space);
-  void Remember(const std::string& root, const DriveSpace& space);
 
-  // The last answer of each drive measured; a handful of drives at most.
+  // The last answer of each drive, by its letter: found without a search, however many drives
+  // "All" adds up.
   struct LastAnswer {
-    std::string root;
     DriveSpace space;
+    bool known = false;
   };
-  std::vector<LastAnswer> last_;
+  LastAnswer* LastAnswerOf(const std::string& root);
+  LastAnswer last_[26];
   std::vector<std::string> fixed_;
   uint32_t listedAt_ = 0;
   bool listed_ = false;
