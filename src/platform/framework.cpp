@@ -8,9 +8,6 @@ namespace {
 CWinApp* g_app = nullptr;
 long g_textSets = 0;
 
-// The window property that links a framework window to its object.
-const char kObjectProperty[] = "VelkinWndObject";
-
 // A number in lower-case hexadecimal digits ("%lx").
 std::string HexDigits(uintptr_t value) {
   std::string digits;
@@ -126,6 +123,7 @@ const char* AfxRegisterWndClass(UINT classStyle, HCURSOR cursor, HBRUSH backgrou
 // Windows
 
 CWnd* CWnd::s_pWndInit = nullptr;
+CWnd* CWnd::s_pAttached = nullptr;
 MSG CWnd::s_currentMsg{};
 long CWnd::s_liveObjects = 0;
 const HWND CWnd::wndBottom = HWND_BOTTOM;
@@ -135,7 +133,7 @@ CWnd::CWnd() { ++s_liveObjects; }
 
 CWnd::~CWnd() {
   --s_liveObjects;
-  if (m_hWnd != nullptr && FromHandlePermanent(m_hWnd) == this) {
+  if (m_bAttached) {
     // The object goes before its window: the window must not call into a dead object.
     HWND hWnd = m_hWnd;
     Detach();
@@ -147,7 +145,10 @@ long CWnd::LiveObjectCount() { return s_liveObjects; }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
   if (hWnd == nullptr) return nullptr;
-  return static_cast<CWnd*>(GetPropA(hWnd, kObjectProperty));
+  for (CWnd* wnd = s_pAttached; wnd != nullptr; wnd = wnd->m_pNextAttached) {
+    if (wnd->m_hWnd == hWnd) return wnd;
+  }
+  return nullptr;
 }
 
 const MsgMap* CWnd::GetThisMessageMap() {
@@ -159,13 +160,21 @@ const MsgMap* CWnd::GetThisMessageMap() {
 const MsgMap* CWnd::GetMessageMap() const { return GetThisMessageMap(); }
 
 void CWnd::Attach(HWND hWnd) {
-  m_shownTexts.clear();
+  Detach();
   m_hWnd = hWnd;
-  SetPropA(hWnd, kObjectProperty, this);
+  m_pNextAttached = s_pAttached;
+  s_pAttached = this;
+  m_bAttached = true;
 }
 
 void CWnd::Detach() {
-  if (m_hWnd != nullptr) RemovePropA(m_hWnd, kObjectProperty);
+  if (m_bAttached) {
+    CWnd** link = &s_pAttached;
+    while (*link != nullptr && *link != this) link = &(*link)->m_pNextAttached;
+    if (*link == this) *link = m_pNextAttached;
+    m_pNextAttached = nullptr;
+    m_bAttached = false;
+  }
   m_hWnd = nullptr;
   m_shownTexts.clear();
 }

@@ -273,6 +273,12 @@ class CWnd {
   // waits for the outermost to return.
   int m_nRouteDepth = 0;
   bool m_bReleasePending = false;
+  // The objects attached to windows, the latest first, linked through the objects: a window's
+  // object is found without asking the system (a window property costs a round trip to the
+  // window server at every message under Wine).
+  CWnd* m_pNextAttached = nullptr;
+  bool m_bAttached = false;
+  static CWnd* s_pAttached;
   static CWnd* s_pWndInit;
   static MSG s_currentMsg;  // the message the innermost handler is working on
   static long s_liveObjects;
