@@ -14,6 +14,8 @@
 #               configurations or --breakdown are named too
 #   --breakdown also run the floor's variants and count the Wine server requests per tick of
 #               the bar and the floor (WINEDEBUG=+server on a short run; not timed)
+#   --startup   also (alone, unless configurations, --breakdown or --soak are named too) the
+#               start-up, memory and window-command configurations of bench/startup.sh
 #
 # Configurations (a 50 ms or 1 s period, "All" fixed drives or C:\ alone):
 #   idle*                 the floor with no timer: the upkeep of Wine's own processes
@@ -32,6 +34,7 @@
 #                         same units side by side for the window: the texts the bar set per tick
 #                         against how often those texts changed (not timed)
 #   trace-{velkin,floor}-{all,c}-50ms   (--breakdown) the Wine server requests of one tick
+#   startup, memory, windows, windows32   (--startup) see bench/startup.sh
 #
 # Needs: x86_64-w64-mingw32-g++-posix, wine (64-bit, and 32-bit for velkin32-*), Xvfb, python3;
 # installs conky-std and strace from Debian when they are missing. Builds build/win64/velkin.exe
@@ -53,6 +56,7 @@ window=60
 warmup=5
 soak=0
 breakdown=0
+startup=0
 configs=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -60,6 +64,7 @@ while [ $# -gt 0 ]; do
     --warmup) warmup=$2; shift 2 ;;
     --soak) soak=$2; shift 2 ;;
     --breakdown) breakdown=1; shift ;;
+    --startup) startup=1; shift ;;
     -h|--help) sed -n '2,/^set -uo/p' "$0" | sed '$d'; exit 0 ;;
     -*) echo "run.sh: unknown option $1" >&2; exit 2 ;;
     *) configs+=("$1"); shift ;;
@@ -78,6 +83,9 @@ breakdown_set=(floor-all-50ms-list-each floor-all-50ms-all-letters floor-all-50m
                floor-all-50ms-exchange4 floor-c-50ms-exchange4 floor-c-50ms-dlgitem4 floor-c-50ms-gettext4
                sets-check
                trace-velkin-all-50ms trace-floor-all-50ms trace-velkin-c-50ms trace-floor-c-50ms)
+. "$root/bench/startup.sh"
+startup_alone=0
+[ "$startup" = 1 ] && [ ${#configs[@]} -eq 0 ] && [ "$soak" = 0 ] && [ "$breakdown" = 0 ] && startup_alone=1
 if [ ${#configs[@]} -eq 0 ] && [ "$soak" -gt 0 ] && [ "$breakdown" = 0 ]; then
   configs=(soak)
 elif [ ${#configs[@]} -eq 0 ]; then
@@ -87,6 +95,8 @@ elif [ ${#configs[@]} -eq 0 ]; then
 else
   [ "$soak" -gt 0 ] && configs+=(soak)
 fi
+[ "$startup_alone" = 1 ] && configs=()
+[ "$startup" = 1 ] && mapfile -t -O "${#configs[@]}" configs < <(startup_configs)
 
 log() { echo "run.sh: $*" >&2; }
 
@@ -133,6 +143,7 @@ cxx=x86_64-w64-mingw32-g++-posix
 flags=(-std=c++17 -O2 -Wall -Wextra -static -mconsole)
 $cxx "${flags[@]}" bench/probe.cpp -o "$out/probe.exe" -luser32 -lgdi32 || exit 1
 $cxx "${flags[@]}" bench/floor.cpp -o "$out/floor.exe" -luser32 || exit 1
+if startup_wanted; then startup_build || { log "the start-up programs failed to build"; exit 1; }; fi
 
 export VELKIN_HEADLESS=1
 export WINEPREFIX_VELKIN="$out/wineprefix"
@@ -456,6 +467,10 @@ run_config() {
     trace-floor-c-50ms) server_requests "${1#trace-}" floor 'C:\' ;;
     conky-50ms) run_conky "$1" 0.05 ;;
     conky-1s) run_conky "$1" 1 ;;
+    startup) startup_times ;;
+    memory) startup_memory ;;
+    windows) startup_windows velkin64 "$out/velkin.exe" ;;
+    windows32) startup_windows velkin32 "$out/velkin32.exe" ;;
     *) log "unknown configuration $1"; return 1 ;;
   esac
 }
@@ -491,6 +506,7 @@ if [ -f "$out/run/soak-all-50ms-$soak/trend.txt" ] && [ "$soak" -gt 0 ]; then
   echo "long run, every 2 minutes:"
   cat "$out/run/soak-all-50ms-$soak/trend.txt"
 fi
+startup_report
 return 0
 }
 
