@@ -15,6 +15,33 @@
 //   probe objects PID         the object counts of any process (the floor, which has no bar)
 //   probe selftest            checks each way of counting objects on this very process: creates
 //                             ten brushes and three windows and prints what each count saw
+//   probe startup EXE N       start-up time: starts the program in its folder N times (after one
+//                             run not counted) and times each from just before CreateProcess to
+//                             the first poll that finds its bar (as "launch" finds it; bench/
+//                             minimal.cpp has the same window) shown at the top edge of the screen
+//                             with its readouts 108 and 109 (those it has) set and not showing the
+//                             placeholder; polls every millisecond once the process first waits
+//                             for input (WaitForInputIdle), then ends it as "exit" does:
+//                             "runs N median_ms M min_ms A max_ms B warmup_ms W"
+//   probe windows PID CROWD_EXE N REPEATS
+//                             the bar's window commands with N other windows: starts bench/
+//                             crowd.cpp with N windows, then REPEATS times (after one not counted)
+//                             opens the context menu (WM_CONTEXTMENU posted to the bar) and times
+//                             it to the popup menu window ("#32768") being visible, then dismisses
+//                             it (Escape); then REPEATS times restores the crowd, waits for the
+//                             stacking order to hold still (see settle), and times the
+//                             minimize-all command (WM_COMMAND 32807 sent to the bar; SendMessage
+//                             returns when it is done); then REPEATS times the command's floor:
+//                             the probe itself shows each crowd window minimized (the bar's call,
+//                             ShowWindow SW_SHOWMINIMIZED, on handles found beforehand: no walk, no
+//                             titles); ends the crowd:
+//                             "windows N candidates C made_ms T menu_ms M A B minimize_ms M A B
+//                              direct_ms M A B restore_ms R minimized K minimize_each X,Y,..
+//                              direct_each X,Y,.."
+//                             (median, min, max; C the windows the bar's walk counts, T how long
+//                             the crowd took to make them, R the median restore of the crowd, K
+//                             the fewest crowd windows that one of the bar's commands left
+//                             minimized: N when none was missed)
 //
 // Object counts, and why there are three:
 //   gdi_api, user_api  GetGuiResources(GR_GDIOBJECTS / GR_USEROBJECTS). Wine 8 has it as a stub
@@ -35,7 +62,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -252,23 +281,284 @@ int cmd_objects(DWORD pid) {
   return 0;
 }
 
-int cmd_exit(DWORD pid) {
-  HANDLE process = open_process(pid);
-  if (!process) return fail("OpenProcess error " + std::to_string(GetLastError()));
+// Presses the bar's exit button and waits for the process to end (WM_CLOSE after 10 s,
+// TerminateProcess after 20 s); prints how it ended when `say`, and why it had to be killed.
+int end_process(HANDLE process, DWORD pid, bool say) {
   HWND bar = find_bar(pid);
   if (bar) PostMessageA(GetDlgItem(bar, kExitButtonId), BM_CLICK, 0, 0);
   if (WaitForSingleObject(process, 10000) == WAIT_OBJECT_0) {
-    printf("exited button\n");
+    if (say) printf("exited button\n");
     return 0;
   }
   if (bar) PostMessageA(bar, WM_CLOSE, 0, 0);
   if (WaitForSingleObject(process, 10000) == WAIT_OBJECT_0) {
-    printf("exited close\n");
+    if (say) printf("exited close\n");
     return 0;
   }
   TerminateProcess(process, 99);
   WaitForSingleObject(process, 5000);
   return fail("had to terminate it");
+}
+
+int cmd_exit(DWORD pid) {
+  HANDLE process = open_process(pid);
+  if (!process) return fail("OpenProcess error " + std::to_string(GetLastError()));
+  return end_process(process, pid, true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up time and the window commands
+
+double now_ms() {
+  static LARGE_INTEGER frequency = {};
+  if (frequency.QuadPart == 0) QueryPerformanceFrequency(&frequency);
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return (double)t.QuadPart * 1000.0 / (double)frequency.QuadPart;
+}
+
+struct Figures {
+  double median, min, max;
+};
+
+Figures figures(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const size_t n = v.size();
+  const double median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+  return {median, v.front(), v.back()};
+}
+
+// A window's text as the system holds it: for another process's window this asks the window
+// manager, not the window (no message reaches the program).
+std::string held_text(HWND h) {
+  wchar_t buf[128] = L"";
+  const int n = GetWindowTextW(h, buf, 128);
+  std::string s;
+  for (int i = 0; i < n; ++i) s += (buf[i] > 32 && buf[i] < 127) ? (char)buf[i] : '_';
+  return s;
+}
+
+// The bar is up: shown, at the top edge, its readouts 108 and 109 (those it has; one at least)
+// set and not the placeholder "XXXXXXXXXX MBytes".
+bool bar_ready(DWORD pid) {
+  HWND bar = find_bar(pid);
+  if (!bar) return false;
+  RECT r;
+  if (!GetWindowRect(bar, &r) || r.top != 0) return false;
+  int readouts = 0;
+  for (int id : {108, 109}) {
+    HWND h = GetDlgItem(bar, id);
+    if (!h) continue;
+    const std::string text = held_text(h);
+    if (text.empty() || text.find("XXXXXXXXXX") != std::string::npos) return false;
+    ++readouts;
+  }
+  return readouts > 0;
+}
+
+// Starts the program in its folder and waits for its bar; the milliseconds from just before
+// CreateProcess to the poll that saw it ready, or a negative number. Leaves it running.
+double time_start(const std::string &full, const std::string &dir, PROCESS_INFORMATION *pi, std::string *why) {
+  std::string cmdline = "\"" + full + "\"";
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  const double t0 = now_ms();
+  if (!CreateProcessA(full.c_str(), &cmdline[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, pi)) {
+    *why = "CreateProcess error " + std::to_string(GetLastError());
+    return -1;
+  }
+  // No polling while the process loads: each poll asks the Wine server about every top-level
+  // window, and the server is what a starting process needs most.
+  WaitForInputIdle(pi->hProcess, 30000);
+  for (;;) {
+    if (bar_ready(pi->dwProcessId)) return now_ms() - t0;
+    DWORD code = 0;
+    if (GetExitCodeProcess(pi->hProcess, &code) && code != STILL_ACTIVE) {
+      *why = "the program ended early";
+      return -1;
+    }
+    if (now_ms() - t0 > 30000) {
+      *why = "no bar within 30 s";
+      return -1;
+    }
+    Sleep(1);
+  }
+}
+
+int cmd_startup(const char *exe, int runs) {
+  char full[MAX_PATH];
+  char *file_part = nullptr;
+  if (!GetFullPathNameA(exe, sizeof full, full, &file_part) || !file_part) return fail("cannot resolve path");
+  const std::string dir(full, file_part - full);
+  std::vector<double> times;
+  double warmup = 0;
+  for (int i = 0; i <= runs; ++i) {
+    PROCESS_INFORMATION pi = {};
+    std::string why;
+    const double ms = time_start(full, dir, &pi, &why);
+    if (ms < 0) {
+      if (pi.hProcess) {
+        TerminateProcess(pi.hProcess, 99);
+        WaitForSingleObject(pi.hProcess, 5000);
+      }
+      return fail(why + " (run " + std::to_string(i) + ")");
+    }
+    // Out of the way before the next start: the exit button, as a user ends it.
+    if (end_process(pi.hProcess, pi.dwProcessId, false) != 0) return 1;
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    if (i == 0) warmup = ms;
+    else times.push_back(ms);
+  }
+  const Figures f = figures(times);
+  printf("runs %d median_ms %.1f min_ms %.1f max_ms %.1f warmup_ms %.1f\n", runs, f.median, f.min, f.max, warmup);
+  fflush(stdout);
+  return 0;
+}
+
+// The windows the bar's walk counts (src/windows/window_walk.cpp): visible, titled, no owner,
+// not "Program Manager"; no exclusion list (the benchmark's bar has none).
+long count_candidates() {
+  return (long)top_windows([](HWND h) {
+    if (!IsWindowVisible(h) || GetParent(h) != nullptr) return false;
+    char title[64] = "";
+    return GetWindowTextA(h, title, sizeof title) > 0 && strcmp(title, "Program Manager") != 0;
+  }).size();
+}
+
+// The bar's popup menu window, when one of the bar's process is visible.
+HWND visible_menu(DWORD pid) {
+  for (HWND h = FindWindowExA(nullptr, nullptr, "#32768", nullptr); h; h = FindWindowExA(nullptr, h, "#32768", nullptr))
+    if (window_pid(h) == pid && IsWindowVisible(h)) return h;
+  return nullptr;
+}
+
+// The top-level windows in their stacking order, as a GetWindow walk (the bar's) meets them.
+std::vector<HWND> stacking() {
+  std::vector<HWND> order;
+  for (HWND h = GetWindow(GetDesktopWindow(), GW_CHILD); h && order.size() < 1000000; h = GetWindow(h, GW_HWNDNEXT))
+    order.push_back(h);
+  return order;
+}
+
+// Waits (up to 20 s) until the stacking order holds still for 100 ms. Right after the crowd is
+// made or restored, its thread goes on taking the X server's answers for a while and they
+// restack its windows: a walk meanwhile meets some windows twice and misses others (seen with
+// 1,000 windows: 791 to 1,251 met), and so does the bar's minimize-all. Timing that would time
+// a command that did not do its work.
+void settle() {
+  std::vector<HWND> before = stacking();
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 20000;) {
+    Sleep(100);
+    std::vector<HWND> now = stacking();
+    if (now == before) return;
+    before.swap(now);
+  }
+}
+
+int cmd_windows(DWORD pid, const char *crowd_exe, long n, int repeats) {
+  HWND bar = find_bar(pid);
+  if (!bar) return fail("no bar");
+  std::string cmdline = "\"" + std::string(crowd_exe) + "\" " + std::to_string(n);
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION crowd = {};
+  if (!CreateProcessA(crowd_exe, &cmdline[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &crowd))
+    return fail("cannot start the crowd: error " + std::to_string(GetLastError()));
+  HWND control = nullptr;
+  for (DWORD start = GetTickCount(); !control; Sleep(20)) {
+    control = FindWindowExA(HWND_MESSAGE, nullptr, "VelkinCrowdControl", nullptr);
+    DWORD code = 0;
+    if (GetExitCodeProcess(crowd.hProcess, &code) && code != STILL_ACTIVE) return fail("the crowd ended early");
+    if (GetTickCount() - start > 300000) return fail("no crowd within 300 s");
+  }
+  auto ask = [&](UINT message) -> long {
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutA(control, message, 0, 0, SMTO_NORMAL, 600000, &answer)) return -1;
+    return (long)answer;
+  };
+  if (ask(WM_APP) != n) return fail("the crowd has " + std::to_string(ask(WM_APP)) + " windows");
+  settle();
+  const long candidates = count_candidates();
+  std::string why;
+
+  // The context menu, the crowd as it was made.
+  std::vector<double> menu;
+  for (int i = 0; i <= repeats && why.empty(); ++i) {
+    const double t0 = now_ms();
+    PostMessageA(bar, WM_CONTEXTMENU, (WPARAM)bar, MAKELPARAM(200, 20));
+    HWND popup = nullptr;
+    while (!(popup = visible_menu(pid)) && now_ms() - t0 < 30000) Sleep(1);
+    const double ms = now_ms() - t0;
+    if (!popup) {
+      why = "no menu within 30 s";
+      break;
+    }
+    if (i > 0) menu.push_back(ms);
+    // Escape ends the menu's loop (it takes the keys of its thread's queue); WM_CANCELMODE to
+    // the bar if not.
+    PostMessageA(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+    const double t1 = now_ms();
+    while (visible_menu(pid) && now_ms() - t1 < 2000) Sleep(1);
+    if (visible_menu(pid)) PostMessageA(bar, WM_CANCELMODE, 0, 0);
+    while (visible_menu(pid) && now_ms() - t1 < 10000) Sleep(1);
+    if (visible_menu(pid)) why = "the menu stayed open";
+    // The bar back in its message loop, not in the menu's, before the next request.
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(bar, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &answer);
+  }
+
+  // Minimize-all, the crowd restored before each; then the same minimizing done by the probe.
+  const std::vector<HWND> crowd_windows =
+      top_windows([&](HWND h) { return window_pid(h) == crowd.dwProcessId && IsWindowVisible(h); });
+  if (why.empty() && (long)crowd_windows.size() != n) why = "the crowd's windows not all found";
+  std::vector<double> minimize, direct, restore;
+  long minimized = -1;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int i = 0; i < repeats && why.empty(); ++i) {
+      const double r0 = now_ms();
+      if (ask(WM_APP + 1) < 0 || ask(WM_APP + 2) != 0) {
+        why = "the crowd was not restored";
+        break;
+      }
+      restore.push_back(now_ms() - r0);
+      settle();
+      const double t0 = now_ms();
+      if (pass == 0) {
+        DWORD_PTR answer = 0;
+        if (!SendMessageTimeoutA(bar, WM_COMMAND, 32807, 0, SMTO_NORMAL, 600000, &answer)) {
+          why = "no answer to the minimize-all command";
+          break;
+        }
+        minimize.push_back(now_ms() - t0);
+        const long k = ask(WM_APP + 2);
+        minimized = minimized < 0 ? k : std::min(minimized, k);
+      } else {
+        for (HWND h : crowd_windows) ShowWindow(h, SW_SHOWMINIMIZED);
+        direct.push_back(now_ms() - t0);
+        if (ask(WM_APP + 2) != n) why = "the probe did not minimize the crowd";
+      }
+    }
+  }
+  const long made_ms = ask(WM_APP + 3);
+
+  PostMessageA(control, WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(crowd.hProcess, 60000) != WAIT_OBJECT_0) TerminateProcess(crowd.hProcess, 99);
+  CloseHandle(crowd.hProcess);
+  CloseHandle(crowd.hThread);
+  if (!why.empty()) return fail(why);
+  const Figures m = figures(menu), z = figures(minimize), d = figures(direct), r = figures(restore);
+  auto each = [](const std::vector<double> &v) {
+    std::string s;
+    for (double x : v) s += (s.empty() ? "" : ",") + std::to_string((long)(x + 0.5));
+    return s;
+  };
+  printf("windows %ld candidates %ld made_ms %ld menu_ms %.2f %.2f %.2f minimize_ms %.2f %.2f %.2f"
+         " direct_ms %.2f %.2f %.2f restore_ms %.2f minimized %ld minimize_each %s direct_each %s\n",
+         n, candidates, made_ms, m.median, m.min, m.max, z.median, z.min, z.max, d.median, d.min, d.max, r.median,
+         minimized, each(minimize).c_str(), each(direct).c_str());
+  fflush(stdout);
+  return 0;
 }
 
 int cmd_selftest() {
@@ -293,7 +583,9 @@ int cmd_selftest() {
 }
 
 int usage() {
-  fprintf(stderr, "usage: probe launch EXE | sample PID | objects PID | exit PID | selftest\n");
+  fprintf(stderr,
+          "usage: probe launch EXE | sample PID | objects PID | exit PID | selftest | startup EXE N |"
+          " windows PID CROWD_EXE N REPEATS\n");
   return 2;
 }
 
@@ -307,5 +599,8 @@ int main(int argc, char **argv) {
   if (cmd == "objects" && argc == 3) return cmd_objects(strtoul(argv[2], nullptr, 10));
   if (cmd == "exit" && argc == 3) return cmd_exit(strtoul(argv[2], nullptr, 10));
   if (cmd == "selftest" && argc == 2) return cmd_selftest();
+  if (cmd == "startup" && argc == 4 && atoi(argv[3]) > 0) return cmd_startup(argv[2], atoi(argv[3]));
+  if (cmd == "windows" && argc == 6 && atoi(argv[5]) > 0)
+    return cmd_windows(strtoul(argv[2], nullptr, 10), argv[3], strtol(argv[4], nullptr, 10), atoi(argv[5]));
   return usage();
 }

@@ -18,6 +18,8 @@
 #               drives: CPU per tick for each and per drive more; alone unless others are named
 #   --calls     the Windows calls that the bar and the floors make themselves in one quiet tick,
 #               by function (WINEDEBUG=+relay; not timed); alone unless others are named
+#   --startup   the start-up, memory and window-command configurations of bench/startup.sh;
+#               alone unless others are named
 #
 # The prefix has four fixed drives for the whole run: C:\, D:\ and E:\ (folders under
 # build/bench/drives/) and Z:\ (/). The --growth configurations change them for their run and
@@ -50,6 +52,7 @@
 #                         floor*32 the 32-bit images under 32-bit Wine): a relay trace of a short
 #                         and of a longer run, keeping the calls of the program's process whose
 #                         return address lies in its own image (bench/calls.py)
+#   startup, memory, windows, windows32   (--startup) see bench/startup.sh
 #
 # Needs: x86_64-w64-mingw32-g++-posix (and i686-w64-mingw32-g++-posix or -win32 for the 32-bit
 # floors),
@@ -75,6 +78,7 @@ soak=0
 breakdown=0
 growth=0
 calls=0
+startup=0
 configs=()
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -84,6 +88,7 @@ while [ $# -gt 0 ]; do
     --breakdown) breakdown=1; shift ;;
     --growth) growth=1; shift ;;
     --calls) calls=1; shift ;;
+    --startup) startup=1; shift ;;
     -h|--help) sed -n '2,/^set -uo/p' "$0" | sed '$d'; exit 0 ;;
     -*) echo "run.sh: unknown option $1" >&2; exit 2 ;;
     *) configs+=("$1"); shift ;;
@@ -103,14 +108,15 @@ breakdown_set=(floor-all-50ms-list-each floor-all-50ms-all-letters floor-all-50m
                floor-all-50ms-exchange4 floor-c-50ms-exchange4 floor-c-50ms-dlgitem4 floor-c-50ms-gettext4
                sets-check
                trace-velkin-all-50ms trace-floor-all-50ms trace-velkin-c-50ms trace-floor-c-50ms)
+. "$root/bench/startup.sh"
 growth_set=()
 for n in 1 2 4 8; do growth_set+=("velkin-all-50ms-drives$n" "floor1-all-50ms-drives$n"); done
 calls_set=(calls-velkin-c calls-floor-c calls-floor1-c calls-velkin-all calls-floor-all calls-floor1-all)
 [ "$can_run_32" = 1 ] &&
   calls_set+=(calls-velkin32-c calls-floor32-c calls-floor1-32-c calls-velkin32-all calls-floor32-all calls-floor1-32-all)
 if [ ${#configs[@]} -eq 0 ]; then
-  # The main set unless only the long run, the growth or the calls were asked for.
-  if [ "$breakdown" = 1 ] || { [ "$soak" = 0 ] && [ "$growth" = 0 ] && [ "$calls" = 0 ]; }; then
+  # The main set unless only the long run, the growth, the calls or the start-up were asked for.
+  if [ "$breakdown" = 1 ] || { [ "$soak" = 0 ] && [ "$growth" = 0 ] && [ "$calls" = 0 ] && [ "$startup" = 0 ]; }; then
     configs=("${main_set[@]}")
   fi
   [ "$breakdown" = 1 ] && configs+=("${breakdown_set[@]}")
@@ -118,6 +124,7 @@ fi
 [ "$growth" = 1 ] && configs+=("${growth_set[@]}")
 [ "$calls" = 1 ] && configs+=("${calls_set[@]}")
 [ "$soak" -gt 0 ] && configs+=(soak)
+[ "$startup" = 1 ] && mapfile -t -O "${#configs[@]}" configs < <(startup_configs)
 
 log() { echo "run.sh: $*" >&2; }
 
@@ -175,6 +182,7 @@ for c in "${configs[@]}"; do
     break ;;
   esac
 done
+if startup_wanted; then startup_build || { log "the start-up programs failed to build"; exit 1; }; fi
 
 export VELKIN_HEADLESS=1
 export WINEPREFIX_VELKIN="$out/wineprefix"
@@ -663,6 +671,10 @@ run_config() {
     trace-floor-c-50ms) server_requests "${1#trace-}" floor 'C:\' ;;
     conky-50ms) run_conky "$1" 0.05 ;;
     conky-1s) run_conky "$1" 1 ;;
+    startup) startup_times ;;
+    memory) startup_memory ;;
+    windows) startup_windows velkin64 "$out/velkin.exe" ;;
+    windows32) startup_windows velkin32 "$out/velkin32.exe" ;;
     *) log "unknown configuration $1"; return 1 ;;
   esac
 }
@@ -720,6 +732,7 @@ if [ -f "$out/run/soak-all-50ms-$soak/trend.txt" ] && [ "$soak" -gt 0 ]; then
   echo "long run, every 2 minutes:"
   cat "$out/run/soak-all-50ms-$soak/trend.txt"
 fi
+startup_report
 return 0
 }
 
