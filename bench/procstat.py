@@ -205,7 +205,8 @@ def table(rows):
         if r["kind"] != "velkin" or "floor_name" not in r:
             continue
         f = by_name.get(r["floor_name"])
-        for f in (by_name.get(r["floor_name"]), by_name.get(r.get("floor1_name", ""))):
+        names = ("floor_name", "floor1_name", "floor32_name", "floor1_32_name")
+        for f in (by_name.get(r.get(n, "")) for n in names):
             if f and attributed(f) > 0:
                 lines.append(f"  {r['name']:<22} / {f['name']:<22} = {attributed(r) / attributed(f):6.2f}"
                              f"   (own process only: {r['cpu']['own'] / max(f['cpu']['own'], 1e-9):6.2f})")

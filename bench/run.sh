@@ -35,6 +35,8 @@
 #   floor-{all,c}-{50ms,1s}*    the floor
 #   floor1-{all,c}-{50ms,1s}*   the floor at the limit (--one-query): each drive asked once per
 #                         tick for both its free space and its capacity
+#   floor32-all-50ms*, floor1-32-all-50ms*   the two floors built for 32 bits, under 32-bit Wine,
+#                         beside the release image; in the main set where velkin32-all-50ms is
 #   conky-{50ms,1s}*      conky 1.18 (Debian's conky-std) in its own X11 window: free and total
 #                         space of the fixed drives' folders (C:\ D:\ E:\ Z:\) and free memory
 #   floor-all-50ms-{list-each,all-letters,drivetype-once,kinds-1s,kinds-kept,nodrivetype},
@@ -101,7 +103,8 @@ can_run_32=0
 if bash "$root/scripts/can-run-32bit.sh" &&
    dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
   can_run_32=1
-  main_set=(velkin-all-50ms velkin32-all-50ms "${main_set[@]:1}")
+  main_set=(velkin-all-50ms velkin32-all-50ms "${main_set[@]:1:2}" floor32-all-50ms floor1-32-all-50ms
+            "${main_set[@]:3}")
 fi
 breakdown_set=(floor-all-50ms-list-each floor-all-50ms-all-letters floor-all-50ms-drivetype-once
                floor-all-50ms-kinds-1s floor-all-50ms-kinds-kept floor-all-50ms-nodrivetype
@@ -172,7 +175,7 @@ flags=(-std=c++17 -O2 -Wall -Wextra -static -mconsole)
 $cxx "${flags[@]}" bench/probe.cpp -o "$out/probe.exe" -luser32 -lgdi32 || exit 1
 $cxx "${flags[@]}" bench/floor.cpp -o "$out/floor.exe" -luser32 || exit 1
 for c in "${configs[@]}"; do
-  case "$c" in calls-floor32-*|calls-floor1-32-*)
+  case "$c" in calls-floor32-*|calls-floor1-32-*|floor32-*|floor1-32-*)
     if [ "$can_run_32" = 0 ]; then log "$c: this machine cannot run 32-bit programs"; exit 1; fi
     # The floor needs no threads: the win32 thread model (the release build's) does when the
     # posix one is not installed.
@@ -345,6 +348,7 @@ run_velkin() {  # name drive-index drive-text interval-index period-ms [quiet|so
   stat row "$name" velkin velkin.exe "$dir/snap0.json" "$dir/snap1.json" \
     $(probe_fields "$dir/sample0.txt" 0) $(probe_fields "$dir/sample1.txt" 1) "span=$span" \
     "period=$period" $([[ $name == velkin-* || $name == velkin32-* ]] && echo "floor_name=floor-${name#*-} floor1_name=floor1-${name#*-}") \
+    $([[ $name == velkin32-* ]] && echo "floor32_name=floor32-${name#*-} floor1_32_name=floor1-32-${name#*-}") \
     "conky_name=conky-${name##*-}" >>"$results"
 }
 
@@ -360,15 +364,18 @@ run_floor() {  # name kind drive period-ms [floor options...]
   fresh_server
   log "$name: starting the floor"
   local total=$((warmup + window + 10))
-  wine "$out/floor.exe" --drive "$drive" --period "$period" --seconds "$total" "$@" >"$dir/floor.txt" 2>&1 &
+  # floor32-*, floor1-32-*: the floor built for 32 bits, under 32-bit Wine, beside the release image.
+  local exe=floor.exe
+  [[ $name == floor32-* || $name == floor1-32-* ]] && exe=floor32.exe
+  wine "$out/$exe" --drive "$drive" --period "$period" --seconds "$total" "$@" >"$dir/floor.txt" 2>&1 &
   local job=$!
-  linux_pid floor.exe >/dev/null || { log "$name: no floor.exe process"; wait "$job"; return 1; }
+  linux_pid "$exe" >/dev/null || { log "$name: no $exe process"; wait "$job"; return 1; }
   sleep "$warmup"
   snapshot >"$dir/snap0.json"
   sleep "$window"
   snapshot >"$dir/snap1.json"
   wait "$job"
-  stat row "$name" "$kind" floor.exe "$dir/snap0.json" "$dir/snap1.json" \
+  stat row "$name" "$kind" "$exe" "$dir/snap0.json" "$dir/snap1.json" \
     "floor_ticks=$(probe_value "$dir/floor.txt" ticks)" "floor_seconds=$(probe_value "$dir/floor.txt" seconds)" \
     "period=$period" >>"$results"
   [ -n "$(probe_value "$dir/floor.txt" ticks)" ] || log "$name: the floor said: $(cat "$dir/floor.txt")"
@@ -643,6 +650,8 @@ run_config() {
     floor-all-1s) run_floor "$1" floor all 1000 ;;
     floor-c-1s) run_floor "$1" floor 'C:\' 1000 ;;
     floor1-all-50ms) run_floor "$1" floor all 50 --one-query ;;
+    floor32-all-50ms) run_floor "$1" floor all 50 ;;
+    floor1-32-all-50ms) run_floor "$1" floor all 50 --one-query ;;
     floor1-c-50ms) run_floor "$1" floor 'C:\' 50 --one-query ;;
     floor1-all-1s) run_floor "$1" floor all 1000 --one-query ;;
     floor1-c-1s) run_floor "$1" floor 'C:\' 1000 --one-query ;;
