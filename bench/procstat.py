@@ -277,15 +277,10 @@ def main(argv):
                 print(pid)
                 break
         return 0
-    if len(argv) == 3 and argv[1] == "table":
+    if len(argv) == 3 and argv[1] in ("table", "growth"):
         with open(argv[2]) as f:
             rows = [json.loads(line) for line in f if line.strip()]
-        print(table(rows))
-        return 0
-    if len(argv) == 3 and argv[1] == "growth":
-        with open(argv[2]) as f:
-            rows = [json.loads(line) for line in f if line.strip()]
-        print(growth(rows))
+        print(table(rows) if argv[1] == "table" else growth(rows))
         return 0
     print(__doc__, file=sys.stderr)
     return 2
