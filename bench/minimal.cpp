@@ -63,7 +63,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
 }
 
 #ifdef MINIMAL_OWN_ENTRY
-// The entry point of an image with no runtime, as the release image's (src/platform/release_runtime.cpp)
+// The entry point of an image with no runtime, as the release image's (src/runtime/release_runtime.cpp)
 // minus what this program does not need: no static constructors, no exit functions, no heap.
 extern "C" __attribute__((force_align_arg_pointer, noreturn)) void WinMainCRTStartup() {
   STARTUPINFOA startup;

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "app/panel_app.h"
-#include "platform/win32_system.h"
+#include "system/win32_system.h"
 
 namespace {
 CPanelApp theApp;

@@ -1,7 +1,7 @@
 #include "app/panel_app.h"
 
 #include "panel/panel_wnd.h"
-#include "platform/system.h"
+#include "system/system.h"
 
 CPanelWnd* CreatePanelWindow(velkin::SystemServices& sys) {
   // 47 pixels tall on the top edge.

@@ -2,8 +2,8 @@
 #ifndef VELKIN_APP_PANEL_APP_H
 #define VELKIN_APP_PANEL_APP_H
 
-#include "platform/framework.h"
-#include "platform/system.h"
+#include "framework/framework.h"
+#include "system/system.h"
 
 class CPanelWnd;
 

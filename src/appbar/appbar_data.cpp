@@ -1,6 +1,6 @@
 #include "appbar/appbar_data.h"
 
-#include "platform/system.h"
+#include "system/system.h"
 
 namespace velkin {
 

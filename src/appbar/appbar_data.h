@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "platform/system.h"
-#include "platform/types.h"
+#include "system/system.h"
+#include "system/types.h"
 
 namespace velkin {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "appbar/appbar_data.h"
-#include "platform/types.h"
+#include "system/types.h"
 
 namespace velkin {
 

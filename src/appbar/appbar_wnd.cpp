@@ -1,8 +1,8 @@
 #include "appbar/appbar_wnd.h"
 
 #include "appbar/appbar_geometry.h"
-#include "platform/system.h"
-#include "platform/win32_types.h"
+#include "system/system.h"
+#include "system/win32_types.h"
 
 using velkin::Rect;
 using velkin::Size;

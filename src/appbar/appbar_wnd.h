@@ -5,8 +5,8 @@
 #define VELKIN_APPBAR_APPBAR_WND_H
 
 #include "appbar/appbar_data.h"
-#include "platform/framework.h"
-#include "platform/types.h"
+#include "framework/framework.h"
+#include "system/types.h"
 
 class CAppBarWnd : public CWnd {
  public:

@@ -2,7 +2,7 @@
 #ifndef VELKIN_INFO_ABOUT_DLG_H
 #define VELKIN_INFO_ABOUT_DLG_H
 
-#include "platform/framework.h"
+#include "framework/framework.h"
 #include "res/resource.h"
 
 class CAboutDlg : public CDialog {

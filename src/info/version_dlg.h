@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/framework.h"
+#include "framework/framework.h"
 
 class CWinVersionDlg : public CDialog {
  public:

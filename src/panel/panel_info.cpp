@@ -1,7 +1,7 @@
 // The panel's use of the Windows version: detection at creation and the version dialog.
 #include "info/version.h"
 #include "panel/panel_wnd.h"
-#include "platform/system.h"
+#include "system/system.h"
 
 void CPanelWnd::DetectVersion() {
   const velkin::WindowsVersion version = m_sys.Version();

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/types.h"
+#include "system/types.h"
 
 namespace velkin {
 

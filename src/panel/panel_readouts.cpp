@@ -1,7 +1,7 @@
 // The panel's readouts: the drive and interval selectors, the refresh timer, the four readouts
 // and the unit and decimal-places commands.
 #include "panel/panel_wnd.h"
-#include "platform/system.h"
+#include "system/system.h"
 #include "readouts/format.h"
 #include "readouts/intervals.h"
 #include "readouts/measure.h"

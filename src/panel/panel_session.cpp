@@ -1,6 +1,6 @@
 // Exit, restart, shutdown, suspend and the end of the Windows session.
 #include "panel/panel_wnd.h"
-#include "platform/system.h"
+#include "system/system.h"
 #include "readouts/intervals.h"
 #include "session/session.h"
 

@@ -1,7 +1,7 @@
 // The panel's two files: what start-up takes from them and says, the two restore steps of the
 // stored selector positions, and the two save steps.
 #include "panel/panel_wnd.h"
-#include "platform/system.h"
+#include "system/system.h"
 #include "readouts/intervals.h"
 #include "settings/file_store.h"
 #include "settings/settings_file.h"

@@ -1,7 +1,7 @@
 // The panel's window commands: the context menu, minimizing other windows and the exclusion
 // list.
 #include "panel/panel_wnd.h"
-#include "platform/system.h"
+#include "system/system.h"
 #include "res/resource.h"
 #include "windows/window_walk.h"
 

@@ -3,7 +3,7 @@
 #include "panel/panel_layout.h"
 #include "readouts/format.h"
 #include "settings/settings_file.h"
-#include "platform/win32_types.h"
+#include "system/win32_types.h"
 #include "res/resource.h"
 
 using velkin::ControlSpec;

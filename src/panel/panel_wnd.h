@@ -8,7 +8,7 @@
 #include "appbar/appbar_wnd.h"
 #include "info/about_dlg.h"
 #include "info/version_dlg.h"
-#include "platform/framework.h"
+#include "framework/framework.h"
 #include "readouts/readouts.h"
 #include "session/session.h"
 #include "settings/startup.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/system.h"
+#include "system/system.h"
 
 namespace velkin {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/optional_function.h"
-#include "platform/system.h"
+#include "system/optional_function.h"
+#include "system/system.h"
 #include "readouts/measure.h"
 
 namespace velkin {

@@ -2,7 +2,7 @@
 #ifndef VELKIN_SESSION_SESSION_H
 #define VELKIN_SESSION_SESSION_H
 
-#include "platform/system.h"
+#include "system/system.h"
 
 namespace velkin {
 

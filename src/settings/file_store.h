@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/system.h"
+#include "system/system.h"
 
 namespace velkin {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/system.h"
+#include "system/system.h"
 #include "settings/exclusion_list.h"
 #include "settings/settings_file.h"
 

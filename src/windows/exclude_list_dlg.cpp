@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/system.h"
+#include "system/system.h"
 #include "res/resource.h"
 
 BEGIN_MESSAGE_MAP(CExcludeListDlg, CDialog)

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/framework.h"
+#include "framework/framework.h"
 #include "settings/exclusion_list.h"
 #include "windows/window_pick_dlg.h"
 

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "platform/system.h"
+#include "system/system.h"
 #include "res/resource.h"
 #include "windows/window_walk.h"
 

@@ -2,8 +2,8 @@
 #ifndef VELKIN_WINDOWS_WINDOW_PICK_DLG_H
 #define VELKIN_WINDOWS_WINDOW_PICK_DLG_H
 
-#include "platform/framework.h"
-#include "platform/system.h"
+#include "framework/framework.h"
+#include "system/system.h"
 
 class CWindowPickDlg : public CDialog {
  public:

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/system.h"
+#include "system/system.h"
 #include "settings/exclusion_list.h"
 
 namespace velkin {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "appbar/appbar_data.h"
-#include "platform/fake_system.h"
+#include "tests/support/fake_system.h"
 
 namespace velkin {
 namespace {

@@ -1,5 +1,5 @@
 // The scripted shell must behave like the real one where the tests rely on it.
-#include "platform/fake_system.h"
+#include "tests/support/fake_system.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "platform/fake_system.h"
+#include "tests/support/fake_system.h"
 
 namespace velkin {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <utility>
 
-#include "platform/fake_system.h"
-#include "platform/optional_function.h"
+#include "tests/support/fake_system.h"
+#include "system/optional_function.h"
 #include "readouts/intervals.h"
 
 namespace velkin {

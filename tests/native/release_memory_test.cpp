@@ -1,7 +1,7 @@
 // The release image's own memory and string functions, built here under other names and
 // checked against the C library's on the cases that tell a right one from a wrong one.
 #define VELKIN_RUNTIME_NAME(name) velkin_rt_##name
-#include "platform/release_memory.cpp"
+#include "runtime/release_memory.cpp"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/fake_system.h"
+#include "tests/support/fake_system.h"
 
 namespace velkin {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/fake_system.h"
+#include "tests/support/fake_system.h"
 
 namespace velkin {
 namespace {

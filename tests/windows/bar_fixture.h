@@ -12,8 +12,8 @@
 
 #include "app/panel_app.h"
 #include "panel/panel_wnd.h"
-#include "platform/fake_system.h"
-#include "platform/framework.h"
+#include "tests/support/fake_system.h"
+#include "framework/framework.h"
 
 class BarTest : public ::testing::Test {
  protected:

@@ -1,5 +1,5 @@
 // Reading a loaded module's export directory by number must find what the loader finds.
-#include "platform/pe_exports.h"
+#include "system/pe_exports.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "bar_fixture.h"
-#include "platform/win32_system.h"
+#include "system/win32_system.h"
 #include "res/resource.h"
 
 namespace {

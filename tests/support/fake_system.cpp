@@ -1,4 +1,4 @@
-#include "platform/fake_system.h"
+#include "tests/support/fake_system.h"
 
 #include <cstdio>
 

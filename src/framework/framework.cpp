@@ -1,4 +1,4 @@
-#include "platform/framework.h"
+#include "framework/framework.h"
 
 #include <initializer_list>
 #include <vector>

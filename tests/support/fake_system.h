@@ -1,8 +1,8 @@
 // A scripted machine for tests: a screen of a chosen size and a shell that keeps app bars the
 // way the Windows shell does (each bar is kept clear of the bars already placed on its edge).
 // Every request is recorded, so a test can check what was asked and in which order.
-#ifndef VELKIN_PLATFORM_FAKE_SYSTEM_H
-#define VELKIN_PLATFORM_FAKE_SYSTEM_H
+#ifndef VELKIN_TESTS_SUPPORT_FAKE_SYSTEM_H
+#define VELKIN_TESTS_SUPPORT_FAKE_SYSTEM_H
 
 #include <cstddef>
 #include <cstdint>
@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/system.h"
+#include "system/system.h"
 
 namespace velkin {
 

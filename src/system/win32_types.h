@@ -1,10 +1,10 @@
 // Conversions between the portable types and the Windows structures they stand for.
-#ifndef VELKIN_PLATFORM_WIN32_TYPES_H
-#define VELKIN_PLATFORM_WIN32_TYPES_H
+#ifndef VELKIN_SYSTEM_WIN32_TYPES_H
+#define VELKIN_SYSTEM_WIN32_TYPES_H
 
 #include <windows.h>
 
-#include "platform/types.h"
+#include "system/types.h"
 
 namespace velkin {
 

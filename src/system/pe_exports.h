@@ -1,7 +1,7 @@
 // Finds a function a loaded module exports by number, read from its export directory. Windows
 // 95's GetProcAddress refuses numbers for KERNEL32, whose 16-bit services have no names.
-#ifndef VELKIN_PLATFORM_PE_EXPORTS_H
-#define VELKIN_PLATFORM_PE_EXPORTS_H
+#ifndef VELKIN_SYSTEM_PE_EXPORTS_H
+#define VELKIN_SYSTEM_PE_EXPORTS_H
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 // Plain types that cross the system services interface. They hold no <windows.h> types so
 // that the portable core and the scripted fake build natively; the Win32 implementation checks
 // that their layout is that of the Windows structures they stand for.
-#ifndef VELKIN_PLATFORM_TYPES_H
-#define VELKIN_PLATFORM_TYPES_H
+#ifndef VELKIN_SYSTEM_TYPES_H
+#define VELKIN_SYSTEM_TYPES_H
 
 #include <cstdint>
 

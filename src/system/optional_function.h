@@ -1,9 +1,9 @@
 // A function of a library that may be missing, looked up by name at run time, so that the
 // program still loads and runs where the library or the function does not exist.
-#ifndef VELKIN_PLATFORM_OPTIONAL_FUNCTION_H
-#define VELKIN_PLATFORM_OPTIONAL_FUNCTION_H
+#ifndef VELKIN_SYSTEM_OPTIONAL_FUNCTION_H
+#define VELKIN_SYSTEM_OPTIONAL_FUNCTION_H
 
-#include "platform/system.h"
+#include "system/system.h"
 
 namespace velkin {
 

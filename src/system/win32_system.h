@@ -1,8 +1,8 @@
 // The system services as Windows provides them.
-#ifndef VELKIN_PLATFORM_WIN32_SYSTEM_H
-#define VELKIN_PLATFORM_WIN32_SYSTEM_H
+#ifndef VELKIN_SYSTEM_WIN32_SYSTEM_H
+#define VELKIN_SYSTEM_WIN32_SYSTEM_H
 
-#include "platform/system.h"
+#include "system/system.h"
 
 namespace velkin {
 

@@ -1,4 +1,4 @@
-#include "platform/win32_system.h"
+#include "system/win32_system.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -258,7 +258,7 @@ bool Win32System::FileReadOnly(const std::string& path) {
 
 }  // namespace velkin
 
-#include "platform/pe_exports.h"
+#include "system/pe_exports.h"
 
 namespace velkin {
 

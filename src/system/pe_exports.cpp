@@ -1,4 +1,4 @@
-#include "platform/pe_exports.h"
+#include "system/pe_exports.h"
 
 #include <string>
 

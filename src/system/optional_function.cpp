@@ -1,4 +1,4 @@
-#include "platform/optional_function.h"
+#include "system/optional_function.h"
 
 namespace velkin {
 

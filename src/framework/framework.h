@@ -11,8 +11,8 @@
 //
 // A message goes to the first row that takes it, in the class's own table first, then in its
 // base class's table, and so on; a message no row takes gets the default processing once.
-#ifndef VELKIN_PLATFORM_FRAMEWORK_H
-#define VELKIN_PLATFORM_FRAMEWORK_H
+#ifndef VELKIN_FRAMEWORK_FRAMEWORK_H
+#define VELKIN_FRAMEWORK_FRAMEWORK_H
 
 #include <windows.h>
 #include <commctrl.h>

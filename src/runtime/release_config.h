@@ -4,8 +4,8 @@
 // program normally calls the library's copies, which are compiled for the Pentium Pro. Here
 // those declarations are switched off, and every member the program uses is compiled with the
 // program, for the 486.
-#ifndef VELKIN_PLATFORM_RELEASE_CONFIG_H
-#define VELKIN_PLATFORM_RELEASE_CONFIG_H
+#ifndef VELKIN_RUNTIME_RELEASE_CONFIG_H
+#define VELKIN_RUNTIME_RELEASE_CONFIG_H
 
 #include <bits/c++config.h>
 #undef _GLIBCXX_EXTERN_TEMPLATE

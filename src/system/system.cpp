@@ -1,4 +1,4 @@
-#include "platform/system.h"
+#include "system/system.h"
 
 #include <cstdlib>
 

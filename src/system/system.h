@@ -2,13 +2,13 @@
 // windows goes through here, so that tests can script the machine (a screen size, the shell's
 // bars, later drives, memory and the Windows version) and can check what was requested without
 // anything happening to the machine they run on.
-#ifndef VELKIN_PLATFORM_SYSTEM_H
-#define VELKIN_PLATFORM_SYSTEM_H
+#ifndef VELKIN_SYSTEM_SYSTEM_H
+#define VELKIN_SYSTEM_SYSTEM_H
 
 #include <cstdint>
 #include <string>
 
-#include "platform/types.h"
+#include "system/types.h"
 
 namespace velkin {
 
