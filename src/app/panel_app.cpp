@@ -12,7 +12,7 @@ CPanelWnd* CreatePanelWindow(velkin::SystemServices& sys) {
 }
 
 BOOL CPanelApp::InitInstance() {
-  CPanelWnd* panel = CreatePanelWindow(velkin::Sys());
+  CPanelWnd* panel = CreatePanelWindow(m_sys);
   // Without a window there is nothing to run: end the program rather than wait in a message
   // loop forever.
   if (panel == nullptr) return FALSE;

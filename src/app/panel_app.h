@@ -7,9 +7,15 @@
 
 class CPanelWnd;
 
+// Makes the panel on the services it is given and runs the program's message loop until the
+// panel is gone.
 class CPanelApp : public CWinApp {
  public:
+  explicit CPanelApp(velkin::SystemServices& sys) : m_sys(sys) {}
   BOOL InitInstance() override;
+
+ private:
+  velkin::SystemServices& m_sys;
 };
 
 // Makes the panel and its window as the program starts it, on `sys`: the creation rectangle

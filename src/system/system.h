@@ -103,11 +103,6 @@ class SystemServices {
   virtual void StopTimer(WindowHandle window, uintptr_t id) = 0;
 };
 
-// The services the program uses. The program's entry point installs the Win32 implementation;
-// tests install the scripted fake. SetSys(nullptr) leaves none installed.
-SystemServices& Sys();
-void SetSys(SystemServices* services);
-
 }  // namespace velkin
 
 #endif

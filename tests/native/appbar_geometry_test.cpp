@@ -10,8 +10,6 @@ namespace {
 
 class WithFakeSystem : public ::testing::Test {
  protected:
-  void SetUp() override { SetSys(&fake_); }
-  void TearDown() override { SetSys(nullptr); }
   FakeSystem fake_;
 };
 

@@ -18,7 +18,6 @@
 class BarTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    velkin::SetSys(&fake_);
     liveBefore_ = CWnd::LiveObjectCount();
     // A second start: the settings a first start would have saved are there.
     fake_.files[kSettingsPath] = "0\r\n0\r\nBytes\r\n0\r\nBytes\r\n2\r\n4\r\n0\r\n0\r\n1\r\n0\r\n";
@@ -30,7 +29,6 @@ class BarTest : public ::testing::Test {
   void TearDown() override {
     if (panel_ != nullptr && IsWindow(hwnd_)) DestroyWindow(hwnd_);
     AfxPumpMessages();
-    velkin::SetSys(nullptr);
   }
 
   // Creates the panel the way the program starts it, and lets it settle.

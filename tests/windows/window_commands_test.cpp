@@ -31,7 +31,6 @@ class WindowCommandsTest : public BarTest {
  protected:
   void SetUp() override {
     BarTest::SetUp();
-    velkin::SetSys(&real_);
     machine_ = &real_;
     real_.files = fake_.files;
     WNDCLASSA wc{};
