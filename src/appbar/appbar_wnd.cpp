@@ -34,7 +34,7 @@ BEGIN_MESSAGE_MAP(CAppBarWnd, CWnd)
   ON_REGISTERED_MESSAGE(CAppBarWnd::s_taskbarCreated, OnTaskbarCreated)
 END_MESSAGE_MAP()
 
-CAppBarWnd::CAppBarWnd(velkin::SystemServices& sys) : m_sys(sys), m_abd(sys), m_screen(sys.ScreenSize()) {
+CAppBarWnd::CAppBarWnd(velkin::SystemServices& sys) : m_abd(sys), m_screen(sys.ScreenSize()) {
   if (s_taskbarCreated == 0) s_taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
 }
 
@@ -145,9 +145,4 @@ LRESULT CAppBarWnd::OnTaskbarCreated(WPARAM, LPARAM) {
     SetEdge(m_abd.abd.uEdge);
   }
   return 0;
-}
-
-void CAppBarWnd::PostNcDestroy() {
-  CWnd::PostNcDestroy();
-  delete this;
 }

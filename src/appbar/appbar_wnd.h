@@ -42,14 +42,15 @@ class CAppBarWnd : public CWnd {
   LRESULT OnDisplayChange(WPARAM bitsPerPixel, LPARAM size);
   LRESULT OnAppBarNotify(WPARAM code, LPARAM param);
   LRESULT OnTaskbarCreated(WPARAM, LPARAM);
-  void PostNcDestroy() override;
+  // Registers the bar with the shell (ABM_NEW), once the window is ready to be placed.
+  void RegisterWithShell() { m_abd.Register(); }
 
-  velkin::SystemServices& m_sys;
+  DECLARE_MESSAGE_MAP()
+
+ private:
   velkin::CAppBarData m_abd;
   velkin::Size m_screen;
   velkin::Size m_thickness;
-
-  DECLARE_MESSAGE_MAP()
 };
 
 #endif

@@ -8,10 +8,6 @@
 
 using velkin::ControlSpec;
 
-namespace {
-
-}  // namespace
-
 const CPanelWnd::BoundText CPanelWnd::s_boundTexts[CPanelWnd::kStaticCount] = {
     {IDC_FREESPACE_LABEL, &CPanelWnd::m_strFreeSpaceLabel},
     {IDC_TOTALCAP_LABEL, &CPanelWnd::m_strTotalCapLabel},
@@ -34,7 +30,6 @@ const ControlSpec& SpecOf(int id) { return *velkin::FindControlSpec(id); }
 
 HICON LoadPanelIcon(int id) { return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id)); }
 
-constexpr UINT kEdgeTop = 1;
 constexpr UINT kResizeOnly = SWP_NOMOVE | SWP_NOZORDER;  // 6
 
 }  // namespace
@@ -85,9 +80,22 @@ LRESULT CPanelWnd::OnStatistics(WPARAM what, LPARAM) {
   }
 }
 
-CPanelWnd::CPanelWnd(velkin::SystemServices& sys) : CAppBarWnd(sys), m_dlgExclusions(sys), m_readouts(sys) {}
+CPanelWnd* CPanelWnd::CreatePanel(velkin::SystemServices& sys) {
+  CPanelWnd* panel = new CPanelWnd(sys);
+  const RECT rect = {0, 0, 150, 47};
+  // A window that was begun and then destroyed has deleted its panel already.
+  return panel->CreateBar(rect) ? panel : nullptr;
+}
+
+CPanelWnd::CPanelWnd(velkin::SystemServices& sys)
+    : CAppBarWnd(sys), m_sys(sys), m_dlgExclusions(sys), m_readouts(sys) {}
 
 CPanelWnd::~CPanelWnd() = default;
+
+void CPanelWnd::PostNcDestroy() {
+  CAppBarWnd::PostNcDestroy();
+  delete this;
+}
 
 int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
   if (CAppBarWnd::OnCreate(create) == -1) return -1;
@@ -134,8 +142,8 @@ int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
   StartRefreshTimer();
 
   EnableToolTips(TRUE);
-  m_abd.Register();
-  SetEdge(kEdgeTop);
+  RegisterWithShell();
+  SetEdge(velkin::kEdgeTop);
   m_bStartingUp = false;
   return 0;
 }

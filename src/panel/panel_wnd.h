@@ -16,7 +16,13 @@
 
 class CPanelWnd : public CAppBarWnd {
  public:
-  // Everything the panel asks of the machine goes through `sys`.
+  // Makes a panel on `sys` and its window as the program starts it: 47 pixels tall on the top
+  // edge. The panel deletes itself once its window is gone (PostNcDestroy); so does one whose
+  // creation failed, and nullptr is returned then.
+  static CPanelWnd* CreatePanel(velkin::SystemServices& sys);
+
+  // Everything the panel asks of the machine goes through `sys`. A panel whose window was
+  // never made is deleted by whoever made it.
   explicit CPanelWnd(velkin::SystemServices& sys);
   ~CPanelWnd() override;
 
@@ -28,6 +34,8 @@ class CPanelWnd : public CAppBarWnd {
   static UINT s_statisticsMessage;
 
  private:
+  velkin::SystemServices& m_sys;
+
   static constexpr int kStaticCount = 10;
   static constexpr int kTitleSlotCount = 10;
 
@@ -153,6 +161,8 @@ class CPanelWnd : public CAppBarWnd {
   void OnSuspend();
   BOOL OnQueryEndSession();
   void OnEndSession(BOOL ending);
+
+  void PostNcDestroy() override;
 
   DECLARE_MESSAGE_MAP()
 

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "app/panel_app.h"
 #include "panel/panel_wnd.h"
 #include "tests/support/fake_system.h"
 #include "framework/framework.h"
@@ -33,7 +32,7 @@ class BarTest : public ::testing::Test {
 
   // Creates the panel the way the program starts it, and lets it settle.
   void CreatePanel() {
-    panel_ = CreatePanelWindow(*machine_);
+    panel_ = CPanelWnd::CreatePanel(*machine_);
     ASSERT_NE(panel_, nullptr);
     hwnd_ = panel_->GetSafeHwnd();
     AfxPumpMessages();
