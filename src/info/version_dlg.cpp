@@ -9,6 +9,11 @@ END_MESSAGE_MAP()
 
 CWinVersionDlg::CWinVersionDlg(CWnd* parent) : CDialog(IDD_WINVERSION, parent) {}
 
+void CWinVersionDlg::SetVersion(const CString& version, bool suspend) {
+  m_strVersion = version;
+  m_bSuspend = suspend;
+}
+
 void CWinVersionDlg::DoDataExchange(CDataExchange* dx) {
   CDialog::DoDataExchange(dx);
   DDX_Text(dx, IDC_VERSION_TEXT, m_strVersion);

@@ -10,17 +10,23 @@ class CWinVersionDlg : public CDialog {
  public:
   explicit CWinVersionDlg(CWnd* parent = nullptr);
 
-  bool m_bLargeDisk = false;  // copied in before each showing
-  bool m_bSuspend = false;
-  CString m_strVersion;         // 1002, set once at start-up
-  CString m_strDiskSupport;     // 1003
-  CString m_strSuspendSupport;  // 1014
+  // Set once at start-up: the version text and whether suspend is offered.
+  void SetVersion(const CString& version, bool suspend);
+  // Set before each showing: whether drives are measured with the 64-bit query.
+  void SetLargeDisk(bool largeDisk) { m_bLargeDisk = largeDisk; }
 
  protected:
   void DoDataExchange(CDataExchange* dx) override;
   BOOL OnInitDialog() override;
 
   DECLARE_MESSAGE_MAP()
+
+ private:
+  bool m_bLargeDisk = false;
+  bool m_bSuspend = false;
+  CString m_strVersion;
+  CString m_strDiskSupport;
+  CString m_strSuspendSupport;
 };
 
 #endif

@@ -7,18 +7,17 @@ void CPanelWnd::DetectVersion() {
   const velkin::WindowsVersion version = m_sys.Version();
   m_bWindowsNT = version.platformId == velkin::kPlatformWin32NT;
   const velkin::WindowsRelease release = velkin::JudgeRelease(version.major, version.minor, version.build);
-  m_dlgVersion.m_strVersion = release.versionText;
   m_readouts.SetLargeDisk(release.largeDisk);
   if (!release.suspend && m_buttons[kSuspendButton].GetSafeHwnd() != nullptr) {
     // Not shown at all: the bar is not on screen yet.
     m_buttons[kSuspendButton].ModifyStyle(WS_VISIBLE, 0);
   }
   m_bSuspendAvailable = release.suspend;
-  m_dlgVersion.m_bSuspend = release.suspend;
+  m_dlgVersion.SetVersion(release.versionText, release.suspend);
 }
 
 void CPanelWnd::OnWinVersion() {
-  m_dlgVersion.m_bLargeDisk = m_readouts.LargeDisk();
+  m_dlgVersion.SetLargeDisk(m_readouts.LargeDisk());
   m_dlgVersion.DoModal(this);
 }
 

@@ -40,5 +40,5 @@ void CPanelWnd::OnMinimizeAll() {
 
 void CPanelWnd::OnEditExclusionList() {
   m_dlgExclusions.DoModal(this);
-  m_strExclusions = m_dlgExclusions.m_strWorking;
+  m_strExclusions = m_dlgExclusions.WorkingList();
 }

@@ -7,8 +7,8 @@ namespace velkin {
 
 namespace {
 
-constexpr uint32_t kIconHand = 0x10;         // MB_ICONHAND, with MB_OK (0)
-constexpr uint32_t kIconInformation = 0x40;  // MB_ICONINFORMATION, with MB_OK (0)
+constexpr uint32_t kIconHand = kBoxOk | kBoxIconStop;
+constexpr uint32_t kIconInformation = kBoxOk | kBoxIconInformation;
 constexpr char kWarningCaption[] = "警告";
 
 const Notice kWelcome = {"Velkinの初めての起動です。\nまたは初期化情報が失われています。", "Welcome to Velkin!",

@@ -69,6 +69,13 @@ enum class Replace { kReplaced, kFailed, kUnsupported };
 // Tells whether a byte begins a double-byte character in the system's ANSI code page.
 using LeadByteTest = bool (*)(unsigned char);
 
+// Message box styles (MessageBoxA's uType) of the boxes the portable code asks for.
+enum : uint32_t {
+  kBoxOk = 0x00,               // MB_OK
+  kBoxIconStop = 0x10,         // MB_ICONHAND
+  kBoxIconInformation = 0x40,  // MB_ICONINFORMATION
+};
+
 // GetDriveTypeA's answer for a fixed disk.
 constexpr uint32_t kDriveFixed = 3;
 

@@ -3,8 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "system/system.h"
 #include "res/resource.h"
+#include "settings/startup.h"
+#include "system/system.h"
 
 BEGIN_MESSAGE_MAP(CExcludeListDlg, CDialog)
   ON_COMMAND(IDC_ADD, OnAdd)
@@ -13,7 +14,7 @@ BEGIN_MESSAGE_MAP(CExcludeListDlg, CDialog)
 END_MESSAGE_MAP()
 
 CExcludeListDlg::CExcludeListDlg(velkin::SystemServices& sys, CWnd* parent)
-    : CDialog(IDD_EXCLUDELIST, parent), m_dlgPicker(sys), m_sys(sys) {}
+    : CDialog(IDD_EXCLUDELIST, parent), m_sys(sys), m_dlgPicker(sys) {}
 
 void CExcludeListDlg::SetWorkingList(const velkin::ExclusionList& list) {
   m_strWorking = list;
@@ -35,10 +36,11 @@ void CExcludeListDlg::OnAdd() {
   // The picker belongs to this dialog while it is shown.
   if (m_dlgPicker.DoModal(this) != IDOK) return;
   if (!velkin::ExclusionList::CanAdd(m_nWorking)) {
-    m_sys.ShowMessage(m_hWnd, "これ以上リストの項目を増やすことはできません!!", "警告", MB_OK | MB_ICONHAND);
+    const velkin::Notice full = velkin::Warning("これ以上リストの項目を増やすことはできません!!");
+    m_sys.ShowMessage(m_hWnd, full.text, full.caption, full.style);
     return;
   }
-  m_listBox.AddString(m_dlgPicker.m_strPicked.c_str());
+  m_listBox.AddString(m_dlgPicker.Picked().c_str());
   ++m_nWorking;
 }
 

@@ -16,12 +16,8 @@ class CExcludeListDlg : public CDialog {
 
   // Takes the panel's list as the working list.
   void SetWorkingList(const velkin::ExclusionList& list);
-
-  velkin::ExclusionList m_strWorking;
-  // While the dialog is open: the entries in the list box; between showings: the working list's.
-  int32_t m_nWorking = 0;
-  CWindowPickDlg m_dlgPicker;
-  CListBox m_listBox;
+  // The working list as the last showing left it.
+  const velkin::ExclusionList& WorkingList() const { return m_strWorking; }
 
  protected:
   void DoDataExchange(CDataExchange* dx) override;
@@ -33,9 +29,15 @@ class CExcludeListDlg : public CDialog {
   void OnDelete();
   void OnCloseList();
 
-  velkin::SystemServices& m_sys;
-
   DECLARE_MESSAGE_MAP()
+
+ private:
+  velkin::SystemServices& m_sys;
+  velkin::ExclusionList m_strWorking;
+  // While the dialog is open: the entries in the list box; between showings: the working list's.
+  int32_t m_nWorking = 0;
+  CWindowPickDlg m_dlgPicker;
+  CListBox m_listBox;
 };
 
 #endif

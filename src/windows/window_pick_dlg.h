@@ -10,8 +10,7 @@ class CWindowPickDlg : public CDialog {
   explicit CWindowPickDlg(velkin::SystemServices& sys, CWnd* parent = nullptr);
 
   // The title taken by the last "選択"; kept from one use to the next.
-  CString m_strPicked;
-  CListBox m_listBox;
+  const CString& Picked() const { return m_strPicked; }
 
  protected:
   void DoDataExchange(CDataExchange* dx) override;
@@ -20,9 +19,12 @@ class CWindowPickDlg : public CDialog {
   void OnOK() override;
   void OnSelect();
 
-  velkin::SystemServices& m_sys;
-
   DECLARE_MESSAGE_MAP()
+
+ private:
+  velkin::SystemServices& m_sys;
+  CString m_strPicked;
+  CListBox m_listBox;
 };
 
 #endif
