@@ -18,6 +18,56 @@ std::string HexDigits(uintptr_t value) {
   return digits;
 }
 
+bool RowTakes(const MsgMapRow& row, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (row.kind) {
+    case MsgRowKind::kMessage:
+      return row.message == message;
+    case MsgRowKind::kRegistered:
+      return *row.registered != 0 && *row.registered == message;
+    case MsgRowKind::kCommand: {
+      if (message != WM_COMMAND) return false;
+      const UINT id = LOWORD(wParam);
+      const UINT code = HIWORD(wParam);
+      if (id < row.idFirst || id > row.idLast) return false;
+      if (row.message == code) return true;
+      // A command row also takes the same command from an accelerator.
+      return row.message == 0 && code == 1 && lParam == 0;
+    }
+    case MsgRowKind::kNotify:
+      return message == WM_NOTIFY && lParam != 0 &&
+             reinterpret_cast<const NMHDR*>(lParam)->code == row.message;
+    case MsgRowKind::kEnd:
+      break;
+  }
+  return false;
+}
+
+CString WindowTextOf(HWND hWnd) {
+  const int length = GetWindowTextLengthA(hWnd);
+  CString text;
+  if (length > 0) {
+    std::vector<char> buffer(static_cast<size_t>(length) + 1);
+    const int copied = GetWindowTextA(hWnd, buffer.data(), length + 1);
+    text.assign(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
+  }
+  return text;
+}
+
+// A list entry's text, whole, read with its two messages: the length, then the text. False for
+// an entry that does not exist (CB_ERR and LB_ERR are both -1).
+bool EntryText(const CWnd& control, UINT lengthMessage, UINT textMessage, int index, CString& text) {
+  static_assert(CB_ERR == LB_ERR, "one answer for no such entry");
+  text.clear();
+  const LRESULT length = control.SendMessage(lengthMessage, static_cast<WPARAM>(index));
+  if (length == LB_ERR) return false;
+  std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
+  const LRESULT copied =
+      control.SendMessage(textMessage, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
+  if (copied == LB_ERR) return false;
+  text.assign(buffer.data(), static_cast<size_t>(copied));
+  return true;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -229,34 +279,6 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   return Default();
 }
 
-namespace {
-
-bool RowTakes(const MsgMapRow& row, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (row.kind) {
-    case MsgRowKind::kMessage:
-      return row.message == message;
-    case MsgRowKind::kRegistered:
-      return *row.registered != 0 && *row.registered == message;
-    case MsgRowKind::kCommand: {
-      if (message != WM_COMMAND) return false;
-      const UINT id = LOWORD(wParam);
-      const UINT code = HIWORD(wParam);
-      if (id < row.idFirst || id > row.idLast) return false;
-      if (row.message == code) return true;
-      // A command row also takes the same command from an accelerator.
-      return row.message == 0 && code == 1 && lParam == 0;
-    }
-    case MsgRowKind::kNotify:
-      return message == WM_NOTIFY && lParam != 0 &&
-             reinterpret_cast<const NMHDR*>(lParam)->code == row.message;
-    case MsgRowKind::kEnd:
-      break;
-  }
-  return false;
-}
-
-}  // namespace
-
 bool CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
   for (const MsgMap* map = GetMessageMap(); map != nullptr;
        map = map->base != nullptr ? map->base() : nullptr) {
@@ -277,10 +299,7 @@ LRESULT CWnd::Default() {
 void CWnd::OnNcDestroy(WPARAM wParam, LPARAM lParam) {
   DefWindowProcA(m_hWnd, WM_NCDESTROY, wParam, lParam);
   Detach();
-  if (m_hWndToolTip != nullptr) {
-    ::DestroyWindow(m_hWndToolTip);
-    m_hWndToolTip = nullptr;
-  }
+  m_toolTip.Destroy();
   CWinApp* app = AfxGetApp();
   if (app != nullptr && app->m_pMainWnd == this) {
     app->m_pMainWnd = nullptr;
@@ -354,33 +373,18 @@ BOOL CWnd::ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
 
 void CWnd::SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
 
-namespace {
-
-CString WindowTextOf(HWND hWnd) {
-  const int length = GetWindowTextLengthA(hWnd);
-  CString text;
-  if (length > 0) {
-    std::vector<char> buffer(static_cast<size_t>(length) + 1);
-    const int copied = GetWindowTextA(hWnd, buffer.data(), length + 1);
-    text.assign(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
-  }
-  return text;
-}
-
-}  // namespace
-
 CString CWnd::GetWindowText() const { return WindowTextOf(m_hWnd); }
 
 BOOL CWnd::EnableToolTips(BOOL enable) {
-  if (m_hWndToolTip == nullptr) {
+  if (m_toolTip.Get() == nullptr) {
     if (!enable) return TRUE;
     InitCommonControls();
     // Not owned by this window: an owned topmost popup would keep the owner itself out of the
     // topmost band on some systems. It is destroyed with this window all the same.
-    m_hWndToolTip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                    nullptr, nullptr, AfxGetInstanceHandle(), nullptr);
-    if (m_hWndToolTip == nullptr) return FALSE;
+    m_toolTip.Reset(CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                    AfxGetInstanceHandle(), nullptr));
+    if (m_toolTip.Get() == nullptr) return FALSE;
     for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child != nullptr;
          child = ::GetWindow(child, GW_HWNDNEXT)) {
       TOOLINFOA tool{};
@@ -389,15 +393,15 @@ BOOL CWnd::EnableToolTips(BOOL enable) {
       tool.hwnd = m_hWnd;
       tool.uId = reinterpret_cast<UINT_PTR>(child);
       tool.lpszText = LPSTR_TEXTCALLBACKA;
-      ::SendMessageA(m_hWndToolTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+      ::SendMessageA(m_toolTip.Get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
     }
   }
-  ::SendMessageA(m_hWndToolTip, TTM_ACTIVATE, enable ? TRUE : FALSE, 0);
+  ::SendMessageA(m_toolTip.Get(), TTM_ACTIVATE, enable ? TRUE : FALSE, 0);
   return TRUE;
 }
 
 void CWnd::FilterToolTipMessage(MSG* msg) {
-  if (m_hWndToolTip == nullptr) return;
+  if (m_toolTip.Get() == nullptr) return;
   switch (msg->message) {
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
@@ -411,7 +415,7 @@ void CWnd::FilterToolTipMessage(MSG* msg) {
       return;
   }
   if (msg->hwnd != m_hWnd && !IsChild(m_hWnd, msg->hwnd)) return;
-  ::SendMessageA(m_hWndToolTip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(msg));
+  ::SendMessageA(m_toolTip.Get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(msg));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -518,25 +522,6 @@ int CComboBox::GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCUR
 int CComboBox::SetCurSel(int index) {
   return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(index)));
 }
-
-namespace {
-
-// A list entry's text, whole, read with its two messages: the length, then the text. False for
-// an entry that does not exist (CB_ERR and LB_ERR are both -1).
-bool EntryText(const CWnd& control, UINT lengthMessage, UINT textMessage, int index, CString& text) {
-  static_assert(CB_ERR == LB_ERR, "one answer for no such entry");
-  text.clear();
-  const LRESULT length = control.SendMessage(lengthMessage, static_cast<WPARAM>(index));
-  if (length == LB_ERR) return false;
-  std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
-  const LRESULT copied =
-      control.SendMessage(textMessage, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
-  if (copied == LB_ERR) return false;
-  text.assign(buffer.data(), static_cast<size_t>(copied));
-  return true;
-}
-
-}  // namespace
 
 bool CComboBox::GetLBText(int index, CString& text) const {
   return EntryText(*this, CB_GETLBTEXTLEN, CB_GETLBTEXT, index, text);

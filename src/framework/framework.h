@@ -185,6 +185,30 @@ class CWinApp {
 // ---------------------------------------------------------------------------------------------
 // Windows
 
+// A window that one object makes and owns (a window's tooltip control): destroyed by Destroy
+// or with the object, whichever comes first.
+class COwnedWindow {
+ public:
+  COwnedWindow() = default;
+  ~COwnedWindow() { Destroy(); }
+  COwnedWindow(const COwnedWindow&) = delete;
+  COwnedWindow& operator=(const COwnedWindow&) = delete;
+
+  // Takes `hWnd`, destroying the window held before.
+  void Reset(HWND hWnd) {
+    Destroy();
+    m_hWnd = hWnd;
+  }
+  void Destroy() {
+    if (m_hWnd != nullptr) ::DestroyWindow(m_hWnd);
+    m_hWnd = nullptr;
+  }
+  HWND Get() const { return m_hWnd; }
+
+ private:
+  HWND m_hWnd = nullptr;
+};
+
 class CWnd {
  public:
   CWnd();
@@ -237,7 +261,7 @@ class CWnd {
   BOOL EnableToolTips(BOOL enable = TRUE);
   // Hands mouse messages for this window and its children to the tooltip control.
   void FilterToolTipMessage(MSG* msg);
-  HWND GetToolTipHwnd() const { return m_hWndToolTip; }
+  HWND GetToolTipHwnd() const { return m_toolTip.Get(); }
 
   // Places in the z-order for SetWindowPos.
   static const HWND wndBottom;
@@ -267,7 +291,7 @@ class CWnd {
   LRESULT Route(UINT message, WPARAM wParam, LPARAM lParam);
   void OnNcDestroy(WPARAM wParam, LPARAM lParam);
 
-  HWND m_hWndToolTip = nullptr;
+  COwnedWindow m_toolTip;
   std::vector<std::pair<int, CString>> m_shownTexts;
   // How many of this window's messages are being handled, one inside another; PostNcDestroy
   // waits for the outermost to return.

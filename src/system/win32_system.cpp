@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "system/pe_exports.h"
+
 namespace velkin {
 
 // The portable record must be the shell's record, byte for byte.
@@ -19,22 +21,9 @@ static_assert(offsetof(AppBarRecord, rc) == offsetof(APPBARDATA, rc), "rc offset
 static_assert(offsetof(AppBarRecord, lParam) == offsetof(APPBARDATA, lParam), "lParam offset");
 static_assert(sizeof(Rect) == sizeof(RECT), "Rect size");
 static_assert(sizeof(void*) != 4 || sizeof(APPBARDATA) == 36, "the 32-bit record is 36 bytes");
-
-Size Win32System::ScreenSize() {
-  return Size{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-}
-
-uintptr_t Win32System::AppBarMessage(uint32_t message, AppBarRecord& data) {
-  APPBARDATA abd;
-  std::memcpy(&abd, static_cast<const void*>(&data), sizeof abd);
-  const UINT_PTR result = SHAppBarMessage(message, &abd);
-  std::memcpy(static_cast<void*>(&data), &abd, sizeof abd);
-  return result;
-}
-
-}  // namespace velkin
-
-namespace velkin {
+// The message box styles the portable code names.
+static_assert(kBoxOk == MB_OK && kBoxIconStop == MB_ICONHAND && kBoxIconInformation == MB_ICONINFORMATION,
+              "message box styles");
 
 namespace {
 
@@ -75,7 +64,141 @@ ProcAddress KernelFunction(const char* name) {
   return reinterpret_cast<ProcAddress>(GetProcAddress(GetModuleHandleA("KERNEL32"), name));
 }
 
+bool SystemLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+
+// A kernel object's handle (a file, a token), closed on every path out. Neither null nor
+// INVALID_HANDLE_VALUE is a handle.
+class OwnedHandle {
+ public:
+  explicit OwnedHandle(HANDLE handle = nullptr) : handle_(handle) {}
+  ~OwnedHandle() {
+    if (valid()) CloseHandle(handle_);
+  }
+  OwnedHandle(const OwnedHandle&) = delete;
+  OwnedHandle& operator=(const OwnedHandle&) = delete;
+  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+  // Where a function that opens one puts it.
+  HANDLE* out() { return &handle_; }
+  // Closes now and tells whether the close succeeded (it may report a late write error).
+  bool Close() {
+    const bool closed = valid() && CloseHandle(handle_) != FALSE;
+    handle_ = nullptr;
+    return closed;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+// A library loaded for the length of one request, freed on every path out.
+class LoadedLibrary {
+ public:
+  explicit LoadedLibrary(const char* name) : module_(LoadLibraryA(name)) {}
+  ~LoadedLibrary() {
+    if (module_ != nullptr) FreeLibrary(module_);
+  }
+  LoadedLibrary(const LoadedLibrary&) = delete;
+  LoadedLibrary& operator=(const LoadedLibrary&) = delete;
+  bool loaded() const { return module_ != nullptr; }
+  template <typename Fn>
+  Fn Find(const char* name) const {
+    return As<Fn>(reinterpret_cast<ProcAddress>(GetProcAddress(module_, name)));
+  }
+
+ private:
+  HMODULE module_;
+};
+
+// Windows NT refuses to end the session or suspend unless the process holds the shutdown
+// privilege, which is present but not enabled. ADVAPI32's security functions are looked up
+// here: Windows 95 has only stubs of them.
+void EnableShutdownPrivilege() {
+  if (!IsWindowsNT()) return;
+  const LoadedLibrary advapi("ADVAPI32.DLL");
+  if (!advapi.loaded()) return;
+  using OpenProcessTokenFn = BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE);
+  using LookupPrivilegeValueAFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, PLUID);
+  using AdjustTokenPrivilegesFn = BOOL(WINAPI*)(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD);
+  const auto openToken = advapi.Find<OpenProcessTokenFn>("OpenProcessToken");
+  const auto lookup = advapi.Find<LookupPrivilegeValueAFn>("LookupPrivilegeValueA");
+  const auto adjust = advapi.Find<AdjustTokenPrivilegesFn>("AdjustTokenPrivileges");
+  if (openToken == nullptr || lookup == nullptr || adjust == nullptr) return;
+  OwnedHandle token;
+  if (!openToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.out())) return;
+  TOKEN_PRIVILEGES privileges{};
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  if (lookup(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid)) {
+    adjust(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
+  }
+}
+
+#if defined(__i386__)
+using FreeLibrary16Fn = void(WINAPI*)(WORD);
+
+// A 16-bit module loaded through KERNEL32's 16-bit services, freed with them on every path out.
+class Module16 {
+ public:
+  Module16(WORD module, FreeLibrary16Fn freeLibrary16) : module_(module), free_(freeLibrary16) {}
+  ~Module16() { free_(module_); }
+  Module16(const Module16&) = delete;
+  Module16& operator=(const Module16&) = delete;
+  WORD get() const { return module_; }
+
+ private:
+  WORD module_;
+  FreeLibrary16Fn free_;
+};
+#endif
+
+#if defined(__i386__)
+// Calls the 16-bit function at the far address `target` through QT_Thunk with the arguments of
+// a 16-bit caller: the 32-bit return code, then a 16-bit reserved word of 0. QT_Thunk builds the
+// 16-bit frame in the 0x3C bytes below the caller's frame pointer, so the routine is written out
+// here: 64 bytes of nothing right below its frame pointer, the registers it must keep below
+// those, and the stack rebuilt from the frame pointer afterwards.
+// Returns what the 16-bit function left in AX and DX.
+extern "C" DWORD __stdcall velkin_CallThunk16(DWORD target, FARPROC qtThunk, DWORD returnCode);
+__asm__(
+    ".text\n"
+    ".globl _velkin_CallThunk16@12\n"
+    "_velkin_CallThunk16@12:\n"
+    "  pushl %ebp\n"
+    "  movl %esp, %ebp\n"
+    "  subl $0x4C, %esp\n"
+    "  movl %ebx, -0x44(%ebp)\n"
+    "  movl %esi, -0x48(%ebp)\n"
+    "  movl %edi, -0x4C(%ebp)\n"
+    "  pushl 16(%ebp)\n"
+    "  pushw $0\n"
+    "  movl 8(%ebp), %edx\n"
+    "  call *12(%ebp)\n"
+    "  movl -0x44(%ebp), %ebx\n"
+    "  movl -0x48(%ebp), %esi\n"
+    "  movl -0x4C(%ebp), %edi\n"
+    "  movl %ebp, %esp\n"
+    "  popl %ebp\n"
+    "  ret $12\n");
+#endif
+
 }  // namespace
+
+// The screen and the shell.
+
+Size Win32System::ScreenSize() {
+  return Size{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+uintptr_t Win32System::AppBarMessage(uint32_t message, AppBarRecord& data) {
+  APPBARDATA abd;
+  std::memcpy(&abd, static_cast<const void*>(&data), sizeof abd);
+  const UINT_PTR result = SHAppBarMessage(message, &abd);
+  std::memcpy(static_cast<void*>(&data), &abd, sizeof abd);
+  return result;
+}
+
+// Drives, memory, resources, the version and libraries.
 
 uint32_t Win32System::TickCount() { return GetTickCount(); }
 
@@ -150,37 +273,7 @@ void Win32System::StartTimer(WindowHandle window, uintptr_t id, uint32_t period)
 
 void Win32System::StopTimer(WindowHandle window, uintptr_t id) { KillTimer(static_cast<HWND>(window), id); }
 
-}  // namespace velkin
-
-namespace velkin {
-
-namespace {
-
-bool SystemLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
-
-// Closes a file handle on every path out.
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-  // Closes now and tells whether the close succeeded (it may report a late write error).
-  bool Close() {
-    const bool closed = valid() && CloseHandle(handle_) != FALSE;
-    handle_ = INVALID_HANDLE_VALUE;
-    return closed;
-  }
-
- private:
-  HANDLE handle_;
-};
-
-}  // namespace
+// Files.
 
 std::string Win32System::ModulePath() {
   // Paths may be longer than MAX_PATH where the system allows: grow until the whole path fits.
@@ -199,7 +292,7 @@ std::string Win32System::ModulePath() {
 LeadByteTest Win32System::LeadBytes() { return &SystemLeadByte; }
 
 FileRead Win32System::ReadWholeFile(const std::string& path, std::string* bytes) {
-  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  OwnedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) {
     const DWORD error = GetLastError();
@@ -216,7 +309,7 @@ FileRead Win32System::ReadWholeFile(const std::string& path, std::string* bytes)
 }
 
 bool Win32System::WriteWholeFile(const std::string& path, const std::string& bytes) {
-  FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+  OwnedHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                               nullptr));
   if (!file.valid()) return false;
   size_t done = 0;
@@ -256,74 +349,7 @@ bool Win32System::FileReadOnly(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
-}  // namespace velkin
-
-#include "system/pe_exports.h"
-
-namespace velkin {
-
-namespace {
-
-// Windows NT refuses to end the session or suspend unless the process holds the shutdown
-// privilege, which is present but not enabled. ADVAPI32's security functions are looked up
-// here: Windows 95 has only stubs of them.
-void EnableShutdownPrivilege() {
-  if (!IsWindowsNT()) return;
-  HMODULE advapi = LoadLibraryA("ADVAPI32.DLL");
-  if (advapi == nullptr) return;
-  using OpenProcessTokenFn = BOOL(WINAPI*)(HANDLE, DWORD, PHANDLE);
-  using LookupPrivilegeValueAFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, PLUID);
-  using AdjustTokenPrivilegesFn = BOOL(WINAPI*)(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD);
-  const auto openToken = As<OpenProcessTokenFn>(reinterpret_cast<ProcAddress>(GetProcAddress(advapi, "OpenProcessToken")));
-  const auto lookup =
-      As<LookupPrivilegeValueAFn>(reinterpret_cast<ProcAddress>(GetProcAddress(advapi, "LookupPrivilegeValueA")));
-  const auto adjust =
-      As<AdjustTokenPrivilegesFn>(reinterpret_cast<ProcAddress>(GetProcAddress(advapi, "AdjustTokenPrivileges")));
-  HANDLE token = nullptr;
-  if (openToken != nullptr && lookup != nullptr && adjust != nullptr &&
-      openToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
-    TOKEN_PRIVILEGES privileges{};
-    privileges.PrivilegeCount = 1;
-    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (lookup(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid)) {
-      adjust(token, FALSE, &privileges, 0, nullptr, nullptr);
-    }
-    CloseHandle(token);
-  }
-  FreeLibrary(advapi);
-}
-
-#if defined(__i386__)
-// Calls the 16-bit function at the far address `target` through QT_Thunk with the arguments of
-// a 16-bit caller: the 32-bit return code, then a 16-bit reserved word of 0. QT_Thunk builds the
-// 16-bit frame in the 0x3C bytes below the caller's frame pointer, so the routine is written out
-// here: 64 bytes of nothing right below its frame pointer, the registers it must keep below
-// those, and the stack rebuilt from the frame pointer afterwards.
-// Returns what the 16-bit function left in AX and DX.
-extern "C" DWORD __stdcall velkin_CallThunk16(DWORD target, FARPROC qtThunk, DWORD returnCode);
-__asm__(
-    ".text\n"
-    ".globl _velkin_CallThunk16@12\n"
-    "_velkin_CallThunk16@12:\n"
-    "  pushl %ebp\n"
-    "  movl %esp, %ebp\n"
-    "  subl $0x4C, %esp\n"
-    "  movl %ebx, -0x44(%ebp)\n"
-    "  movl %esi, -0x48(%ebp)\n"
-    "  movl %edi, -0x4C(%ebp)\n"
-    "  pushl 16(%ebp)\n"
-    "  pushw $0\n"
-    "  movl 8(%ebp), %edx\n"
-    "  call *12(%ebp)\n"
-    "  movl -0x44(%ebp), %ebx\n"
-    "  movl -0x48(%ebp), %esi\n"
-    "  movl -0x4C(%ebp), %edi\n"
-    "  movl %ebp, %esp\n"
-    "  popl %ebp\n"
-    "  ret $12\n");
-#endif
-
-}  // namespace
+// Session and power.
 
 bool Win32System::RequestExitWindows(uint32_t flags, uint32_t reserved) {
   EnableShutdownPrivilege();
@@ -345,7 +371,6 @@ bool Win32System::RequestRestartWindows(uint32_t returnCode) {
   if (IsWindowsNT()) return false;
   HMODULE kernel = GetModuleHandleA("KERNEL32");
   using LoadLibrary16Fn = DWORD(WINAPI*)(LPCSTR);
-  using FreeLibrary16Fn = void(WINAPI*)(WORD);
   using GetProcAddress16Fn = DWORD(WINAPI*)(WORD, LPCSTR);
   const auto loadLibrary16 = As<LoadLibrary16Fn>(reinterpret_cast<ProcAddress>(ExportByOrdinal(kernel, 35)));
   const auto freeLibrary16 = As<FreeLibrary16Fn>(reinterpret_cast<ProcAddress>(ExportByOrdinal(kernel, 36)));
@@ -354,15 +379,15 @@ bool Win32System::RequestRestartWindows(uint32_t returnCode) {
   // The answer is an HINSTANCE16: only its low word is defined.
   const WORD user = LOWORD(loadLibrary16("USER.EXE"));
   if (user < 32) return false;  // 16-bit load errors are the numbers below 32
+  const Module16 userModule(user, freeLibrary16);
   bool taken = false;
-  const DWORD exitWindows = getProcAddress16(user, "ExitWindows");
+  const DWORD exitWindows = getProcAddress16(userModule.get(), "ExitWindows");
   if (exitWindows != 0) {
     HMODULE kernel32 = GetModuleHandleA("Kernel32");
     const FARPROC qtThunk = kernel32 != nullptr ? GetProcAddress(kernel32, "QT_Thunk") : nullptr;
     // ExitWindows answers a 16-bit BOOL: 0 when an application refused to end.
     if (qtThunk != nullptr) taken = (velkin_CallThunk16(exitWindows, qtThunk, returnCode) & 0xFFFF) != 0;
   }
-  freeLibrary16(user);
   return taken;
 #else
   (void)returnCode;  // the 64-bit program has no 16-bit services to call
@@ -370,9 +395,7 @@ bool Win32System::RequestRestartWindows(uint32_t returnCode) {
 #endif
 }
 
-}  // namespace velkin
-
-namespace velkin {
+// Top-level windows.
 
 WindowHandle Win32System::FirstWindow(WindowHandle of) { return GetWindow(static_cast<HWND>(of), GW_HWNDFIRST); }
 

@@ -89,9 +89,6 @@ uintptr_t FakeSystem::AppBarMessage(uint32_t message, AppBarRecord& data) {
   return call.result;
 }
 
-}  // namespace velkin
-
-namespace velkin {
 
 const FakeSystem::Drive* FakeSystem::DriveAt(const char* root) const {
   // A root path is a letter, a colon and a backslash; anything else names no drive.
@@ -235,13 +232,16 @@ uint32_t FakeSystem::TimerPeriod(WindowHandle window, uintptr_t id) const {
   return it != timers_.end() ? it->second : 0;
 }
 
-}  // namespace velkin
-
-namespace velkin {
 
 namespace {
 
 bool Cp932LeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
+
+std::string Hex(uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(value));
+  return text;
+}
 
 }  // namespace
 
@@ -306,19 +306,6 @@ bool FakeSystem::RemoveFile(const std::string& path) {
   return true;
 }
 
-}  // namespace velkin
-
-namespace velkin {
-
-namespace {
-
-std::string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(value));
-  return text;
-}
-
-}  // namespace
 
 bool FakeSystem::RequestExitWindows(uint32_t flags, uint32_t reserved) {
   queries.push_back("ExitWindowsEx " + Hex(flags) + " " + std::to_string(reserved));
@@ -337,9 +324,6 @@ bool FakeSystem::RequestSuspend(bool suspend, bool force) {
   return requestsTaken;
 }
 
-}  // namespace velkin
-
-namespace velkin {
 
 WindowHandle FakeSystem::AddWindow(const std::string& title, bool visible, bool owned) {
   static uintptr_t next = 0x7000;
