@@ -3,15 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "appbar/appbar_data.h"
-#include "tests/support/fake_system.h"
+#include "tests/support/native_fixtures.h"
 
 namespace velkin {
 namespace {
-
-class WithFakeSystem : public ::testing::Test {
- protected:
-  FakeSystem fake_;
-};
 
 struct ThicknessRow {
   uint32_t edge;

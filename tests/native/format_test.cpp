@@ -7,11 +7,10 @@
 #include <random>
 #include <string>
 
+#include "tests/support/native_fixtures.h"
+
 namespace velkin {
 namespace {
-
-constexpr uint64_t kMiB = uint64_t{1} << 20;
-constexpr uint64_t kGiB = uint64_t{1} << 30;
 
 struct FixedRow {
   uint64_t count;

@@ -4,31 +4,21 @@
 
 #include <utility>
 
-#include "tests/support/fake_system.h"
-#include "system/optional_function.h"
 #include "readouts/intervals.h"
+#include "system/optional_function.h"
+#include "tests/support/native_fixtures.h"
 
 namespace velkin {
 namespace {
 
-constexpr uint64_t kGiB = uint64_t{1} << 30;
-
 using Figures = std::pair<uint64_t, uint64_t>;  // free space, capacity
 
-class MeasureTest : public ::testing::Test {
- protected:
-  // A drive whose two queries agree: `free` and `total` bytes in 4096-byte clusters.
-  static FakeSystem::Drive Fixed(uint64_t free, uint64_t total) {
-    FakeSystem::Drive drive;
-    drive.sectorsPerCluster = 8;
-    drive.bytesPerSector = 512;
-    drive.freeClusters = static_cast<uint32_t>(free / 4096);
-    drive.totalClusters = static_cast<uint32_t>(total / 4096);
-    drive.freeBytes = free;
-    drive.totalBytes = total;
-    return drive;
-  }
+// The library and function of the free-resources readout (Windows 9x).
+constexpr const char* kResourceLibrary = "RSRC32";
+constexpr const char* kResourceFunction = "_MyGetFreeSystemResources32@4";
 
+class MeasureTest : public WithFakeSystem {
+ protected:
   ProcAddress Extended() {
     EXPECT_EQ(extended_.Resolve(fake_), OptionalFunction::Lookup::kFound);
     return extended_.Get(fake_);
@@ -40,23 +30,16 @@ class MeasureTest : public ::testing::Test {
     return Figures(space.freeBytes, space.totalBytes);
   }
 
-  FakeSystem fake_;
   OptionalFunction extended_{"KERNEL32", "GetDiskFreeSpaceExA"};
   DriveMeter meter_;
 };
 
 TEST_F(MeasureTest, ListsTheFixedDrivesInLetterOrder) {
-  fake_.drives['D'] = Fixed(kGiB, 2 * kGiB);
-  fake_.drives['C'] = Fixed(kGiB, 2 * kGiB);
-  FakeSystem::Drive cdrom;
-  cdrom.type = 5;
-  fake_.drives['E'] = cdrom;
-  FakeSystem::Drive removable;
-  removable.type = 2;
-  fake_.drives['A'] = removable;
-  FakeSystem::Drive remote;
-  remote.type = 4;
-  fake_.drives['Z'] = remote;
+  fake_.drives['D'] = FixedDrive(kGiB, 2 * kGiB);
+  fake_.drives['C'] = FixedDrive(kGiB, 2 * kGiB);
+  fake_.drives['E'] = DriveOfType(5);  // CD-ROM
+  fake_.drives['A'] = DriveOfType(2);  // removable
+  fake_.drives['Z'] = DriveOfType(4);  // remote
   EXPECT_EQ(FixedDrives(fake_), (std::vector<std::string>{"C:\\", "D:\\"}));
   // Only the five letters that exist are asked for their kind.
   EXPECT_EQ(fake_.CountQueries("DriveType"), 5u);
@@ -77,7 +60,7 @@ TEST_F(MeasureTest, AMachineWithoutFixedDrivesMeasuresNothing) {
 // One measuring asks each drive once, for both figures, on either path: one drive or every
 // fixed drive of "All" (the CD-ROM drive is not asked).
 TEST_F(MeasureTest, EachDriveIsAskedOnceForBothFiguresOnBothPaths) {
-  fake_.drives['C'] = Fixed(3 * kGiB, 10 * kGiB);
+  fake_.drives['C'] = FixedDrive(3 * kGiB, 10 * kGiB);
   const ProcAddress extended = Extended();
   const std::vector<std::string> cAlone = {"C:\\"};
   const std::vector<std::string> all = {"C:\\", "D:\\", "F:\\"};
@@ -97,10 +80,8 @@ TEST_F(MeasureTest, EachDriveIsAskedOnceForBothFiguresOnBothPaths) {
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.selected) + (row.extended ? " extended" : " clusters"));
     if (row.selected == std::string(kAllDrives)) {
-      for (char letter : {'C', 'D', 'F'}) fake_.drives[letter] = Fixed(3 * kGiB / 2, 3 * kGiB);
-      FakeSystem::Drive cdrom = Fixed(kGiB, kGiB);
-      cdrom.type = 5;
-      fake_.drives['E'] = cdrom;
+      for (char letter : {'C', 'D', 'F'}) fake_.drives[letter] = FixedDrive(3 * kGiB / 2, 3 * kGiB);
+      fake_.drives['E'] = DriveOfType(5, kGiB, kGiB);  // CD-ROM
     }
     fake_.queries.clear();
     EXPECT_EQ(Measure(row.selected, row.extended ? extended : nullptr), row.figures);
@@ -108,11 +89,7 @@ TEST_F(MeasureTest, EachDriveIsAskedOnceForBothFiguresOnBothPaths) {
     for (const std::string& root : row.asked) {
       expected.push_back((row.extended ? "DiskFreeSpaceEx " : "DiskFreeSpace ") + root + " free total");
     }
-    std::vector<std::string> asked;
-    for (const std::string& query : fake_.queries) {
-      if (query.rfind("DiskFreeSpace", 0) == 0) asked.push_back(query);
-    }
-    EXPECT_EQ(asked, expected);
+    EXPECT_EQ(QueriesStartingWith(fake_, "DiskFreeSpace"), expected);
   }
   EXPECT_EQ(fake_.badCalls, 0);
 }
@@ -134,8 +111,8 @@ TEST_F(MeasureTest, TheClusterProductIsTakenIn64Bits) {
 }
 
 TEST_F(MeasureTest, AFailingDriveAddsNothingToAll) {
-  fake_.drives['C'] = Fixed(2 * kGiB, 4 * kGiB);
-  fake_.drives['D'] = Fixed(5 * kGiB, 8 * kGiB);
+  fake_.drives['C'] = FixedDrive(2 * kGiB, 4 * kGiB);
+  fake_.drives['D'] = FixedDrive(5 * kGiB, 8 * kGiB);
   const ProcAddress extended = Extended();
   EXPECT_EQ(Measure(kAllDrives, extended), Figures(7 * kGiB, 12 * kGiB));
   fake_.drives['D'].fails = true;
@@ -146,8 +123,8 @@ TEST_F(MeasureTest, AFailingDriveAddsNothingToAll) {
 }
 
 TEST_F(MeasureTest, AFailedQueryShowsThatDrivesOwnLastFigures) {
-  fake_.drives['C'] = Fixed(2 * kGiB, 4 * kGiB);
-  fake_.drives['D'] = Fixed(5 * kGiB, 8 * kGiB);
+  fake_.drives['C'] = FixedDrive(2 * kGiB, 4 * kGiB);
+  fake_.drives['D'] = FixedDrive(5 * kGiB, 8 * kGiB);
   const ProcAddress extended = Extended();
   // Before any success: 0, not the figures of another drive.
   fake_.drives['D'].fails = true;
@@ -164,17 +141,15 @@ TEST_F(MeasureTest, AFailedQueryShowsThatDrivesOwnLastFigures) {
   fake_.drives.erase('D');
   EXPECT_EQ(Measure("D:\\", nullptr), Figures(5 * kGiB, 8 * kGiB));
   // What "All" measured counts as each drive's last figures.
-  fake_.drives['D'] = Fixed(6 * kGiB, 7 * kGiB);
+  fake_.drives['D'] = FixedDrive(6 * kGiB, 7 * kGiB);
   EXPECT_EQ(Measure(kAllDrives, extended), Figures(8 * kGiB, 11 * kGiB));
   fake_.drives['D'].fails = true;
   EXPECT_EQ(Measure("D:\\", extended), Figures(6 * kGiB, 7 * kGiB));
 }
 
 TEST_F(MeasureTest, AllListsTheDrivesAgainOnlyWhenItsListIsOld) {
-  fake_.drives['C'] = Fixed(2 * kGiB, 4 * kGiB);
-  FakeSystem::Drive cdrom = Fixed(kGiB, kGiB);
-  cdrom.type = 5;
-  fake_.drives['E'] = cdrom;
+  fake_.drives['C'] = FixedDrive(2 * kGiB, 4 * kGiB);
+  fake_.drives['E'] = DriveOfType(5, kGiB, kGiB);  // CD-ROM
   const ProcAddress extended = Extended();
   // Each step: the clock, whether the drives were told to be forgotten, D added as a fixed
   // drive before the step, and the free space "All" shows after it. C:\ alone, then C:\ and D:\.
@@ -197,7 +172,7 @@ TEST_F(MeasureTest, AllListsTheDrivesAgainOnlyWhenItsListIsOld) {
   for (const Step& step : steps) {
     SCOPED_TRACE(step.clock);
     fake_.tickCount = step.clock;
-    if (step.addD) fake_.drives['D'] = Fixed(5 * kGiB, 8 * kGiB);
+    if (step.addD) fake_.drives['D'] = FixedDrive(5 * kGiB, 8 * kGiB);
     if (step.forget) meter_.ForgetDrives();
     fake_.queries.clear();
     EXPECT_EQ(Measure(kAllDrives, extended).first, step.free);
@@ -215,7 +190,7 @@ TEST_F(MeasureTest, AllListsTheDrivesAgainOnlyWhenItsListIsOld) {
 }
 
 TEST_F(MeasureTest, AllIsMatchedExactly) {
-  fake_.drives['C'] = Fixed(2 * kGiB, 4 * kGiB);
+  fake_.drives['C'] = FixedDrive(2 * kGiB, 4 * kGiB);
   // "all" is no drive and no sum: a failed query of a drive never measured.
   EXPECT_EQ(Measure("all", nullptr), Figures(0, 0));
   EXPECT_EQ(Measure("All ", nullptr), Figures(0, 0));
@@ -242,48 +217,64 @@ TEST(FreeMemory, PrefersTheExtendedQueryAndFallsBack) {
   EXPECT_EQ(win98.badCalls, 0);
 }
 
-TEST(OptionalFunctionTest, TellsWhatIsMissing) {
-  FakeSystem fake;
-  OptionalFunction resources("RSRC32", "_MyGetFreeSystemResources32@4");
-  EXPECT_EQ(resources.Resolve(fake), OptionalFunction::Lookup::kFound);
-  EXPECT_NE(resources.Get(fake), nullptr);
+using OptionalFunctionTest = WithFakeSystem;
 
-  fake.libraries.erase("RSRC32");
-  OptionalFunction noLibrary("RSRC32", "_MyGetFreeSystemResources32@4");
-  EXPECT_EQ(noLibrary.Resolve(fake), OptionalFunction::Lookup::kNoLibrary);
-  EXPECT_EQ(noLibrary.Get(fake), nullptr);
+TEST_F(OptionalFunctionTest, TellsWhatIsMissing) {
+  OptionalFunction resources(kResourceLibrary, kResourceFunction);
+  EXPECT_EQ(resources.Resolve(fake_), OptionalFunction::Lookup::kFound);
+  EXPECT_NE(resources.Get(fake_), nullptr);
 
-  fake.libraries["RSRC32"] = {};
-  OptionalFunction noFunction("RSRC32", "_MyGetFreeSystemResources32@4");
-  EXPECT_EQ(noFunction.Resolve(fake), OptionalFunction::Lookup::kNoFunction);
-  EXPECT_EQ(noFunction.Get(fake), nullptr);
+  fake_.libraries.erase(kResourceLibrary);
+  OptionalFunction noLibrary(kResourceLibrary, kResourceFunction);
+  EXPECT_EQ(noLibrary.Resolve(fake_), OptionalFunction::Lookup::kNoLibrary);
+  EXPECT_EQ(noLibrary.Get(fake_), nullptr);
+
+  fake_.libraries[kResourceLibrary] = {};
+  OptionalFunction noFunction(kResourceLibrary, kResourceFunction);
+  EXPECT_EQ(noFunction.Resolve(fake_), OptionalFunction::Lookup::kNoFunction);
+  EXPECT_EQ(noFunction.Get(fake_), nullptr);
   // A missing function is not looked for again at every readout.
-  const size_t loads = fake.CountQueries("LoadModule");
-  noFunction.Get(fake);
-  noLibrary.Get(fake);
-  EXPECT_EQ(fake.CountQueries("LoadModule"), loads);
+  const size_t loads = fake_.CountQueries("LoadModule");
+  noFunction.Get(fake_);
+  noLibrary.Get(fake_);
+  EXPECT_EQ(fake_.CountQueries("LoadModule"), loads);
 }
 
-TEST(OptionalFunctionTest, NoCallGoesIntoAReleasedLibrary) {
-  FakeSystem fake;
-  fake.freeSystemResources = 81;
-  OptionalFunction resources("RSRC32", "_MyGetFreeSystemResources32@4");
-  ASSERT_EQ(resources.Resolve(fake), OptionalFunction::Lookup::kFound);
-  const ProcAddress before = resources.Get(fake);
-  EXPECT_EQ(fake.LoadedModuleCount(), 1);
-  resources.Release(fake);
-  resources.Release(fake);  // once is enough; a second release frees nothing more
-  EXPECT_EQ(fake.LoadedModuleCount(), 0);
-  EXPECT_EQ(fake.CountQueries("ReleaseModule"), 1u);
+TEST_F(OptionalFunctionTest, NoCallGoesIntoAReleasedLibrary) {
+  fake_.freeSystemResources = 81;
+  OptionalFunction resources(kResourceLibrary, kResourceFunction);
+  ASSERT_EQ(resources.Resolve(fake_), OptionalFunction::Lookup::kFound);
+  const ProcAddress before = resources.Get(fake_);
+  EXPECT_EQ(fake_.LoadedModuleCount(), 1);
+  resources.Release(fake_);
+  resources.Release(fake_);  // once is enough; a second release frees nothing more
+  EXPECT_EQ(fake_.LoadedModuleCount(), 0);
+  EXPECT_EQ(fake_.CountQueries("ReleaseModule"), 1u);
   // The old address is dead: the fake counts a call through it as a fault.
-  EXPECT_EQ(fake.FreeSystemResources(before, 0), 0);
-  EXPECT_EQ(fake.badCalls, 1);
+  EXPECT_EQ(fake_.FreeSystemResources(before, 0), 0);
+  EXPECT_EQ(fake_.badCalls, 1);
   // The next use loads the library again and calls the new address.
-  const ProcAddress after = resources.Get(fake);
+  const ProcAddress after = resources.Get(fake_);
   ASSERT_NE(after, nullptr);
-  EXPECT_EQ(fake.FreeSystemResources(after, 0), 81);
-  EXPECT_EQ(fake.badCalls, 1);
-  EXPECT_EQ(fake.LoadedModuleCount(), 1);
+  EXPECT_EQ(fake_.FreeSystemResources(after, 0), 81);
+  EXPECT_EQ(fake_.badCalls, 1);
+  EXPECT_EQ(fake_.LoadedModuleCount(), 1);
+}
+
+TEST_F(OptionalFunctionTest, AHeldLibraryGoesWithItsObject) {
+  {
+    OptionalFunction resources(kResourceLibrary, kResourceFunction);
+    resources.Resolve(fake_);
+    resources.Resolve(fake_);  // looking up again does not load it twice
+    EXPECT_EQ(fake_.LoadedModuleCount(), 1);
+  }
+  EXPECT_EQ(fake_.LoadedModuleCount(), 0);
+  {
+    OptionalFunction released(kResourceLibrary, kResourceFunction);
+    released.Resolve(fake_);
+    released.Release(fake_);
+  }
+  EXPECT_EQ(fake_.CountQueries("ReleaseModule"), 3u) << "a released library is not released again";
 }
 
 TEST(Intervals, TheSevenPeriodsAndNothingElse) {
@@ -292,29 +283,6 @@ TEST(Intervals, TheSevenPeriodsAndNothingElse) {
   for (int i : {-1, 7, 8, 100, INT32_MIN}) EXPECT_EQ(IntervalPeriod(i), 0u) << i;
   EXPECT_EQ(IntervalPeriod(kDefaultIntervalIndex), 1000u);
   EXPECT_EQ(std::string(kIntervals[kDefaultIntervalIndex].entry), "1秒");
-}
-
-}  // namespace
-}  // namespace velkin
-
-namespace velkin {
-namespace {
-
-TEST(OptionalFunctionTest, AHeldLibraryGoesWithItsObject) {
-  FakeSystem fake;
-  {
-    OptionalFunction resources("RSRC32", "_MyGetFreeSystemResources32@4");
-    resources.Resolve(fake);
-    resources.Resolve(fake);  // looking up again does not load it twice
-    EXPECT_EQ(fake.LoadedModuleCount(), 1);
-  }
-  EXPECT_EQ(fake.LoadedModuleCount(), 0);
-  {
-    OptionalFunction released("RSRC32", "_MyGetFreeSystemResources32@4");
-    released.Resolve(fake);
-    released.Release(fake);
-  }
-  EXPECT_EQ(fake.CountQueries("ReleaseModule"), 3u) << "a released library is not released again";
 }
 
 }  // namespace

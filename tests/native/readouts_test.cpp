@@ -2,29 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/fake_system.h"
 #include "readouts/format.h"
+#include "tests/support/native_fixtures.h"
 
 namespace velkin {
 namespace {
 
-constexpr uint64_t kMiB = uint64_t{1} << 20;
-
-class ReadoutsTest : public ::testing::Test {
+class ReadoutsTest : public WithFakeSystem {
  protected:
   void SetUp() override {
-    FakeSystem::Drive c;
-    c.freeBytes = 320 * kMiB;
-    c.totalBytes = 1024 * kMiB;
-    c.freeClusters = 320 * 256;  // clusters of 8 sectors of 512 bytes
-    c.totalClusters = 1024 * 256;
-    fake_.drives['C'] = c;
+    fake_.drives['C'] = FixedDrive(320 * kMiB, 1024 * kMiB);
     fake_.availablePhysicalMemory = 64 * kMiB;
     readouts_.SelectDrive("C:\\");
     readouts_.Units().decimals = 2;
   }
 
-  FakeSystem fake_;
   Readouts readouts_{fake_};
 };
 

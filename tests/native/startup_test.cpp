@@ -4,13 +4,11 @@
 
 #include <string>
 
-#include "tests/support/fake_system.h"
+#include "tests/support/native_fixtures.h"
 
 namespace velkin {
 namespace {
 
-const std::string kSettingsPath = "C:\\Velkin\\vlkini.dat";
-const std::string kExclusionPath = "C:\\Velkin\\nonapp.dat";
 const std::string kStored = "1\r\n3\r\nGBytes\r\n2\r\nMBytes\r\n4\r\n6\r\n0\r\n0\r\n1\r\n2\r\n";
 
 // Which start the settings file makes, what it says, and what the panel is to take.

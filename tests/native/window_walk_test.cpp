@@ -2,27 +2,32 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <limits>
 #include <string>
 #include <vector>
 
-#include "tests/support/fake_system.h"
+#include "tests/support/native_fixtures.h"
 
 namespace velkin {
 namespace {
 
 constexpr std::size_t kAll = std::numeric_limits<std::size_t>::max();
 
+// Adds visible windows of no owner at the bottom of the stacking order, in the order given.
+std::vector<WindowHandle> AddWindows(FakeSystem& fake, std::initializer_list<std::string> titles) {
+  std::vector<WindowHandle> handles;
+  for (const std::string& title : titles) handles.push_back(fake.AddWindow(title));
+  return handles;
+}
+
 TEST(WindowWalk, PassesOverWhatIsNoOtherApplicationsWindow) {
   FakeSystem fake;
   fake.AddWindow("");                        // untitled, like the bar itself
   fake.AddWindow("Hidden", false);
   fake.AddWindow("Owned dialog", true, true);
-  fake.AddWindow("Program Manager");
-  fake.AddWindow("program manager");         // another case is another title
-  fake.AddWindow("Program Manager ");        // and so is a longer one
-  fake.AddWindow("メモ帳 - 無題");
-  fake.AddWindow("Calculator");
+  // Another case is another title, and so is a longer one.
+  AddWindows(fake, {"Program Manager", "program manager", "Program Manager ", "メモ帳 - 無題", "Calculator"});
   const ExclusionList excluded({"Calculator", "メモ帳"});
   EXPECT_EQ(CandidateTitles(fake, nullptr, &excluded, kAll),
             (std::vector<std::string>{"program manager", "Program Manager ", "メモ帳 - 無題"}))
@@ -33,9 +38,7 @@ TEST(WindowWalk, PassesOverWhatIsNoOtherApplicationsWindow) {
 
 TEST(WindowWalk, ExactlyTheListedTitlesArePassedOver) {
   FakeSystem fake;
-  fake.AddWindow("A");
-  fake.AddWindow("B");
-  fake.AddWindow("C");
+  AddWindows(fake, {"A", "B", "C"});
   for (const auto& row : std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>>{
            {{}, {"A", "B", "C"}}, {{"A"}, {"B", "C"}}, {{"A", "B", "C"}, {}}, {{"", "b", "C "}, {"A", "B", "C"}}}) {
     const ExclusionList excluded(row.first);
@@ -68,10 +71,7 @@ TEST(MinimizeAll, ReachesEveryCandidateOnceWhileTheOrderChanges) {
     EXPECT_EQ(window.minimized, expected) << window.title;
   }
   // Each exactly once, from the top down as the walk found them.
-  std::vector<std::string> minimized;
-  for (const std::string& q : fake.queries) {
-    if (q.rfind("ShowMinimized ", 0) == 0) minimized.push_back(q.substr(14));
-  }
+  const std::vector<std::string> minimized = QueriesStartingWith(fake, "ShowMinimized ", true);
   ASSERT_EQ(minimized.size(), 14u);
   for (int i = 1; i <= 14; ++i) EXPECT_EQ(minimized[i - 1], "App " + std::to_string(i));
 }
@@ -88,13 +88,6 @@ TEST(MinimizeByTitle, ActsOnWhatTheLookupFindsNow) {
   EXPECT_FALSE(fake.FindWindowInfo(second)->minimized);
   EXPECT_EQ(fake.CountQueries("ShowMinimized"), 2u);
 }
-
-}  // namespace
-}  // namespace velkin
-
-
-namespace velkin {
-namespace {
 
 // The one list type with its one capacity: the panel's list, the dialog's working list and the
 // file's titles all pass through it.
@@ -117,20 +110,12 @@ TEST(ExclusionList, TakesTheNonEmptyTitlesInOrderWithinItsTwenty) {
   }
 }
 
-}  // namespace
-}  // namespace velkin
-
-namespace velkin {
-namespace {
-
 TEST(MinimizeAll, NeverTouchesALookAlikeAndReachesBothTwins) {
   FakeSystem fake;
   const WindowHandle hiddenTwin = fake.AddWindow("Twin", false);  // hidden, above the visible one
   const WindowHandle twin = fake.AddWindow("Twin");
-  const WindowHandle pairA = fake.AddWindow("Pair");
-  const WindowHandle pairB = fake.AddWindow("Pair");
-  const WindowHandle kept = fake.AddWindow("Keep me");
-  const WindowHandle lower = fake.AddWindow("keep me");
+  const std::vector<WindowHandle> h = AddWindows(fake, {"Pair", "Pair", "Keep me", "keep me"});
+  const WindowHandle pairA = h[0], pairB = h[1], kept = h[2], lower = h[3];
   MinimizeAllWindows(fake, nullptr, ExclusionList({"Keep me"}));
   EXPECT_FALSE(fake.FindWindowInfo(hiddenTwin)->minimized) << "a hidden window stays hidden";
   EXPECT_TRUE(fake.FindWindowInfo(twin)->minimized);
