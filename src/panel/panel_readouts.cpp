@@ -19,8 +19,8 @@ void CPanelWnd::FillIntervalSelector() {
 }
 
 void CPanelWnd::FillDriveSelector() {
-  for (const std::string& root : velkin::FixedDrives(m_sys)) m_driveSelector.AddString(root.c_str());
-  m_driveSelector.AddString(velkin::kAllDrives);
+  m_state.SetDriveEntries(velkin::FixedDrives(m_sys));
+  for (const std::string& entry : m_state.DriveEntries()) m_driveSelector.AddString(entry.c_str());
 }
 
 void CPanelWnd::ProbeExtendedFreeSpace() {
@@ -44,20 +44,19 @@ void CPanelWnd::ReleaseOptionalLibraries() {
 }
 
 void CPanelWnd::StartRefreshTimer() {
-  const uint32_t period = velkin::IntervalPeriod(m_intervalSelector.GetCurSel());
+  const uint32_t period = m_state.Period();
   if (period != 0) m_sys.StartTimer(m_hWnd, velkin::kRefreshTimerId, period);
 }
 
 void CPanelWnd::OnTimer(UINT_PTR id) {
   if (id == velkin::kRefreshTimerId) {
     ++m_nTicks;
-    const velkin::ReadoutUnits& units = m_readouts.Units();
     // One query of each drive gives both drive readouts.
-    m_readouts.MeasureDrives();
-    UpdateFreeSpace(units.freeSpaceUnit, units.freeSpaceName);
-    UpdateTotalCapacity(units.totalCapacityUnit, units.totalCapacityName);
+    MeasureDrives();
+    UpdateFreeSpace();
+    UpdateTotalCapacity();
     UpdateSystemResources();
-    UpdateFreeMemory(units.memoryUnit, units.memoryName);
+    UpdateFreeMemory();
   }
   Default();
 }
@@ -70,6 +69,7 @@ LRESULT CPanelWnd::OnDeviceChange(WPARAM, LPARAM) {
 }
 
 void CPanelWnd::OnIntervalChange() {
+  m_state.ChooseInterval(m_intervalSelector.GetCurSel());
   // The new period counts from now, whatever remained of the old one.
   m_sys.StopTimer(m_hWnd, velkin::kRefreshTimerId);
   StartRefreshTimer();
@@ -77,23 +77,23 @@ void CPanelWnd::OnIntervalChange() {
 
 void CPanelWnd::OnDriveChange() {
   // Shown from the next tick on.
-  CString drive;
-  m_driveSelector.GetLBText(m_driveSelector.GetCurSel(), drive);
-  m_readouts.SelectDrive(drive);
+  m_state.ChooseDrive(m_driveSelector.GetCurSel());
 }
 
-void CPanelWnd::UpdateFreeSpace(int32_t unit, CString unitName) {
-  m_strFreeSpaceValue = m_readouts.FreeSpace(unit, unitName);
+void CPanelWnd::MeasureDrives() { m_readouts.MeasureDrives(m_state.WatchedDrive()); }
+
+void CPanelWnd::UpdateFreeSpace() {
+  m_strFreeSpaceValue = m_readouts.FreeSpace(m_state.FreeSpaceUnit(), m_state.Decimals());
   UpdateData(FALSE);
 }
 
-void CPanelWnd::UpdateTotalCapacity(int32_t unit, CString unitName) {
-  m_strTotalCapValue = m_readouts.TotalCapacity(unit, unitName);
+void CPanelWnd::UpdateTotalCapacity() {
+  m_strTotalCapValue = m_readouts.TotalCapacity(m_state.TotalCapacityUnit(), m_state.Decimals());
   UpdateData(FALSE);
 }
 
-void CPanelWnd::UpdateFreeMemory(int32_t unit, CString unitName) {
-  m_strMemoryValue = m_readouts.FreeMemory(unit, unitName);
+void CPanelWnd::UpdateFreeMemory() {
+  m_strMemoryValue = m_readouts.FreeMemory(m_state.MemoryUnit(), m_state.Decimals());
   UpdateData(FALSE);
 }
 
@@ -103,24 +103,24 @@ void CPanelWnd::UpdateSystemResources() {
 }
 
 void CPanelWnd::OnFreeSpaceUnit(UINT id) {
-  const int32_t unit = static_cast<int32_t>(id - ID_FREEUNIT_BYTES);
-  m_readouts.MeasureDrives();
-  UpdateFreeSpace(unit, velkin::kUnitNames[unit]);
+  m_state.ChooseFreeSpaceUnit(static_cast<int32_t>(id - ID_FREEUNIT_BYTES));
+  MeasureDrives();
+  UpdateFreeSpace();
 }
 
 void CPanelWnd::OnTotalCapUnit(UINT id) {
-  const int32_t unit = static_cast<int32_t>(id - ID_TOTALUNIT_BYTES);
-  m_readouts.MeasureDrives();
-  UpdateTotalCapacity(unit, velkin::kUnitNames[unit]);
+  m_state.ChooseTotalCapacityUnit(static_cast<int32_t>(id - ID_TOTALUNIT_BYTES));
+  MeasureDrives();
+  UpdateTotalCapacity();
 }
 
 void CPanelWnd::OnMemoryUnit(UINT id) {
   // The menu offers Bytes, kBytes and MBytes; MBytes has the command after the total's units.
-  const int32_t unit = id == ID_MEMUNIT_MBYTES ? velkin::kUnitMBytes : static_cast<int32_t>(id - ID_MEMUNIT_BYTES);
-  UpdateFreeMemory(unit, velkin::kUnitNames[unit]);
+  m_state.ChooseMemoryUnit(id == ID_MEMUNIT_MBYTES ? velkin::kUnitMBytes : static_cast<int32_t>(id - ID_MEMUNIT_BYTES));
+  UpdateFreeMemory();
 }
 
 void CPanelWnd::OnDecimals(UINT id) {
   // Shown from the next readout on.
-  m_readouts.Units().decimals = static_cast<int32_t>(id - ID_DECIMALS_0);
+  m_state.ChooseDecimals(static_cast<int32_t>(id - ID_DECIMALS_0));
 }

@@ -12,7 +12,7 @@ void CPanelWnd::SaveAndRelease() {
 }
 
 void CPanelWnd::ResumeRefresh() {
-  if (!m_bStartingUp) StartRefreshTimer();
+  if (!m_state.StartingUp()) StartRefreshTimer();
 }
 
 void CPanelWnd::OnExit() {
@@ -51,9 +51,9 @@ BOOL CPanelWnd::OnQueryEndSession() {
 void CPanelWnd::OnEndSession(BOOL ending) {
   SaveAndRelease();
   if (ending) m_bSessionEnded = true;
-  if (m_bStartingUp) {
+  if (m_state.StartingUp()) {
     // The session ends while start-up waits on a message box: the program ends with it.
-    if (ending) m_bEndAsked = true;
+    if (ending) m_state.AskToEnd();
     return;
   }
   // Called off: the bar goes on refreshing.

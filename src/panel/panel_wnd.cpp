@@ -99,14 +99,12 @@ void CPanelWnd::PostNcDestroy() {
 
 int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
   if (CAppBarWnd::OnCreate(create) == -1) return -1;
-  m_bStartingUp = true;
+  m_state.BeginStartUp();
 
   CreateControls();
 
   LoadSettings();
   if (EndAskedDuringStartup()) return -1;
-  velkin::ReadoutUnits& units = m_readouts.Units();
-  if (const char* name = velkin::MemoryUnitName(units.memoryUnit)) units.memoryName = name;
   LoadExclusionList();
   if (EndAskedDuringStartup()) return -1;
   m_dlgExclusions.SetWorkingList(m_strExclusions);
@@ -123,10 +121,7 @@ int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
                                  kResizeOnly);
   m_intervalSelector.SetWindowPos(nullptr, 0, 0, velkin::kIntervalSelectorSize.cx,
                                     velkin::kIntervalSelectorSize.cy, kResizeOnly);
-  CString drive;
-  m_driveSelector.GetLBText(m_driveSelector.GetCurSel(), drive);
-  m_readouts.SelectDrive(drive);
-  m_bStateLoaded = true;
+  m_state.MarkLoaded();
 
   DetectVersion();
   if (m_readouts.LargeDisk()) ProbeExtendedFreeSpace();
@@ -134,33 +129,31 @@ int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
   m_readouts.ResolveQueries();
 
   // The first readouts, before the bar is first shown: no placeholder reaches the screen.
-  m_readouts.MeasureDrives();
-  UpdateFreeSpace(units.freeSpaceUnit, units.freeSpaceName);
-  UpdateFreeMemory(units.memoryUnit, units.memoryName);
-  UpdateTotalCapacity(units.totalCapacityUnit, units.totalCapacityName);
+  MeasureDrives();
+  UpdateFreeSpace();
+  UpdateFreeMemory();
+  UpdateTotalCapacity();
   UpdateSystemResources();
   StartRefreshTimer();
 
   EnableToolTips(TRUE);
   RegisterWithShell();
   SetEdge(velkin::kEdgeTop);
-  m_bStartingUp = false;
+  m_state.FinishStartUp();
   return 0;
 }
 
 bool CPanelWnd::EndAskedDuringStartup() {
-  if (!m_bEndAsked) return false;
-  // Creation fails: the window is destroyed and, the panel being the program's window, the
-  // program ends. Nothing has been written.
-  m_bStartingUp = false;
-  return true;
+  // Creation fails then: the window is destroyed and, the panel being the program's window,
+  // the program ends. Nothing has been written.
+  return m_state.EndAskedDuringStartUp();
 }
 
 void CPanelWnd::OnClose() {
   // Destroying the window now would pull it from under the start-up step that is waiting on
   // its message box: the start-up ends the program instead once that step returns.
-  if (m_bStartingUp) {
-    m_bEndAsked = true;
+  if (m_state.StartingUp()) {
+    m_state.AskToEnd();
     return;
   }
   // Alt+F4, End task and taskkill end the bar as its exit command does; after that command

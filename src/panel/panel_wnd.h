@@ -8,6 +8,7 @@
 #include "appbar/appbar_wnd.h"
 #include "info/about_dlg.h"
 #include "info/version_dlg.h"
+#include "panel/panel_state.h"
 #include "framework/framework.h"
 #include "readouts/readouts.h"
 #include "session/session.h"
@@ -82,37 +83,29 @@ class CPanelWnd : public CAppBarWnd {
   CAboutDlg m_dlgAbout;
   CExcludeListDlg m_dlgExclusions;
 
-  // What the readouts show and the settings behind them: units, decimals, the watched drive
-  // (the drive selector's current entry), the large-disk path.
+  // The watched drive, the interval, the units and decimals, how far start-up has come: what
+  // the selectors show and the settings file keeps.
+  velkin::PanelState m_state;
+  // The measuring and formatting of the readouts, with the large-disk path.
   velkin::Readouts m_readouts;
-  // The selections that the two selectors take once filled.
-  int32_t m_nStoredDrive = 0;
-  int32_t m_nStoredInterval = 0;
   // The Windows NT family (the 16-bit services and the suspend flag differ there).
   bool m_bWindowsNT = false;
 
-  // Start-up runs inside WM_CREATE, and its message boxes let other messages in meanwhile.
-  bool m_bStartingUp = false;
-  // The program was asked to end (WM_CLOSE, the session ending) while start-up was under way:
-  // it ends as soon as the start-up step under way returns.
-  bool m_bEndAsked = false;
-  // Both files are read and the selectors hold their restored selections: from here on a save
-  // writes what the program really holds. Before, it writes nothing.
-  bool m_bStateLoaded = false;
   // WM_ENDSESSION said the session ends: set during a restart or shutdown request, the bar
   // leaves its refresh stopped when the request returns.
   bool m_bSessionEnded = false;
   // The exit command has saved: the WM_CLOSE it posts does not save again.
   bool m_bSavedForClose = false;
-  // A file that is there but could not be read at start-up is never written over.
-  bool m_bKeepSettingsFile = false;
-  bool m_bKeepExclusionFile = false;
 
-  // The readouts: each measures, writes its string and shows the panel's strings.
-  void UpdateFreeSpace(int32_t unit, CString unitName);
-  void UpdateTotalCapacity(int32_t unit, CString unitName);
-  void UpdateFreeMemory(int32_t unit, CString unitName);
+  // The readouts, each in the unit the state holds: writes its string and shows the panel's
+  // strings. The two drive readouts show the last MeasureDrives; memory and resources are
+  // measured now.
+  void UpdateFreeSpace();
+  void UpdateTotalCapacity();
+  void UpdateFreeMemory();
   void UpdateSystemResources();
+  // Measures the watched drive for the two drive readouts.
+  void MeasureDrives();
 
   // Loads the context menu and fills it for showing: the titles of the first ten other
   // application windows in the minimize submenu, the rest grayed, suspend grayed where it is
@@ -169,10 +162,7 @@ class CPanelWnd : public CAppBarWnd {
  private:
   void CreateControls();
   void CreatePanelFont();
-  // Creation steps of the readouts, in their order.
-  // The one mapping between what the settings file holds and the panel's state.
-  void ApplySettings(const velkin::StoredSettings& settings);
-  velkin::StoredSettings CurrentSettings();
+  // Creation steps, in their order.
   void ShowNotice(const velkin::Notice& notice);
   void FillIntervalSelector();
   void RestoreIntervalSelection();

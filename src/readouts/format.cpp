@@ -4,7 +4,7 @@
 
 namespace velkin {
 
-const char* const kUnitNames[4] = {"Bytes", "kBytes", "MBytes", "GBytes"};
+const char* const kUnitNames[kUnitCount] = {"Bytes", "kBytes", "MBytes", "GBytes"};
 const char kErrorText[] = "ERROR!!";
 
 int SafeDecimals(int decimals) { return std::min(std::max(decimals, 0), 9); }

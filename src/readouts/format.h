@@ -11,8 +11,9 @@ namespace velkin {
 // Unit indices of the byte readouts.
 enum : int { kUnitBytes = 0, kUnitKBytes = 1, kUnitMBytes = 2, kUnitGBytes = 3 };
 
-// The unit names, by unit index.
-extern const char* const kUnitNames[4];  // "Bytes", "kBytes", "MBytes", "GBytes"
+// The unit names, by unit index: the one table of them.
+constexpr int kUnitCount = 4;
+extern const char* const kUnitNames[kUnitCount];  // "Bytes", "kBytes", "MBytes", "GBytes"
 
 // The text that replaces a readout whose unit index is not one of the four.
 extern const char kErrorText[];  // "ERROR!!"

@@ -11,27 +11,21 @@ void Readouts::ResolveQueries() {
   if (memoryStatusEx_.Resolve(sys_) != OptionalFunction::Lookup::kFound) memoryStatusEx_.Release(sys_);
 }
 
-void Readouts::MeasureDrives() {
+void Readouts::MeasureDrives(const std::string& drive) {
   const ProcAddress extended = largeDisk_ ? diskFreeSpaceEx_.Get(sys_) : nullptr;
-  drives_ = driveMeter_.Measure(sys_, selectedDrive_, extended);
+  drives_ = driveMeter_.Measure(sys_, drive, extended);
 }
 
-std::string Readouts::FreeSpace(int32_t unit, const std::string& name) {
-  units_.freeSpaceUnit = unit;
-  units_.freeSpaceName = name;
-  return FormatByteCount(drives_.freeBytes, unit, units_.decimals, name);
+std::string Readouts::FreeSpace(const UnitChoice& unit, int32_t decimals) const {
+  return FormatByteCount(drives_.freeBytes, unit.unit, decimals, unit.name);
 }
 
-std::string Readouts::TotalCapacity(int32_t unit, const std::string& name) {
-  units_.totalCapacityUnit = unit;
-  units_.totalCapacityName = name;
-  return FormatByteCount(drives_.totalBytes, unit, units_.decimals, name);
+std::string Readouts::TotalCapacity(const UnitChoice& unit, int32_t decimals) const {
+  return FormatByteCount(drives_.totalBytes, unit.unit, decimals, unit.name);
 }
 
-std::string Readouts::FreeMemory(int32_t unit, const std::string& name) {
-  units_.memoryUnit = unit;
-  units_.memoryName = name;
-  return FormatByteCount(MeasureFreeMemory(sys_, memoryStatusEx_.Get(sys_)), unit, units_.decimals, name);
+std::string Readouts::FreeMemory(const UnitChoice& unit, int32_t decimals) {
+  return FormatByteCount(MeasureFreeMemory(sys_, memoryStatusEx_.Get(sys_)), unit.unit, decimals, unit.name);
 }
 
 std::string Readouts::SystemResources() {

@@ -120,11 +120,6 @@ std::string FormatSettings(const StoredSettings& s) {
          number(s.windowTop) + number(1) + number(s.memoryUnit);
 }
 
-const char* MemoryUnitName(int32_t unit) {
-  static const char* const kNames[] = {"Bytes", "kBytes", "MBytes"};
-  return unit >= 0 && unit <= 2 ? kNames[unit] : nullptr;
-}
-
 ExclusionList ParseExclusionList(const std::string& bytes) {
   std::vector<std::string> entries;
   LineReader reader(AsText(bytes), 0);

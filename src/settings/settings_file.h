@@ -44,10 +44,6 @@ bool ParseSettings(const std::string& bytes, StoredSettings* settings);
 // The file's bytes for `settings`: eleven lines, each ending in CR LF, line 10 holding 1.
 std::string FormatSettings(const StoredSettings& settings);
 
-// The memory unit name for a memory unit index: "Bytes", "kBytes", "MBytes" for 0 to 2, and
-// nullptr for any other index (the name then stays as it is).
-const char* MemoryUnitName(int32_t unit);
-
 // Reads the exclusion list: one title per line, whole however long, empty lines skipped, at
 // most ExclusionList::kCapacity titles (the rest of the file is ignored). A last line without a
 // line feed is kept whole.

@@ -1,5 +1,6 @@
 #include "settings/startup.h"
 
+#include "readouts/format.h"
 #include "readouts/intervals.h"
 #include "settings/file_store.h"
 
@@ -28,9 +29,9 @@ StoredSettings FirstRunDefaults(const StoredSettings& initial) {
   settings.drive = 0;
   settings.driveValid = true;
   settings.freeUnit = 0;
-  settings.freeUnitName = "Bytes";
+  settings.freeUnitName = kUnitNames[kUnitBytes];
   settings.totalUnit = 0;
-  settings.totalUnitName = "Bytes";
+  settings.totalUnitName = kUnitNames[kUnitBytes];
   settings.decimals = 2;
   settings.interval = kDefaultIntervalIndex;
   settings.intervalValid = true;

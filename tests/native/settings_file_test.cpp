@@ -139,14 +139,6 @@ TEST(SettingsFile, AnEmptyFileHoldsNoSettings) {
   EXPECT_TRUE(any) << "one empty line is a line";
 }
 
-TEST(SettingsFile, MemoryUnitNamesFromTheIndex) {
-  EXPECT_STREQ(MemoryUnitName(0), "Bytes");
-  EXPECT_STREQ(MemoryUnitName(1), "kBytes");
-  EXPECT_STREQ(MemoryUnitName(2), "MBytes");
-  EXPECT_EQ(MemoryUnitName(3), nullptr);
-  EXPECT_EQ(MemoryUnitName(-1), nullptr);
-}
-
 TEST(ExclusionList, ReadsTwentyNonEmptyLinesWhole) {
   std::string bytes;
   for (int i = 1; i <= 25; ++i) bytes += "Window " + std::to_string(i) + "\r\n";
