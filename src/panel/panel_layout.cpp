@@ -4,7 +4,7 @@
 
 namespace velkin {
 
-const ControlSpec kPanelControls[kPanelControlCount] = {
+const PanelControl kPanelControls[kPanelControlCount] = {
     {ControlKind::kButton, IDC_SUSPEND, {4, 4, 36, 36}, kIconButtonStyle, nullptr, IDI_SUSPEND},
     {ControlKind::kButton, IDC_RESTARTWINDOWS, {40, 4, 72, 36}, kIconButtonStyle, nullptr, IDI_RESTARTWINDOWS},
     {ControlKind::kButton, IDC_RESTARTSYSTEM, {76, 4, 108, 36}, kIconButtonStyle, nullptr, IDI_RESTARTSYSTEM},
@@ -25,9 +25,9 @@ const ControlSpec kPanelControls[kPanelControlCount] = {
     {ControlKind::kComboBox, IDC_DRIVE, {715, 18, 775, 100}, kSelectorStyle, nullptr, 0},
 };
 
-const ControlSpec* FindControlSpec(int id) {
-  for (const ControlSpec& spec : kPanelControls) {
-    if (spec.id == id) return &spec;
+const PanelControl* FindPanelControl(int id) {
+  for (const PanelControl& place : kPanelControls) {
+    if (place.id == id) return &place;
   }
   return nullptr;
 }

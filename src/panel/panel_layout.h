@@ -12,7 +12,7 @@ namespace velkin {
 
 enum class ControlKind { kButton, kStatic, kComboBox };
 
-struct ControlSpec {
+struct PanelControl {
   ControlKind kind;
   int id;
   Rect rect;            // client coordinates; a combo box's height includes its list
@@ -28,14 +28,14 @@ constexpr uint32_t kSelectorStyle = 0x50200003;    // WS_CHILD | WS_VISIBLE | WS
 
 // In creation order: six buttons, ten statics, the interval and the drive selector.
 constexpr std::size_t kPanelControlCount = 18;
-extern const ControlSpec kPanelControls[kPanelControlCount];
+extern const PanelControl kPanelControls[kPanelControlCount];
 
 // The sizes the two selectors are given once they are filled; their top-left corners stay.
 constexpr Size kDriveSelectorSize{64, 64};
 constexpr Size kIntervalSelectorSize{80, 96};
 
-// The control spec for an ID, or nullptr.
-const ControlSpec* FindControlSpec(int id);
+// The control with this ID, or nullptr.
+const PanelControl* FindPanelControl(int id);
 
 // The tooltip text (CP932) of the control with this ID, or nullptr when it has none.
 const char* TooltipText(int id);

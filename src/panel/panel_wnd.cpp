@@ -6,7 +6,7 @@
 #include "system/win32_types.h"
 #include "res/resource.h"
 
-using velkin::ControlSpec;
+using velkin::PanelControl;
 
 const CPanelWnd::BoundText CPanelWnd::s_boundTexts[CPanelWnd::kStaticCount] = {
     {IDC_FREESPACE_LABEL, &CPanelWnd::m_strFreeSpaceLabel},
@@ -26,7 +26,7 @@ const int CPanelWnd::s_buttonIds[CPanelWnd::kButtonCount] = {IDC_SUSPEND,  IDC_R
 
 namespace {
 
-const ControlSpec& SpecOf(int id) { return *velkin::FindControlSpec(id); }
+const PanelControl& PlaceOf(int id) { return *velkin::FindPanelControl(id); }
 
 HICON LoadPanelIcon(int id) { return ::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(id)); }
 
@@ -166,16 +166,16 @@ void CPanelWnd::OnClose() {
 void CPanelWnd::CreateControls() {
   // The image buttons, then their icons.
   for (int i = 0; i < kButtonCount; ++i) {
-    const ControlSpec& spec = SpecOf(s_buttonIds[i]);
-    m_buttons[i].Create("", spec.style, velkin::ToRECT(spec.rect), this, static_cast<UINT>(spec.id));
+    const PanelControl& place = PlaceOf(s_buttonIds[i]);
+    m_buttons[i].Create("", place.style, velkin::ToRECT(place.rect), this, static_cast<UINT>(place.id));
   }
-  for (int i = 0; i < kButtonCount; ++i) m_buttons[i].SetIcon(LoadPanelIcon(SpecOf(s_buttonIds[i]).icon));
+  for (int i = 0; i < kButtonCount; ++i) m_buttons[i].SetIcon(LoadPanelIcon(PlaceOf(s_buttonIds[i]).icon));
 
   // The statics, each with its first text in its string.
   for (int i = 0; i < kStaticCount; ++i) {
-    const ControlSpec& spec = SpecOf(s_boundTexts[i].id);
-    m_statics[i].Create("", spec.style, velkin::ToRECT(spec.rect), this, static_cast<UINT>(spec.id));
-    this->*s_boundTexts[i].text = spec.content;
+    const PanelControl& place = PlaceOf(s_boundTexts[i].id);
+    m_statics[i].Create("", place.style, velkin::ToRECT(place.rect), this, static_cast<UINT>(place.id));
+    this->*s_boundTexts[i].text = place.content;
   }
 
   CreatePanelFont();
@@ -184,8 +184,8 @@ void CPanelWnd::CreateControls() {
 
   // The interval selector, then the drive selector.
   const auto createSelector = [this](CComboBox& selector, int id) {
-    const ControlSpec& spec = SpecOf(id);
-    selector.Create(spec.style, velkin::ToRECT(spec.rect), this, static_cast<UINT>(spec.id));
+    const PanelControl& place = PlaceOf(id);
+    selector.Create(place.style, velkin::ToRECT(place.rect), this, static_cast<UINT>(place.id));
     selector.SetFont(m_font.GetSafeHandle(), TRUE);
   };
   createSelector(m_intervalSelector, IDC_INTERVAL);

@@ -41,11 +41,10 @@ class CPanelWnd : public CAppBarWnd {
   static constexpr int kTitleSlotCount = 10;
 
   static constexpr int kButtonCount = 6;
-  // The controls, created with the window and gone with the panel. The buttons in creation
-  // order: 119 (suspend, index kSuspendButton), 102, 103, 104, 105, 118.
+  // The controls, created with the window and gone with the panel, each in the order of
+  // s_buttonIds and s_boundTexts (suspend is the first button).
   static constexpr int kSuspendButton = 0;
   CButton m_buttons[kButtonCount];
-  // 106, 107, 108, 109, 110, 111, 112, 113, 116, 117
   CStatic m_statics[kStaticCount];
   // Each static's ID with the string it shows, in creation order; the buttons' IDs.
   struct BoundText {
@@ -56,19 +55,19 @@ class CPanelWnd : public CAppBarWnd {
   static const int s_buttonIds[kButtonCount];
 
   // The texts of the ten statics.
-  CString m_strFreeSpaceLabel;    // 106
-  CString m_strTotalCapLabel;     // 107
-  CString m_strFreeSpaceValue;    // 108
-  CString m_strTotalCapValue;     // 109
-  CString m_strResourceLabel;     // 110
-  CString m_strMemoryLabel;       // 111
-  CString m_strResourceValue;     // 112
-  CString m_strMemoryValue;       // 113
-  CString m_strIntervalCaption;   // 116
-  CString m_strDriveCaption;      // 117
+  CString m_strFreeSpaceLabel;
+  CString m_strTotalCapLabel;
+  CString m_strFreeSpaceValue;
+  CString m_strTotalCapValue;
+  CString m_strResourceLabel;
+  CString m_strMemoryLabel;
+  CString m_strResourceValue;
+  CString m_strMemoryValue;
+  CString m_strIntervalCaption;
+  CString m_strDriveCaption;
 
-  CComboBox m_intervalSelector;  // 114
-  CComboBox m_driveSelector;     // 115
+  CComboBox m_intervalSelector;
+  CComboBox m_driveSelector;
 
   CFont m_font;
 

@@ -7,9 +7,9 @@
 namespace velkin {
 
 enum class SessionCommand {
-  kRestartWindows,  // restart Windows alone (button 102, command 32791)
-  kRestartSystem,   // restart the machine (button 103, command 32796)
-  kShutdown,        // shut down (button 104, command 32792)
+  kRestartWindows,  // restart Windows alone
+  kRestartSystem,   // restart the machine
+  kShutdown,        // shut down
 };
 
 // Asks Windows to end the session for `command`; true when the request was taken. Windows 9x:

@@ -13,7 +13,7 @@ namespace {
 
 TEST(PanelLayout, EveryControlHasItsOwnId) {
   std::set<int> ids;
-  for (const ControlSpec& spec : kPanelControls) EXPECT_TRUE(ids.insert(spec.id).second) << spec.id;
+  for (const PanelControl& place : kPanelControls) EXPECT_TRUE(ids.insert(place.id).second) << place.id;
   EXPECT_EQ(ids.size(), kPanelControlCount);
 }
 
@@ -22,37 +22,37 @@ TEST(PanelLayout, ButtonsAreARowOf32PixelSquaresFourApart) {
                        IDC_MINIMIZEALL, IDC_EXIT};
   int left = 4;
   for (int id : order) {
-    const ControlSpec* spec = FindControlSpec(id);
-    ASSERT_NE(spec, nullptr) << id;
-    EXPECT_EQ(spec->kind, ControlKind::kButton);
-    EXPECT_EQ(spec->rect, (Rect{left, 4, left + 32, 36})) << id;
-    EXPECT_EQ(spec->style, 0x50000040u);
-    EXPECT_NE(spec->icon, 0);
+    const PanelControl* place = FindPanelControl(id);
+    ASSERT_NE(place, nullptr) << id;
+    EXPECT_EQ(place->kind, ControlKind::kButton);
+    EXPECT_EQ(place->rect, (Rect{left, 4, left + 32, 36})) << id;
+    EXPECT_EQ(place->style, 0x50000040u);
+    EXPECT_NE(place->icon, 0);
     left += 36;
   }
 }
 
 TEST(PanelLayout, StaticsSitOnTwoRowsWithinTheBar) {
   int statics = 0;
-  for (const ControlSpec& spec : kPanelControls) {
-    if (spec.kind != ControlKind::kStatic) continue;
+  for (const PanelControl& place : kPanelControls) {
+    if (place.kind != ControlKind::kStatic) continue;
     ++statics;
-    EXPECT_TRUE((spec.rect.top == 4 && spec.rect.bottom == 18) ||
-                (spec.rect.top == 22 && spec.rect.bottom == 36))
-        << spec.id;
-    EXPECT_LE(spec.rect.right, 856) << spec.id;
-    EXPECT_EQ(spec.style, 0x50000000u);
-    ASSERT_NE(spec.content, nullptr);
-    EXPECT_GT(std::strlen(spec.content), 0u);
+    EXPECT_TRUE((place.rect.top == 4 && place.rect.bottom == 18) ||
+                (place.rect.top == 22 && place.rect.bottom == 36))
+        << place.id;
+    EXPECT_LE(place.rect.right, 856) << place.id;
+    EXPECT_EQ(place.style, 0x50000000u);
+    ASSERT_NE(place.content, nullptr);
+    EXPECT_GT(std::strlen(place.content), 0u);
   }
   EXPECT_EQ(statics, 10);
 }
 
 TEST(PanelLayout, LabelsAreCodePage932Bytes) {
   // 空き容量 and ％ in code page 932: proof that the literals are compiled to it.
-  EXPECT_EQ(std::string(FindControlSpec(IDC_FREESPACE_LABEL)->content),
+  EXPECT_EQ(std::string(FindPanelControl(IDC_FREESPACE_LABEL)->content),
             std::string("\x8B\xF3\x82\xAB\x97\x65\x97\xCA"));
-  EXPECT_EQ(std::string(FindControlSpec(IDC_RESOURCE_VALUE)->content), std::string("XX.XX \x81\x93"));
+  EXPECT_EQ(std::string(FindPanelControl(IDC_RESOURCE_VALUE)->content), std::string("XX.XX \x81\x93"));
 }
 
 TEST(PanelLayout, SelectorsHangBelowTheirCaptions) {
@@ -63,8 +63,8 @@ TEST(PanelLayout, SelectorsHangBelowTheirCaptions) {
   } rows[] = {{IDC_INTERVAL, IDC_INTERVAL_CAPTION, kIntervalSelectorSize},
               {IDC_DRIVE, IDC_DRIVE_CAPTION, kDriveSelectorSize}};
   for (const auto& row : rows) {
-    const ControlSpec* selector = FindControlSpec(row.selector);
-    const ControlSpec* caption = FindControlSpec(row.caption);
+    const PanelControl* selector = FindPanelControl(row.selector);
+    const PanelControl* caption = FindPanelControl(row.caption);
     ASSERT_NE(selector, nullptr);
     ASSERT_NE(caption, nullptr);
     EXPECT_EQ(selector->kind, ControlKind::kComboBox);
@@ -77,12 +77,12 @@ TEST(PanelLayout, SelectorsHangBelowTheirCaptions) {
 }
 
 TEST(Tooltips, ButtonsAndSelectorsHaveTextsLabelsHaveNone) {
-  for (const ControlSpec& spec : kPanelControls) {
-    const char* text = TooltipText(spec.id);
-    if (spec.kind == ControlKind::kStatic) {
-      EXPECT_EQ(text, nullptr) << spec.id;
+  for (const PanelControl& place : kPanelControls) {
+    const char* text = TooltipText(place.id);
+    if (place.kind == ControlKind::kStatic) {
+      EXPECT_EQ(text, nullptr) << place.id;
     } else {
-      ASSERT_NE(text, nullptr) << spec.id;
+      ASSERT_NE(text, nullptr) << place.id;
       EXPECT_GT(std::strlen(text), 0u);
     }
   }

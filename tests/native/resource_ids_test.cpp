@@ -61,15 +61,15 @@ TEST(ResourceIds, IconsAndDialogsDoNotCollide) {
 }
 
 TEST(ResourceIds, EveryPanelControlAndButtonIconIsNamed) {
-  for (const velkin::ControlSpec& spec : velkin::kPanelControls) {
+  for (const velkin::PanelControl& place : velkin::kPanelControls) {
     bool named = false;
-    for (const Id& id : kCommandSpace) named = named || id.value == spec.id;
-    EXPECT_TRUE(named) << spec.id;
-    if (spec.icon == 0) continue;
+    for (const Id& id : kCommandSpace) named = named || id.value == place.id;
+    EXPECT_TRUE(named) << place.id;
+    if (place.icon == 0) continue;
     bool icon = false;
-    for (const Id& id : kIcons) icon = icon || id.value == spec.icon;
-    EXPECT_TRUE(icon) << spec.icon;
-    EXPECT_NE(spec.icon, IDI_APP) << "the application icon is not a button's";
+    for (const Id& id : kIcons) icon = icon || id.value == place.icon;
+    EXPECT_TRUE(icon) << place.icon;
+    EXPECT_NE(place.icon, IDI_APP) << "the application icon is not a button's";
   }
 }
 
