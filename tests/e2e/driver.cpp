@@ -87,9 +87,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/expected_layout.h"
 #include "window_reading.h"
 
 namespace {
+
+using namespace expected_layout;
 
 // ---------------------------------------------------------------------------------------------
 // Output
@@ -163,65 +166,19 @@ struct Results {
 
 const int kScreenWidth = 1024;
 const int kScreenHeight = 768;
-const RECT kBarRect = {0, 0, 1024, 47};
-const DWORD kBarStyle = 0x90400000;     // WS_POPUP | WS_VISIBLE | WS_DLGFRAME
-const DWORD kClassStyle = 11;           // CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS
-const DWORD kButtonStyle = 0x50000040;  // WS_CHILD | WS_VISIBLE | BS_ICON
-const DWORD kStaticStyle = 0x50000000;  // WS_CHILD | WS_VISIBLE | SS_LEFT
-const DWORD kComboStyle = 0x50200003;   // WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_DROPDOWNLIST
-const int kChildCount = 18;
-const int kExitButtonId = 118;
-const int kDriveComboId = 115;
+const RECT kBarRect = {0, 0, kScreenWidth, kBarHeight};
 
-struct ExpectedControl {
-  int id;
-  const char *cls;
-  DWORD style;
-  RECT rect;  // in the bar's client area
-  const char *text;  // nullptr for a readout
-};
-// 108, 109, 112 and 113 hold the live readouts (text nullptr here): check_readout_forms and
-// check-readouts read them.
-const ExpectedControl kControls[] = {
-    {119, "Button", kButtonStyle, {4, 4, 36, 36}, ""},
-    {102, "Button", kButtonStyle, {40, 4, 72, 36}, ""},
-    {103, "Button", kButtonStyle, {76, 4, 108, 36}, ""},
-    {104, "Button", kButtonStyle, {112, 4, 144, 36}, ""},
-    {105, "Button", kButtonStyle, {148, 4, 180, 36}, ""},
-    {118, "Button", kButtonStyle, {184, 4, 216, 36}, ""},
-    {106, "Static", kStaticStyle, {220, 4, 271, 18}, "空き容量"},
-    {107, "Static", kStaticStyle, {220, 22, 271, 36}, "総容量"},
-    {108, "Static", kStaticStyle, {276, 4, 396, 18}, nullptr},
-    {109, "Static", kStaticStyle, {276, 22, 396, 36}, nullptr},
-    {110, "Static", kStaticStyle, {401, 4, 501, 18}, "空きシステムリソース"},
-    {111, "Static", kStaticStyle, {401, 22, 501, 36}, "空きメモリ"},
-    {112, "Static", kStaticStyle, {506, 4, 606, 18}, nullptr},
-    {113, "Static", kStaticStyle, {506, 22, 626, 36}, nullptr},
-    {116, "Static", kStaticStyle, {631, 4, 710, 18}, "更新間隔"},
-    {117, "Static", kStaticStyle, {715, 4, 856, 18}, "検査ドライブ"},
-};
+// The controls' places, styles and texts: the expected layout (tests/support/expected_layout.h),
+// which the Windows tier checks too. The readouts' live texts are check_readout_forms's and
+// check-readouts's business.
+RECT rect_of(const Place &p) { return {p.left, p.top, p.right, p.bottom}; }
 
-struct ExpectedCombo {
-  int id;
-  RECT created;  // where the program creates it, in the bar's client area
-  SIZE size;     // the size it then gives it, keeping the top-left corner
-};
-const ExpectedCombo kCombos[] = {
-    {114, {631, 18, 710, 118}, {80, 96}},
-    {115, {715, 18, 775, 100}, {64, 64}},
-};
-
-// The tooltip: over the shutdown button it shows this text; over a label it shows none.
-const int kTipButtonId = 104;
-const char *const kTipText = "電源を切れる状態にします";
-const int kNoTipLabelId = 106;
+// The tooltip: over the shutdown button it shows its text; over a label it shows none.
+const int kTipButtonId = kShutdownButton;
+const int kNoTipLabelId = kFreeLabel;
 
 // The readouts. Sizes read "N Bytes" on a first start (the whole byte count); the free system
 // resources read "Disable" where RSRC32.DLL, which measures them, cannot be loaded.
-const int kFreeId = 108;
-const int kTotalId = 109;
-const int kResourcesId = 112;
-const int kMemoryId = 113;
 const char *const kNoResources = "Disable";
 // Free space moves while the checks run, as other programs write to the same disk (a build
 // running meanwhile writes tens of megabytes), and the bar measured it up to a tick before the
@@ -232,15 +189,7 @@ const DWORD kRefreshWaitMs = 3000;
 // What the freshness check writes to the measured drive, well above the tolerance.
 const unsigned long long kFillBytes = 256ull << 20;
 
-// The selectors: the drive selector lists the roots of the fixed drives in letter order and
-// then this entry, with the first entry selected; the interval selector lists these.
-const char *const kAllDrives = "All";
-const int kIntervalComboId = 114;
-const char *const kIntervals[] = {"50ミリ秒", "100ミリ秒", "200ミリ秒", "500ミリ秒", "1秒", "2秒", "5秒"};
-const int kIntervalSelected = 4;  // "1秒"
-
-// The suspend button, offered from Windows 98 on; and the version dialog, opened from the menu.
-const int kSuspendButtonId = 119;
+// The version dialog, opened from the menu.
 const WPARAM kVersionCommand = 32789;
 const char *const kVersionCaption = "Windowsバージョン情報";
 const int kVersionTextId = 1002;
@@ -383,11 +332,11 @@ std::string readout_str(const SizeReadout &r) { return r.answered ? text_str(r.t
 // with the drive selector.
 std::vector<HWND> find_bars(DWORD pid, bool strict) {
   return top_windows([&](HWND h) {
-    HWND exit_button = GetDlgItem(h, kExitButtonId);
+    HWND exit_button = GetDlgItem(h, kExitButton);
     if ((pid && window_pid(h) != pid) || !IsWindowVisible(h) || GetWindowTextLengthA(h) || !exit_button)
       return false;
     return !strict || ((GetWindowLongPtrA(h, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) &&
-                       class_name(exit_button) == "Button" && GetDlgItem(h, kDriveComboId));
+                       class_name(exit_button) == "Button" && GetDlgItem(h, kDriveSelector));
   });
 }
 
@@ -559,24 +508,24 @@ void check_window(Results &res, HWND bar) {
   DWORD exstyle = (DWORD)GetWindowLongPtrA(bar, GWL_EXSTYLE);
   res.check((exstyle & WS_EX_TOOLWINDOW) && !(exstyle & WS_EX_TOPMOST), "bar.exstyle",
             "WS_EX_TOOLWINDOW (0x80) without WS_EX_TOPMOST (0x8)", hex(exstyle));
-  res.eq_hex("class.style", kClassStyle, GetClassLongPtrA(bar, GCL_STYLE));
+  res.eq_hex("class.style", kBarClassStyle, GetClassLongPtrA(bar, GCL_STYLE));
 }
 
 // The dropped-down rectangle of a combo box made here the way the program makes its own:
 // created with the same style, size and font (the icon-title font), then resized. How the
 // height splits between field and list is the system's business, and under Wine the field's
 // height follows the font; the program's box must drop down like this one.
-bool reference_dropped(const ExpectedCombo &cb, RECT *dropped) {
+bool reference_dropped(const Control &cb, RECT *dropped) {
   HWND host = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 200, 200, nullptr, nullptr, nullptr, nullptr);
-  HWND combo = CreateWindowExA(0, "COMBOBOX", "", kComboStyle, cb.created.left, cb.created.top,
-                               cb.created.right - cb.created.left, cb.created.bottom - cb.created.top, host,
+  HWND combo = CreateWindowExA(0, "COMBOBOX", "", cb.style, cb.place.left, cb.place.top,
+                               cb.place.right - cb.place.left, cb.place.bottom - cb.place.top, host,
                                nullptr, nullptr, nullptr);
   LOGFONTA lf = {};
   SystemParametersInfoA(SPI_GETICONTITLELOGFONT, sizeof lf, &lf, 0);
   HFONT font = CreateFontIndirectA(&lf);
   if (combo) {
     SendMessageA(combo, WM_SETFONT, (WPARAM)font, TRUE);
-    SetWindowPos(combo, nullptr, 0, 0, cb.size.cx, cb.size.cy, SWP_NOMOVE | SWP_NOZORDER);
+    SetWindowPos(combo, nullptr, 0, 0, cb.filled.cx, cb.filled.cy, SWP_NOMOVE | SWP_NOZORDER);
     SendMessageA(combo, CB_GETDROPPEDCONTROLRECT, 0, (LPARAM)dropped);
   }
   if (host) DestroyWindow(host);
@@ -584,18 +533,18 @@ bool reference_dropped(const ExpectedCombo &cb, RECT *dropped) {
   return combo != nullptr;
 }
 
-void check_combo(Results &res, HWND bar, HWND c, const ExpectedCombo &cb) {
+void check_combo(Results &res, HWND bar, HWND c, const Control &cb) {
   const std::string name = "ctl" + num(cb.id);
   // A combo box hands WS_VSCROLL on to its list and, on Wine, drops it from its own style.
   DWORD style = (DWORD)GetWindowLongPtrA(c, GWL_STYLE);
-  const DWORD without_vscroll = kComboStyle & ~(DWORD)WS_VSCROLL;
-  res.check(style == kComboStyle || style == without_vscroll, name + ".style",
-            hex(kComboStyle) + " or " + hex(without_vscroll), hex(style));
+  const DWORD without_vscroll = cb.style & ~(DWORD)WS_VSCROLL;
+  res.check(style == cb.style || style == without_vscroll, name + ".style",
+            hex(cb.style) + " or " + hex(without_vscroll), hex(style));
 
   RECT r = client_rect_in(c, bar);
-  res.check(r.left == cb.created.left && r.top == cb.created.top && r.right - r.left == cb.size.cx,
+  res.check(r.left == cb.place.left && r.top == cb.place.top && r.right - r.left == cb.filled.cx,
             name + ".rect",
-            "left " + num(cb.created.left) + " top " + num(cb.created.top) + " width " + num(cb.size.cx),
+            "left " + num(cb.place.left) + " top " + num(cb.place.top) + " width " + num(cb.filled.cx),
             "left " + num(r.left) + " top " + num(r.top) + " width " + num(r.right - r.left));
 
   // The return value is no use (Wine answers CB_OKAY, which is 0): a filled rectangle counts.
@@ -605,10 +554,10 @@ void check_combo(Results &res, HWND bar, HWND c, const ExpectedCombo &cb) {
   bool have = send(c, CB_GETDROPPEDCONTROLRECT, 0, (LPARAM)&got, &ignored) && got.left != unset;
   bool have_ref = reference_dropped(cb, &want) && want.left != unset;
   int w = got.right - got.left, h = got.bottom - got.top, ref_h = want.bottom - want.top;
-  res.check(have && have_ref && w == cb.size.cx && w == want.right - want.left && h == ref_h,
+  res.check(have && have_ref && w == cb.filled.cx && w == want.right - want.left && h == ref_h,
             name + ".dropped_size",
-            have_ref ? num(cb.size.cx) + "x" + num(ref_h) + ", as a reference box resized to " + num(cb.size.cx) +
-                           "x" + num(cb.size.cy) + " drops down to " + rect_str(want)
+            have_ref ? num(cb.filled.cx) + "x" + num(ref_h) + ", as a reference box resized to " + num(cb.filled.cx) +
+                           "x" + num(cb.filled.cy) + " drops down to " + rect_str(want)
                      : "a reference combo box in the driver",
             have ? num(w) + "x" + num(h) + " at " + rect_str(got) : "no answer to CB_GETDROPPEDCONTROLRECT");
 }
@@ -618,7 +567,7 @@ void check_combo(Results &res, HWND bar, HWND c, const ExpectedCombo &cb) {
 void check_children(Results &res, HWND bar) {
   int count = 0;
   for (HWND c = GetWindow(bar, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) ++count;
-  res.check(count == kChildCount, "children.count", num(kChildCount), num(count));
+  res.check(count == (int)kControlCount, "children.count", num(kControlCount), num(count));
 
   // The child with this ID, its class checked; null after a FAIL.
   auto child = [&](int id, const std::string &cls) -> HWND {
@@ -627,22 +576,24 @@ void check_children(Results &res, HWND bar) {
     res.check(class_name(c) == cls, "ctl" + num(id) + ".class", text_str(cls), text_str(class_name(c)));
     return c;
   };
-  for (const ExpectedControl &e : kControls) {
+  for (const Control &e : kControls) {
     const std::string name = "ctl" + num(e.id);
-    HWND c = child(e.id, e.cls);
+    HWND c = child(e.id, e.window_class);
     if (!c) continue;
+    if (e.kind == Kind::kSelector) {
+      check_combo(res, bar, c, e);
+      continue;
+    }
     res.eq_hex(name + ".style", e.style, (DWORD)GetWindowLongPtrA(c, GWL_STYLE));
-    res.eq_rect(name + ".rect", e.rect, client_rect_in(c, bar));
-    if (e.text) check_text(res, name + ".text", c, e.text);
-    if (e.style != kButtonStyle) continue;
+    res.eq_rect(name + ".rect", rect_of(e.place), client_rect_in(c, bar));
+    if (e.kind != Kind::kReadout) check_text(res, name + ".text", c, e.text);
+    if (e.kind != Kind::kButton) continue;
     // Only the handle crosses; the icon itself is the integration tests' business.
     DWORD_PTR icon = 0;
     bool answered = send(c, BM_GETIMAGE, IMAGE_ICON, 0, &icon);
     res.check(answered && icon != 0, name + ".icon", "an icon (BM_GETIMAGE IMAGE_ICON)",
               answered ? "NULL" : "no answer");
   }
-  for (const ExpectedCombo &cb : kCombos)
-    if (HWND c = child(cb.id, "ComboBox")) check_combo(res, bar, c, cb);
 }
 
 // The readouts in check-bar: each has the form of a live readout (their numbers are the
@@ -652,10 +603,10 @@ void check_readout_forms(Results &res, HWND bar) {
   std::string resources;
   bool resources_answered = false;
   for (DWORD start = GetTickCount();; Sleep(100)) {
-    free_space = read_size(bar, kFreeId);
-    total = read_size(bar, kTotalId);
-    memory = read_size(bar, kMemoryId);
-    resources_answered = get_text(GetDlgItem(bar, kResourcesId), &resources);
+    free_space = read_size(bar, kFreeReadout);
+    total = read_size(bar, kTotalReadout);
+    memory = read_size(bar, kMemoryReadout);
+    resources_answered = get_text(GetDlgItem(bar, kResourcesReadout), &resources);
     bool all = free_space.valid && total.valid && memory.valid && resources == kNoResources;
     if (all || GetTickCount() - start >= kRefreshWaitMs) break;
   }
@@ -692,7 +643,7 @@ void check_tooltip(Results &res, const Instance &inst) {
       tips.empty())
     return;
   // A tooltip answers WM_GETTEXT with the tip it shows.
-  check_text(res, "tooltip.text", tips.front(), kTipText);
+  check_text(res, "tooltip.text", tips.front(), FindControl(kTipButtonId)->tip);
 
   // A label has no tip: what showed must go and stay gone.
   point_at(inst.bar, kNoTipLabelId);
@@ -797,8 +748,8 @@ bool check_drive_readouts(Results &res, const std::string &prefix, HWND bar, con
   DWORD error = 0;
   bool measured = false;
   for (DWORD start = GetTickCount();; Sleep(100)) {
-    free_space = read_size(bar, kFreeId);
-    total = read_size(bar, kTotalId);
+    free_space = read_size(bar, kFreeReadout);
+    total = read_size(bar, kTotalReadout);
     measured = measure_disk(root, clusters, &own, &error);
     bool agree = measured && free_space.valid && total.valid && total.bytes == own.total &&
                  distance(free_space.bytes, own.free) <= kFreeTolerance;
@@ -823,7 +774,7 @@ void check_free_agrees(Results &res, const std::string &name, HWND bar, const st
   DWORD error = 0;
   bool measured = false;
   for (DWORD start = GetTickCount();; Sleep(100)) {
-    shown = read_size(bar, kFreeId);
+    shown = read_size(bar, kFreeReadout);
     measured = measure_disk(root, false, &own, &error);
     if ((measured && shown.valid && distance(shown.bytes, own.free) <= kFreeTolerance) ||
         GetTickCount() - start >= kRefreshWaitMs)
@@ -885,11 +836,11 @@ void check_free_follows(Results &res, HWND bar, const std::string &root) {
 std::string check_selectors(Results &res, HWND bar) {
   std::vector<std::string> drives;
   std::string error;
-  HWND drive_box = GetDlgItem(bar, kDriveComboId);
+  HWND drive_box = GetDlgItem(bar, kDriveSelector);
   bool have = drive_box && combo_items(drive_box, &drives, &error);
-  if (!drive_box) error = "no control " + num(kDriveComboId);
+  if (!drive_box) error = "no control " + num(kDriveSelector);
   std::vector<std::string> want = fixed_drives();
-  want.push_back(kAllDrives);
+  want.push_back(kAllDrivesEntry);
   res.check(have && drives == want, "ctl115.items",
             list_str(want) + ", the fixed drives GetDriveTypeA finds and \"All\"", have ? list_str(drives) : error);
   // Wine's prefix maps C: to its drive_c folder and Z: to the host's root, both fixed drives.
@@ -903,15 +854,15 @@ std::string check_selectors(Results &res, HWND bar) {
   const std::string root = have && answered && selected < drives.size() ? drives[selected] : "";
 
   std::vector<std::string> intervals;
-  HWND interval_box = GetDlgItem(bar, kIntervalComboId);
+  HWND interval_box = GetDlgItem(bar, kIntervalSelector);
   have = interval_box && combo_items(interval_box, &intervals, &error);
-  if (!interval_box) error = "no control " + num(kIntervalComboId);
-  const std::vector<std::string> want_intervals(std::begin(kIntervals), std::end(kIntervals));
+  if (!interval_box) error = "no control " + num(kIntervalSelector);
+  const std::vector<std::string> want_intervals(std::begin(kIntervalEntries), std::end(kIntervalEntries));
   res.check(have && intervals == want_intervals, "ctl114.items", list_str(want_intervals),
             have ? list_str(intervals) : error);
   answered = interval_box && send(interval_box, CB_GETCURSEL, 0, 0, &selected);
-  res.check(answered && selected == kIntervalSelected, "ctl114.selected",
-            "entry " + num(kIntervalSelected) + " \"" + kIntervals[kIntervalSelected] + "\"",
+  res.check(answered && selected == kDefaultInterval, "ctl114.selected",
+            "entry " + num(kDefaultInterval) + " \"" + kIntervalEntries[kDefaultInterval] + "\"",
             answered ? "entry " + num((LRESULT)selected) : "no answer to CB_GETCURSEL");
   return root;
 }
@@ -939,7 +890,7 @@ int cmd_check_readouts(const std::string &exe, const HostFigures &host) {
                 near_str(host.disk_free) + ", the host's", bytes_str(shown.free));
       check_free_follows(res, inst.bar, root);
     }
-    SizeReadout memory = read_size(inst.bar, kMemoryId);
+    SizeReadout memory = read_size(inst.bar, kMemoryReadout);
     res.check(memory.valid && memory.bytes > 0 && memory.bytes <= host.memory, "readouts.memory",
               "\"N Bytes\" with 0 < N <= " + num((long long)host.memory) + ", the host's physical memory",
               readout_str(memory));
@@ -954,7 +905,7 @@ int cmd_check_readouts(const std::string &exe, const HostFigures &host) {
     if (have_status)
       out("note: the driver finds " + num((long long)status.ullAvailPhys) + " of " +
           num((long long)status.ullTotalPhys) + " bytes of physical memory free");
-    check_text(res, "readouts.resources", GetDlgItem(inst.bar, kResourcesId), kNoResources);
+    check_text(res, "readouts.resources", GetDlgItem(inst.bar, kResourcesReadout), kNoResources);
     close_and_check(res, inst, "readouts.close");
   }
   inst.kill_if_running();
@@ -1006,18 +957,18 @@ VersionTexts version_texts(DWORD major, DWORD minor, DWORD build) {
 
 // The buttons: all in their places, the suspend button hidden where suspend is not offered.
 void check_buttons(Results &res, HWND bar, bool suspend) {
-  for (const ExpectedControl &e : kControls) {
-    if (e.style != kButtonStyle) continue;
+  for (const Control &e : kControls) {
+    if (e.kind != Kind::kButton) continue;
     const std::string name = "version.ctl" + num(e.id);
     HWND c = GetDlgItem(bar, e.id);
     if (!res.check(c != nullptr, name + ".exists", "a child with this control ID", "none")) continue;
-    const bool shown = e.id != kSuspendButtonId || suspend;
-    res.eq_hex(name + ".style", shown ? kButtonStyle : kButtonStyle & ~(DWORD)WS_VISIBLE,
+    const bool shown = e.id != kSuspendButton || suspend;
+    res.eq_hex(name + ".style", shown ? e.style : e.style & ~(DWORD)WS_VISIBLE,
                (DWORD)GetWindowLongPtrA(c, GWL_STYLE));
     const bool visible = IsWindowVisible(c) != FALSE;
     res.check(visible == shown, name + ".visible", shown ? "visible" : "not visible",
               visible ? "visible" : "not visible");
-    res.eq_rect(name + ".rect", e.rect, client_rect_in(c, bar));
+    res.eq_rect(name + ".rect", rect_of(e.place), client_rect_in(c, bar));
   }
 }
 
@@ -1370,9 +1321,9 @@ void check_bytes_readouts(Results &res, const std::string &prefix, HWND bar) {
   DWORD error = 0;
   bool measured = false;
   for (DWORD start = GetTickCount();; Sleep(100)) {
-    free_space = read_size(bar, kFreeId);
-    total = read_size(bar, kTotalId);
-    memory = read_size(bar, kMemoryId);
+    free_space = read_size(bar, kFreeReadout);
+    total = read_size(bar, kTotalReadout);
+    memory = read_size(bar, kMemoryReadout);
     measured = !drives.empty() && measure_disk(drives.front(), false, &own, &error);
     bool all = free_space.valid && total.valid && memory.valid && measured && total.bytes == own.total;
     if (all || GetTickCount() - start >= kRefreshWaitMs) break;
@@ -1401,9 +1352,9 @@ void check_changed_readouts(Results &res, const std::string &prefix, HWND bar) {
   const bool have_status = GlobalMemoryStatusEx(&status) != FALSE;
   const unsigned long long memory_limit = (status.ullTotalPhys >> 10) * per_unit;  // in 10^-3 kBytes
   for (DWORD start = GetTickCount();; Sleep(100)) {
-    get_text(GetDlgItem(bar, kFreeId), &free_text);
-    get_text(GetDlgItem(bar, kTotalId), &total_text);
-    get_text(GetDlgItem(bar, kMemoryId), &memory_text);
+    get_text(GetDlgItem(bar, kFreeReadout), &free_text);
+    get_text(GetDlgItem(bar, kTotalReadout), &total_text);
+    get_text(GetDlgItem(bar, kMemoryReadout), &memory_text);
     measured = measure_all_drives(&all, &error);
     want_total = fixed_str(all.total, 20, places) + " MBytes";
     free_want = (all.free >> 30) * per_unit + (((all.free & ((1ull << 30) - 1)) * per_unit) >> 30);
@@ -1432,7 +1383,7 @@ void check_changed_readouts(Results &res, const std::string &prefix, HWND bar) {
 
 // Presses the exit button the way a click does and checks that the program ends with its bar.
 void exit_and_check(Results &res, Instance &inst, const std::string &prefix) {
-  PostMessageA(GetDlgItem(inst.bar, kExitButtonId), BM_CLICK, 0, 0);
+  PostMessageA(GetDlgItem(inst.bar, kExitButton), BM_CLICK, 0, 0);
   bool ended = WaitForSingleObject(inst.pi.hProcess, 10000) == WAIT_OBJECT_0;
   res.check(ended, prefix + ".process_ended", "the program to end within 10 s after its exit button", "it still runs");
   res.check(!IsWindow(inst.bar), prefix + ".window_gone", "no bar window after the process ended",
@@ -1463,8 +1414,8 @@ int cmd_first_start(const std::string &exe) {
               "only velkin.exe in " + inst.dir + " while the box shows", list_str(b.files));
   }
   if (res.check(up, "first.found", "the bar within 20 s", inst.error)) {
-    check_selected(res, "first.interval_selected", inst.bar, kIntervalComboId, kIntervalSelected);
-    check_selected(res, "first.drive_selected", inst.bar, kDriveComboId, kDefaultDrive);
+    check_selected(res, "first.interval_selected", inst.bar, kIntervalSelector, kDefaultInterval);
+    check_selected(res, "first.drive_selected", inst.bar, kDriveSelector, kDefaultDrive);
     check_bytes_readouts(res, "first", inst.bar);
     exit_and_check(res, inst, "first.exit");
   }
@@ -1484,13 +1435,13 @@ int cmd_change_settings(const std::string &exe) {
   if (res.check(up, "change.found", "the bar within 20 s", inst.error)) {
     for (WPARAM command : {kFreeGBytesCommand, kTotalMBytesCommand, kMemoryKBytesCommand, kThreeDecimalsCommand})
       PostMessageA(inst.bar, WM_COMMAND, command, 0);
-    res.check(select_entry(inst.bar, kIntervalComboId, kChangedInterval), "change.select_interval",
+    res.check(select_entry(inst.bar, kIntervalSelector, kChangedInterval), "change.select_interval",
               "CB_SETCURSEL " + num(kChangedInterval) + " and CBN_SELCHANGE posted", "no");
-    res.check(select_entry(inst.bar, kDriveComboId, kChangedDrive), "change.select_drive",
+    res.check(select_entry(inst.bar, kDriveSelector, kChangedDrive), "change.select_drive",
               "CB_SETCURSEL " + num(kChangedDrive) + " and CBN_SELCHANGE posted", "no");
     check_changed_readouts(res, "change", inst.bar);
-    check_selected(res, "change.interval_selected", inst.bar, kIntervalComboId, kChangedInterval);
-    check_selected(res, "change.drive_selected", inst.bar, kDriveComboId, kChangedDrive);
+    check_selected(res, "change.interval_selected", inst.bar, kIntervalSelector, kChangedInterval);
+    check_selected(res, "change.drive_selected", inst.bar, kDriveSelector, kChangedDrive);
     exit_and_check(res, inst, "change.exit");
   }
   inst.kill_if_running();
@@ -1509,10 +1460,10 @@ int cmd_check_restored(const std::string &exe) {
   const bool up = start_noting_boxes(inst, exe, 0, &boxes);
   check_no_box(res, "restored", boxes);
   if (res.check(up, "restored.found", "the bar within 20 s", inst.error)) {
-    check_selected(res, "restored.interval_selected", inst.bar, kIntervalComboId, kChangedInterval);
-    check_selected(res, "restored.drive_selected", inst.bar, kDriveComboId, kChangedDrive);
+    check_selected(res, "restored.interval_selected", inst.bar, kIntervalSelector, kChangedInterval);
+    check_selected(res, "restored.drive_selected", inst.bar, kDriveSelector, kChangedDrive);
     check_changed_readouts(res, "restored", inst.bar);
-    res.check(select_entry(inst.bar, kIntervalComboId, kClosedInterval), "restored.select_interval",
+    res.check(select_entry(inst.bar, kIntervalSelector, kClosedInterval), "restored.select_interval",
               "CB_SETCURSEL " + num(kClosedInterval) + " and CBN_SELCHANGE posted", "no");
     close_and_check(res, inst, "restored.close");
   }
@@ -1529,15 +1480,15 @@ int cmd_check_warning(const std::string &exe, const std::string &kind, int inter
   std::string text = kIntervalWarning;
   if (kind == "drive") {
     const std::vector<std::string> drives = fixed_drives();
-    text = kDriveWarningHead + (drives.empty() ? std::string(kAllDrives) : drives.front()) + kDriveWarningTail;
+    text = kDriveWarningHead + (drives.empty() ? std::string(kAllDrivesEntry) : drives.front()) + kDriveWarningTail;
   }
   const std::string prefix = "warning-" + kind;
   std::vector<SeenBox> boxes;
   const bool up = start_noting_boxes(inst, exe, 1, &boxes);
   check_one_box(res, prefix, boxes, kWarningCaption, text, "stop");
   if (res.check(up, prefix + ".found", "the bar within 20 s", inst.error)) {
-    check_selected(res, prefix + ".interval_selected", inst.bar, kIntervalComboId, interval);
-    check_selected(res, prefix + ".drive_selected", inst.bar, kDriveComboId, drive);
+    check_selected(res, prefix + ".interval_selected", inst.bar, kIntervalSelector, interval);
+    check_selected(res, prefix + ".drive_selected", inst.bar, kDriveSelector, drive);
     exit_and_check(res, inst, prefix + ".exit");
   }
   inst.kill_if_running();
@@ -1612,7 +1563,7 @@ int cmd_close_at_welcome(const std::string &exe) {
   }
   // The bar's window exists already, not yet shown: the one of the process with the exit button.
   const std::vector<HWND> hidden = top_windows([&](HWND h) {
-    return window_pid(h) == inst.pi.dwProcessId && GetDlgItem(h, kExitButtonId) != nullptr;
+    return window_pid(h) == inst.pi.dwProcessId && GetDlgItem(h, kExitButton) != nullptr;
   });
   if (res.check(!welcome.empty(), "welcome_close.welcome", "the welcome box within 20 s", "none") &&
       res.check(hidden.size() == 1, "welcome_close.bar_window", "one window with the bar's exit button",
@@ -1632,7 +1583,6 @@ int cmd_close_at_welcome(const std::string &exe) {
 // ---------------------------------------------------------------------------------------------
 // Minimizing the other windows, and the list of those never to minimize
 
-const int kMinimizeAllButtonId = 105;
 const WPARAM kMinimizeAllCommand = 32807;
 const WPARAM kEditExclusionsCommand = 32810;
 
@@ -1920,10 +1870,10 @@ void check_minimize_all(Results &res, const std::string &prefix, HWND bar, const
   for (const std::string &t : go) going.push_back(windows.window(t));
   for (const std::string &t : stay) staying.push_back(windows.window(t));
   if (by_button)
-    PostMessageA(GetDlgItem(bar, kMinimizeAllButtonId), BM_CLICK, 0, 0);
+    PostMessageA(GetDlgItem(bar, kMinimizeAllButton), BM_CLICK, 0, 0);
   else
     PostMessageA(bar, WM_COMMAND, kMinimizeAllCommand, 0);
-  const std::string how = by_button ? "clicking ctl" + num(kMinimizeAllButtonId) : "WM_COMMAND " + num(kMinimizeAllCommand);
+  const std::string how = by_button ? "clicking ctl" + num(kMinimizeAllButton) : "WM_COMMAND " + num(kMinimizeAllCommand);
   wait_minimized(going);
   stay_unminimized(staying);  // ends early once one is minimized; the checks below tell which
   for (size_t i = 0; i < go.size(); ++i)
@@ -2266,7 +2216,7 @@ int cmd_exit() {
                  "OpenProcess error " + num(GetLastError())))
     return res.finish();
   // Press the button the way a click does: the button tells the bar through WM_COMMAND.
-  PostMessageA(GetDlgItem(bar, kExitButtonId), BM_CLICK, 0, 0);
+  PostMessageA(GetDlgItem(bar, kExitButton), BM_CLICK, 0, 0);
   bool ended = WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
   res.check(ended, "exit.process_ended", "the program to end within 10 s after its exit button", "it still runs");
   res.check(!IsWindow(bar), "exit.window_gone", "no bar window", "window " + hex((uintptr_t)bar) + " still exists");
@@ -2315,20 +2265,20 @@ int cmd_persona_readouts(const std::string &exe, const std::string &version, int
   check_no_box(res, "persona", boxes);
   if (res.check(up, "persona.found", "the bar within 20 s", inst.error)) {
     check_buttons(res, inst.bar, expected.suspend);
-    check_readout(res, "persona.resources", inst.bar, kResourcesId, resources);
-    check_readout(res, "persona.free", inst.bar, kFreeId, free_space + " Bytes");
-    check_readout(res, "persona.total", inst.bar, kTotalId, total + " Bytes");
-    check_readout(res, "persona.memory", inst.bar, kMemoryId, memory + " Bytes");
-    check_selected(res, "persona.interval_read_back", inst.bar, kIntervalComboId, interval_now);
+    check_readout(res, "persona.resources", inst.bar, kResourcesReadout, resources);
+    check_readout(res, "persona.free", inst.bar, kFreeReadout, free_space + " Bytes");
+    check_readout(res, "persona.total", inst.bar, kTotalReadout, total + " Bytes");
+    check_readout(res, "persona.memory", inst.bar, kMemoryReadout, memory + " Bytes");
+    check_selected(res, "persona.interval_read_back", inst.bar, kIntervalSelector, interval_now);
     check_version_dialog(res, inst, expected);
     if (expected.suspend) {
-      PostMessageA(GetDlgItem(inst.bar, kSuspendButtonId), BM_CLICK, 0, 0);
+      PostMessageA(GetDlgItem(inst.bar, kSuspendButton), BM_CLICK, 0, 0);
       DWORD_PTR ticks = 0;
       res.check(bar_ticks(inst.bar, &ticks), "persona.after_suspend", "the bar answering after suspend", "no answer");
     }
-    res.check(select_entry(inst.bar, kIntervalComboId, interval_next), "persona.select_interval",
+    res.check(select_entry(inst.bar, kIntervalSelector, interval_next), "persona.select_interval",
               "CB_SETCURSEL " + num(interval_next) + " and CBN_SELCHANGE posted", "no");
-    check_selected(res, "persona.interval_selected", inst.bar, kIntervalComboId, interval_next);
+    check_selected(res, "persona.interval_selected", inst.bar, kIntervalSelector, interval_next);
     exit_and_check(res, inst, "persona.exit");
   }
   inst.kill_if_running();
@@ -2345,7 +2295,7 @@ int cmd_persona_session(const std::string &exe, int button, int interval_now, co
   const bool up = start_noting_boxes(inst, exe, 0, &boxes);
   check_no_box(res, "persona_session", boxes);
   if (res.check(up, "persona_session.found", "the bar within 20 s", inst.error)) {
-    check_selected(res, "persona_session.interval_read_back", inst.bar, kIntervalComboId, interval_now);
+    check_selected(res, "persona_session.interval_read_back", inst.bar, kIntervalSelector, interval_now);
     PostMessageA(GetDlgItem(inst.bar, button), BM_CLICK, 0, 0);
     if (outcome == "ends") {
       const bool ended = WaitForSingleObject(inst.pi.hProcess, 30000) == WAIT_OBJECT_0;
