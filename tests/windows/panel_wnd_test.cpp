@@ -41,24 +41,24 @@ TEST_F(BarTest, CreatesTheEighteenControlsAtTheirPlaces) {
   }
   EXPECT_EQ(children, 18);
 
-  for (const Control& spec : kControls) {
-    SCOPED_TRACE(spec.id);
-    HWND control = GetDlgItem(hwnd_, spec.id);
+  for (const Control& entry : kControls) {
+    SCOPED_TRACE(entry.id);
+    HWND control = GetDlgItem(hwnd_, entry.id);
     ASSERT_NE(control, nullptr);
-    EXPECT_STRCASEEQ(ClassOf(control).c_str(), spec.window_class);
+    EXPECT_STRCASEEQ(ClassOf(control).c_str(), entry.window_class);
     // A combo box hands WS_VSCROLL on to its list and drops it from its own style.
-    const DWORD style = IsSelector(spec) ? spec.style & ~WS_VSCROLL : spec.style;
+    const DWORD style = IsSelector(entry) ? entry.style & ~WS_VSCROLL : entry.style;
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE)), style);
     const RECT r = ClientRectOf(hwnd_, control);
-    EXPECT_EQ(r.left, spec.place.left);
-    EXPECT_EQ(r.top, spec.place.top);
-    const int width = spec.place.right - spec.place.left, height = spec.place.bottom - spec.place.top;
-    if (IsSelector(spec)) {
+    EXPECT_EQ(r.left, entry.place.left);
+    EXPECT_EQ(r.top, entry.place.top);
+    const int width = entry.place.right - entry.place.left, height = entry.place.bottom - entry.place.top;
+    if (IsSelector(entry)) {
       // Resized once filled; a drop-down list's own height is the system's, its list's is ours.
-      const SIZE size = {spec.filled.cx, spec.filled.cy};
+      const SIZE size = {entry.filled.cx, entry.filled.cy};
       // The system decides how a combo box's height splits between the closed box and its
       // list: the panel's must drop down exactly like a reference box given the same size.
-      HWND reference = CreateWindowExA(0, "COMBOBOX", "", spec.style, 0, 0, width, height, hwnd_, nullptr, nullptr,
+      HWND reference = CreateWindowExA(0, "COMBOBOX", "", entry.style, 0, 0, width, height, hwnd_, nullptr, nullptr,
                                        nullptr);
       SendMessageA(reference, WM_SETFONT, SendMessageA(control, WM_GETFONT, 0, 0), TRUE);
       SetWindowPos(reference, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
@@ -71,7 +71,7 @@ TEST_F(BarTest, CreatesTheEighteenControlsAtTheirPlaces) {
       // And not like a box left at its creation size.
       EXPECT_NE(dropped.bottom - dropped.top, height - (size.cy - (expected.bottom - expected.top)));
     } else {
-      EXPECT_EQ(r, RectOf(spec.place));
+      EXPECT_EQ(r, RectOf(entry.place));
     }
   }
 }
@@ -90,28 +90,28 @@ TEST_F(BarTest, ControlsAreCreatedInTableOrder) {
 
 TEST_F(BarTest, StaticsShowTheLabelsAndNoPlaceholderIsLeft) {
   CreatePanel();
-  for (const Control& spec : kControls) {
-    if (spec.text == nullptr) continue;
-    HWND control = GetDlgItem(hwnd_, spec.id);
-    if (spec.kind == Kind::kReadout) {
+  for (const Control& entry : kControls) {
+    if (entry.text == nullptr) continue;
+    HWND control = GetDlgItem(hwnd_, entry.id);
+    if (entry.kind == Kind::kReadout) {
       // The first readouts ran before the bar was first shown.
-      EXPECT_NE(TextOf(control), spec.text) << spec.id;
-      EXPECT_FALSE(TextOf(control).empty()) << spec.id;
+      EXPECT_NE(TextOf(control), entry.text) << entry.id;
+      EXPECT_FALSE(TextOf(control).empty()) << entry.id;
     } else {
-      EXPECT_EQ(TextOf(control), spec.text) << spec.id;
+      EXPECT_EQ(TextOf(control), entry.text) << entry.id;
     }
   }
 }
 
 TEST_F(BarTest, ButtonsShowTheirIcons) {
   CreatePanel();
-  for (const Control& spec : kControls) {
-    if (!IsButton(spec)) continue;
-    HWND button = GetDlgItem(hwnd_, spec.id);
+  for (const Control& entry : kControls) {
+    if (!IsButton(entry)) continue;
+    HWND button = GetDlgItem(hwnd_, entry.id);
     HICON icon = reinterpret_cast<HICON>(SendMessageA(button, BM_GETIMAGE, IMAGE_ICON, 0));
-    ASSERT_NE(icon, nullptr) << spec.id;
+    ASSERT_NE(icon, nullptr) << entry.id;
     // LoadIcon hands out one shared handle per resource: the button holds exactly that one.
-    EXPECT_EQ(icon, LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(spec.icon))) << spec.id;
+    EXPECT_EQ(icon, LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(entry.icon))) << entry.id;
     ICONINFO info{};
     ASSERT_TRUE(GetIconInfo(icon, &info));
     BITMAP mask{};
@@ -128,16 +128,16 @@ TEST_F(BarTest, TextControlsUseTheIconTitleFontAndButtonsNone) {
   LOGFONTA expected{};
   ASSERT_TRUE(SystemParametersInfoA(SPI_GETICONTITLELOGFONT, sizeof expected, &expected, 0));
   HFONT shared = nullptr;
-  for (const Control& spec : kControls) {
-    HWND control = GetDlgItem(hwnd_, spec.id);
+  for (const Control& entry : kControls) {
+    HWND control = GetDlgItem(hwnd_, entry.id);
     HFONT font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
-    if (IsButton(spec)) {
-      EXPECT_EQ(font, nullptr) << spec.id;
+    if (IsButton(entry)) {
+      EXPECT_EQ(font, nullptr) << entry.id;
       continue;
     }
-    ASSERT_NE(font, nullptr) << spec.id;
+    ASSERT_NE(font, nullptr) << entry.id;
     if (shared == nullptr) shared = font;
-    EXPECT_EQ(font, shared) << spec.id;
+    EXPECT_EQ(font, shared) << entry.id;
   }
   LOGFONTA actual{};
   ASSERT_EQ(GetObjectA(shared, sizeof actual, &actual), static_cast<int>(sizeof actual));
@@ -223,10 +223,10 @@ TipAnswer AskTip(HWND panel, HWND tool, UINT flags) {
 
 TEST_F(BarTest, TooltipsOfButtonsAndSelectorsOnly) {
   CreatePanel();
-  for (const Control& spec : kControls) {
-    const TipAnswer answer = AskTip(hwnd_, GetDlgItem(hwnd_, spec.id), TTF_IDISHWND);
-    EXPECT_EQ(answer.text, spec.tip != nullptr ? spec.tip : "") << spec.id;
-    EXPECT_TRUE(answer.answered) << spec.id;
+  for (const Control& entry : kControls) {
+    const TipAnswer answer = AskTip(hwnd_, GetDlgItem(hwnd_, entry.id), TTF_IDISHWND);
+    EXPECT_EQ(answer.text, entry.tip != nullptr ? entry.tip : "") << entry.id;
+    EXPECT_TRUE(answer.answered) << entry.id;
   }
   // A tool that is not a window, or a window that is no control, gets no answer.
   EXPECT_FALSE(AskTip(hwnd_, GetDlgItem(hwnd_, IDC_EXIT), 0).answered);
