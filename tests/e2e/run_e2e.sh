@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # End-to-end tests: runs the real velkin.exe under Wine on a virtual 1024x768 screen and checks
-# its bar from outside with velkin-driver.exe (tests/e2e/driver.cpp).
+# its bar from outside with velkin-driver.exe (tests/e2e/driver/).
 #
 # Usage: tests/e2e/run_e2e.sh BUILD_WIN64_DIR [PROGRAM_EXE]
 #   BUILD_WIN64_DIR holds velkin-driver.exe and velkin.exe (scripts/build.sh win64); PROGRAM_EXE is
@@ -310,7 +310,7 @@ expect_files files.welcome_close.folder "$files" velkin.exe nonapp.dat
 
 # ---- Minimizing the other windows, and nonapp.dat's list edited through the program's dialogs.
 # The driver makes the windows; the titles here are the driver's too (kKeepTitle, kStoredSorted,
-# kEditedSorted, full_list in driver.cpp).
+# kEditedSorted, full_list in driver/windows.cpp).
 
 echo "== windows-minimize-all"
 files="$scratch/windows"

@@ -3,6 +3,7 @@
 
 #include "appbar/appbar_geometry.h"
 #include "bar_fixture.h"
+#include "tests/support/expected_layout.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ TEST_F(BarTest, RegistersAndDocksToTheTopAtItsThickness) {
   }
   EXPECT_LT(firstNew, firstQuery);
   EXPECT_EQ(fake_.CountCalls(velkin::kAbmNew), 1u);
-  EXPECT_EQ(WindowRect().bottom - WindowRect().top, 47);
+  EXPECT_EQ(WindowRect().bottom - WindowRect().top, expected_layout::kBarHeight);
 }
 
 TEST_F(BarTest, TheWindowIsAnUntitledToolPopup) {
@@ -38,11 +39,11 @@ TEST_F(BarTest, TheWindowIsAnUntitledToolPopup) {
   EXPECT_EQ(GetWindowTextLengthA(hwnd_), 0);
   // Windows adds WS_CLIPSIBLINGS to every top-level window.
   const DWORD style = static_cast<DWORD>(GetWindowLongA(hwnd_, GWL_STYLE)) & ~WS_CLIPSIBLINGS;
-  EXPECT_EQ(style, 0x90400000u);
+  EXPECT_EQ(style, expected_layout::kBarStyle);
   const DWORD exStyle = static_cast<DWORD>(GetWindowLongA(hwnd_, GWL_EXSTYLE));
   EXPECT_NE(exStyle & WS_EX_TOOLWINDOW, 0u);
   EXPECT_EQ(exStyle & WS_EX_TOPMOST, 0u);
-  EXPECT_EQ(GetClassLongPtrA(hwnd_, GCL_STYLE), static_cast<ULONG_PTR>(11));
+  EXPECT_EQ(GetClassLongPtrA(hwnd_, GCL_STYLE), static_cast<ULONG_PTR>(expected_layout::kBarClassStyle));
   EXPECT_EQ(reinterpret_cast<HCURSOR>(GetClassLongPtrA(hwnd_, GCLP_HCURSOR)), LoadCursorA(nullptr, IDC_ARROW));
   EXPECT_EQ(reinterpret_cast<HBRUSH>(GetClassLongPtrA(hwnd_, GCLP_HBRBACKGROUND)), GetSysColorBrush(COLOR_BTNFACE));
   EXPECT_EQ(GetClassLongPtrA(hwnd_, GCLP_HICON), static_cast<ULONG_PTR>(0));
@@ -72,7 +73,7 @@ TEST_F(BarTest, DocksAgainAfterAnyMove) {
   const RECT moved = WindowRect();
   EXPECT_EQ(moved.left, 0);
   EXPECT_EQ(moved.right, 1024);
-  EXPECT_EQ(moved.bottom - moved.top, 47);
+  EXPECT_EQ(moved.bottom - moved.top, expected_layout::kBarHeight);
   EXPECT_GT(fake_.CountCalls(velkin::kAbmSetPos), setsBefore);
   const FakeSystem::Bar* bar = fake_.FindBar(hwnd_);
   ASSERT_NE(bar, nullptr);

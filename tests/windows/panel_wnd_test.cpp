@@ -1,12 +1,12 @@
 // The panel's controls, texts, font, data exchange, painting and tooltips, in a real window.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <iterator>
 #include <string>
 
 #include "bar_fixture.h"
 #include "res/resource.h"
+#include "tests/support/expected_layout.h"
 
 namespace {
 
@@ -16,43 +16,15 @@ std::string ClassOf(HWND hWnd) {
   return buffer;
 }
 
-// The eighteen controls as the bar must have them, in creation order: ID, class, rectangle in
-// client coordinates (a selector's height includes its list), style, first text, tooltip and
-// icon. The values are the panel's layout as specified, written out here rather than taken from
-// the program's own table.
-struct ExpectedControl {
-  int id;
-  const char* windowClass;
-  RECT rect;
-  DWORD style;
-  const char* text;
-  const char* tip;
-  int icon;
-};
-const ExpectedControl kExpected[] = {
-    {119, "Button", {4, 4, 36, 36}, 0x50000040, nullptr, "このコンピュータをサスペンドモードにします", 132},
-    {102, "Button", {40, 4, 72, 36}, 0x50000040, nullptr, "Windowsのみ高速再起動します", 133},
-    {103, "Button", {76, 4, 108, 36}, 0x50000040, nullptr, "システム全体を再起動します", 130},
-    {104, "Button", {112, 4, 144, 36}, 0x50000040, nullptr, "電源を切れる状態にします", 131},
-    {105, "Button", {148, 4, 180, 36}, 0x50000040, nullptr, "全てのウィンドウを最小化します", 129},
-    {118, "Button", {184, 4, 216, 36}, 0x50000040, nullptr, "このアプリケーションを終了します", 135},
-    {106, "Static", {220, 4, 271, 18}, 0x50000000, "空き容量", nullptr, 0},
-    {107, "Static", {220, 22, 271, 36}, 0x50000000, "総容量", nullptr, 0},
-    {108, "Static", {276, 4, 396, 18}, 0x50000000, "XXXXXXXXXX MBytes", nullptr, 0},
-    {109, "Static", {276, 22, 396, 36}, 0x50000000, "XXXXXXXXXX MBytes", nullptr, 0},
-    {110, "Static", {401, 4, 501, 18}, 0x50000000, "空きシステムリソース", nullptr, 0},
-    {111, "Static", {401, 22, 501, 36}, 0x50000000, "空きメモリ", nullptr, 0},
-    {112, "Static", {506, 4, 606, 18}, 0x50000000, "XX.XX ％", nullptr, 0},
-    {113, "Static", {506, 22, 626, 36}, 0x50000000, "XXXXXXXXXX MBytes", nullptr, 0},
-    {116, "Static", {631, 4, 710, 18}, 0x50000000, "更新間隔", nullptr, 0},
-    {117, "Static", {715, 4, 856, 18}, 0x50000000, "検査ドライブ", nullptr, 0},
-    {114, "ComboBox", {631, 18, 710, 118}, 0x50200003, nullptr, "情報の更新間隔を設定します", 0},
-    {115, "ComboBox", {715, 18, 775, 100}, 0x50200003, nullptr, "容量を監視するドライブを指定します", 0},
-};
-// The selectors' sizes once they are filled: the interval selector 80 by 96, the drive's 64 by 64.
-SIZE FilledSize(int id) { return id == 114 ? SIZE{80, 96} : SIZE{64, 64}; }
-bool IsButton(const ExpectedControl& c) { return std::string(c.windowClass) == "Button"; }
-bool IsSelector(const ExpectedControl& c) { return std::string(c.windowClass) == "ComboBox"; }
+// The eighteen controls as the bar must have them: the expected layout the end-to-end driver
+// checks too, written out rather than taken from the program's own table.
+using expected_layout::Control;
+using expected_layout::kControls;
+using expected_layout::Kind;
+
+bool IsButton(const Control& c) { return c.kind == Kind::kButton; }
+bool IsSelector(const Control& c) { return c.kind == Kind::kSelector; }
+RECT RectOf(const expected_layout::Place& p) { return RECT{p.left, p.top, p.right, p.bottom}; }
 
 RECT ClientRectOf(HWND parent, HWND child) {
   RECT r;
@@ -69,24 +41,24 @@ TEST_F(BarTest, CreatesTheEighteenControlsAtTheirPlaces) {
   }
   EXPECT_EQ(children, 18);
 
-  for (const ExpectedControl& spec : kExpected) {
-    SCOPED_TRACE(spec.id);
-    HWND control = GetDlgItem(hwnd_, spec.id);
+  for (const Control& entry : kControls) {
+    SCOPED_TRACE(entry.id);
+    HWND control = GetDlgItem(hwnd_, entry.id);
     ASSERT_NE(control, nullptr);
-    EXPECT_STRCASEEQ(ClassOf(control).c_str(), spec.windowClass);
+    EXPECT_STRCASEEQ(ClassOf(control).c_str(), entry.window_class);
     // A combo box hands WS_VSCROLL on to its list and drops it from its own style.
-    const DWORD style = IsSelector(spec) ? spec.style & ~WS_VSCROLL : spec.style;
+    const DWORD style = IsSelector(entry) ? entry.style & ~WS_VSCROLL : entry.style;
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE)), style);
     const RECT r = ClientRectOf(hwnd_, control);
-    EXPECT_EQ(r.left, spec.rect.left);
-    EXPECT_EQ(r.top, spec.rect.top);
-    const int width = spec.rect.right - spec.rect.left, height = spec.rect.bottom - spec.rect.top;
-    if (IsSelector(spec)) {
+    EXPECT_EQ(r.left, entry.place.left);
+    EXPECT_EQ(r.top, entry.place.top);
+    const int width = entry.place.right - entry.place.left, height = entry.place.bottom - entry.place.top;
+    if (IsSelector(entry)) {
       // Resized once filled; a drop-down list's own height is the system's, its list's is ours.
-      const SIZE size = FilledSize(spec.id);
+      const SIZE size = {entry.filled.cx, entry.filled.cy};
       // The system decides how a combo box's height splits between the closed box and its
       // list: the panel's must drop down exactly like a reference box given the same size.
-      HWND reference = CreateWindowExA(0, "COMBOBOX", "", spec.style, 0, 0, width, height, hwnd_, nullptr, nullptr,
+      HWND reference = CreateWindowExA(0, "COMBOBOX", "", entry.style, 0, 0, width, height, hwnd_, nullptr, nullptr,
                                        nullptr);
       SendMessageA(reference, WM_SETFONT, SendMessageA(control, WM_GETFONT, 0, 0), TRUE);
       SetWindowPos(reference, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
@@ -99,7 +71,7 @@ TEST_F(BarTest, CreatesTheEighteenControlsAtTheirPlaces) {
       // And not like a box left at its creation size.
       EXPECT_NE(dropped.bottom - dropped.top, height - (size.cy - (expected.bottom - expected.top)));
     } else {
-      EXPECT_EQ(r, spec.rect);
+      EXPECT_EQ(r, RectOf(entry.place));
     }
   }
 }
@@ -109,38 +81,37 @@ TEST_F(BarTest, ControlsAreCreatedInTableOrder) {
   // Each new child goes below its older siblings: the list runs in creation order.
   size_t index = 0;
   for (HWND child = GetWindow(hwnd_, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-    ASSERT_LT(index, std::size(kExpected));
-    EXPECT_EQ(GetDlgCtrlID(child), kExpected[index].id) << "position " << index;
+    ASSERT_LT(index, std::size(kControls));
+    EXPECT_EQ(GetDlgCtrlID(child), kControls[index].id) << "position " << index;
     ++index;
   }
-  EXPECT_EQ(index, std::size(kExpected));
+  EXPECT_EQ(index, std::size(kControls));
 }
 
 TEST_F(BarTest, StaticsShowTheLabelsAndNoPlaceholderIsLeft) {
   CreatePanel();
-  const int values[] = {IDC_FREESPACE_VALUE, IDC_TOTALCAP_VALUE, IDC_RESOURCE_VALUE, IDC_MEMORY_VALUE};
-  for (const ExpectedControl& spec : kExpected) {
-    if (spec.text == nullptr) continue;
-    HWND control = GetDlgItem(hwnd_, spec.id);
-    if (std::find(std::begin(values), std::end(values), spec.id) != std::end(values)) {
+  for (const Control& entry : kControls) {
+    if (entry.text == nullptr) continue;
+    HWND control = GetDlgItem(hwnd_, entry.id);
+    if (entry.kind == Kind::kReadout) {
       // The first readouts ran before the bar was first shown.
-      EXPECT_NE(TextOf(control), spec.text) << spec.id;
-      EXPECT_FALSE(TextOf(control).empty()) << spec.id;
+      EXPECT_NE(TextOf(control), entry.text) << entry.id;
+      EXPECT_FALSE(TextOf(control).empty()) << entry.id;
     } else {
-      EXPECT_EQ(TextOf(control), spec.text) << spec.id;
+      EXPECT_EQ(TextOf(control), entry.text) << entry.id;
     }
   }
 }
 
 TEST_F(BarTest, ButtonsShowTheirIcons) {
   CreatePanel();
-  for (const ExpectedControl& spec : kExpected) {
-    if (!IsButton(spec)) continue;
-    HWND button = GetDlgItem(hwnd_, spec.id);
+  for (const Control& entry : kControls) {
+    if (!IsButton(entry)) continue;
+    HWND button = GetDlgItem(hwnd_, entry.id);
     HICON icon = reinterpret_cast<HICON>(SendMessageA(button, BM_GETIMAGE, IMAGE_ICON, 0));
-    ASSERT_NE(icon, nullptr) << spec.id;
+    ASSERT_NE(icon, nullptr) << entry.id;
     // LoadIcon hands out one shared handle per resource: the button holds exactly that one.
-    EXPECT_EQ(icon, LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(spec.icon))) << spec.id;
+    EXPECT_EQ(icon, LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(entry.icon))) << entry.id;
     ICONINFO info{};
     ASSERT_TRUE(GetIconInfo(icon, &info));
     BITMAP mask{};
@@ -157,16 +128,16 @@ TEST_F(BarTest, TextControlsUseTheIconTitleFontAndButtonsNone) {
   LOGFONTA expected{};
   ASSERT_TRUE(SystemParametersInfoA(SPI_GETICONTITLELOGFONT, sizeof expected, &expected, 0));
   HFONT shared = nullptr;
-  for (const ExpectedControl& spec : kExpected) {
-    HWND control = GetDlgItem(hwnd_, spec.id);
+  for (const Control& entry : kControls) {
+    HWND control = GetDlgItem(hwnd_, entry.id);
     HFONT font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
-    if (IsButton(spec)) {
-      EXPECT_EQ(font, nullptr) << spec.id;
+    if (IsButton(entry)) {
+      EXPECT_EQ(font, nullptr) << entry.id;
       continue;
     }
-    ASSERT_NE(font, nullptr) << spec.id;
+    ASSERT_NE(font, nullptr) << entry.id;
     if (shared == nullptr) shared = font;
-    EXPECT_EQ(font, shared) << spec.id;
+    EXPECT_EQ(font, shared) << entry.id;
   }
   LOGFONTA actual{};
   ASSERT_EQ(GetObjectA(shared, sizeof actual, &actual), static_cast<int>(sizeof actual));
@@ -252,10 +223,10 @@ TipAnswer AskTip(HWND panel, HWND tool, UINT flags) {
 
 TEST_F(BarTest, TooltipsOfButtonsAndSelectorsOnly) {
   CreatePanel();
-  for (const ExpectedControl& spec : kExpected) {
-    const TipAnswer answer = AskTip(hwnd_, GetDlgItem(hwnd_, spec.id), TTF_IDISHWND);
-    EXPECT_EQ(answer.text, spec.tip != nullptr ? spec.tip : "") << spec.id;
-    EXPECT_TRUE(answer.answered) << spec.id;
+  for (const Control& entry : kControls) {
+    const TipAnswer answer = AskTip(hwnd_, GetDlgItem(hwnd_, entry.id), TTF_IDISHWND);
+    EXPECT_EQ(answer.text, entry.tip != nullptr ? entry.tip : "") << entry.id;
+    EXPECT_TRUE(answer.answered) << entry.id;
   }
   // A tool that is not a window, or a window that is no control, gets no answer.
   EXPECT_FALSE(AskTip(hwnd_, GetDlgItem(hwnd_, IDC_EXIT), 0).answered);

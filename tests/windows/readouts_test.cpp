@@ -8,6 +8,7 @@
 
 #include "bar_fixture.h"
 #include "res/resource.h"
+#include "tests/support/expected_layout.h"
 
 namespace {
 
@@ -83,13 +84,12 @@ TEST_F(ReadoutTest, SelectorsListTheIntervalsAndTheFixedDrives) {
   fake_.drives['E'] = cdrom;
   fake_.drives['D'] = fake_.drives['C'];
   CreatePanel();
-  const char* intervals[] = {"50ミリ秒", "100ミリ秒", "200ミリ秒", "500ミリ秒", "1秒", "2秒", "5秒"};
-  ASSERT_EQ(EntryCount(IDC_INTERVAL), 7);
-  for (int i = 0; i < 7; ++i) {
-    EXPECT_EQ(Entry(IDC_INTERVAL, i), intervals[i]);
+  ASSERT_EQ(EntryCount(IDC_INTERVAL), expected_layout::kIntervalEntryCount);
+  for (int i = 0; i < expected_layout::kIntervalEntryCount; ++i) {
+    EXPECT_EQ(Entry(IDC_INTERVAL, i), expected_layout::kIntervalEntries[i]);
   }
-  EXPECT_EQ(Selection(IDC_INTERVAL), 4);
-  const char* drives[] = {"C:\\", "D:\\", "All"};
+  EXPECT_EQ(Selection(IDC_INTERVAL), expected_layout::kDefaultInterval);
+  const char* drives[] = {"C:\\", "D:\\", expected_layout::kAllDrivesEntry};
   ASSERT_EQ(EntryCount(IDC_DRIVE), 3);
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(Entry(IDC_DRIVE, i), drives[i]);
@@ -302,7 +302,7 @@ TEST_F(ReadoutTest, TheSuspendButtonShowsOnWindows98Only) {
     RECT r;
     GetWindowRect(GetDlgItem(hwnd_, IDC_RESTARTWINDOWS), &r);
     MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
-    EXPECT_EQ(r.left, 40);
+    EXPECT_EQ(r.left, expected_layout::FindControl(IDC_RESTARTWINDOWS)->place.left);
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(hwnd_, IDC_EXIT)));
     DestroyWindow(hwnd_);
     AfxPumpMessages();

@@ -1,0 +1,574 @@
+// Minimizing the other windows and the list of those never to minimize (nonapp.dat), over
+// top-level windows the driver makes on a thread of its own: the context menu, the minimize-all
+// button and menu command, the exclusion list's dialog and its picker, and a full list.
+// The program starts in the driver's current directory, with the settings run_e2e.sh wrote.
+#include "tests/e2e/driver/driver.h"
+
+#include <algorithm>
+
+namespace driver {
+namespace {
+
+const WPARAM kMinimizeAllCommand = 32807;
+const WPARAM kEditExclusionsCommand = 32810;
+
+// The exclusion list's dialog, and the picker it opens to add a title.
+const char *const kExclusionCaption = "最小化したくないアプリケーションの選択";
+const int kTitleListId = 1015;
+const int kAddButtonId = 1016;
+const int kDeleteButtonId = 1017;
+const int kCloseListButtonId = 1018;
+const char *const kPickerCaption = "現在表示されているウィンドウの一覧";
+const int kSelectButtonId = 1017;
+const int kPickCancelButtonId = 1018;
+const char *const kFullListText = "これ以上リストの項目を増やすことはできません!!";
+const size_t kExclusionLimit = 20;
+
+// How long a window may take to show a change the program made to it, and how long the driver
+// then watches the windows that must stay as they are.
+const DWORD kWindowWaitMs = 5000;
+const DWORD kSettleMs = 1000;
+
+// The titles run_e2e.sh writes to nonapp.dat beside the program. The file is in no order; the
+// dialog's list box sorts it, and "閉じる" hands the list on in the box's order.
+const char *const kKeepTitle = "Velkin keep me";
+const char *const kPickTitle = "Velkin pick me";
+const char *const kOtherTitle = "Velkin other";
+const std::vector<std::string> kStoredSorted = {"Aardvark notes", "Velkin keep me", "Zebra notes",
+                                                "表示ソフト メモ"};
+const std::vector<std::string> kEditedSorted = {"Aardvark notes", "Velkin keep me", "Velkin pick me",
+                                                "Zebra notes", "表示ソフト メモ"};
+
+// The 20 titles of a full list, in order: "Velkin full 01" .. "Velkin full 20".
+std::vector<std::string> full_list() {
+  std::vector<std::string> titles;
+  for (size_t i = 1; i <= kExclusionLimit; ++i) titles.push_back("Velkin full " + std::string(i < 10 ? "0" : "") + num(i));
+  return titles;
+}
+
+// A top-level window of the driver's own for the program to find.
+struct WindowPlan {
+  std::string name;  // for the checks' names
+  std::string title;
+  bool visible;
+  int owner;             // the index of the window that owns it (made before it), -1 for none
+  bool topmost = false;  // WS_EX_TOPMOST: above every other window from the start
+};
+
+// The driver's windows, on a thread of their own that pumps messages: ShowWindow from the
+// program on a window of another thread waits for that thread to answer, so the windows must
+// not belong to the driver's main thread, which sits in Sleep and SendMessageTimeout.
+class WindowThread {
+ public:
+  ~WindowThread() { stop(); }
+
+  bool start(const std::vector<WindowPlan> &plans, std::string *error) {
+    plans_ = plans;
+    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, &WindowThread::run, this, 0, &thread_id_);
+    if (!ready_ || !thread_ || WaitForSingleObject(ready_, 10000) != WAIT_OBJECT_0) {
+      *error = "the window thread never got ready";
+      return false;
+    }
+    *error = error_;
+    return error_.empty();
+  }
+
+  HWND window(const std::string &name) const {
+    for (size_t i = 0; i < plans_.size(); ++i)
+      if (plans_[i].name == name) return windows_[i];
+    return nullptr;
+  }
+  std::string title(const std::string &name) const {
+    for (const WindowPlan &s : plans_)
+      if (s.name == name) return s.title;
+    return "";
+  }
+
+  void stop() {
+    if (thread_) {
+      PostThreadMessageA(thread_id_, WM_QUIT, 0, 0);
+      WaitForSingleObject(thread_, 5000);
+      CloseHandle(thread_);
+      thread_ = nullptr;
+    }
+    if (ready_) CloseHandle(ready_);
+    ready_ = nullptr;
+  }
+
+ private:
+  static DWORD WINAPI run(void *p) {
+    WindowThread *self = (WindowThread *)p;
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the queue, for WM_QUIT
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+    wc.lpszClassName = "VelkinE2EWindow";
+    RegisterClassA(&wc);
+    for (size_t i = 0; i < self->plans_.size(); ++i) {
+      const WindowPlan &s = self->plans_[i];
+      HWND owner = s.owner >= 0 ? self->windows_[s.owner] : nullptr;
+      // Owned windows are popups: GetParent gives the owner of a popup only.
+      const DWORD style = (owner ? WS_POPUP | WS_CAPTION | WS_SYSMENU : WS_OVERLAPPEDWINDOW) |
+                          (s.visible ? WS_VISIBLE : 0);
+      const int at = 60 + 24 * (int)i;
+      HWND h = CreateWindowExA(s.topmost ? WS_EX_TOPMOST : 0, wc.lpszClassName, s.title.c_str(), style, at, at + 40, 320, 200, owner, nullptr,
+                               wc.hInstance, nullptr);
+      if (!h && self->error_.empty()) self->error_ = "CreateWindowExA " + text_str(s.title) + " error " + num(GetLastError());
+      self->windows_.push_back(h);
+    }
+    SetEvent(self->ready_);
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    for (auto it = self->windows_.rbegin(); it != self->windows_.rend(); ++it)
+      if (*it) DestroyWindow(*it);
+    return 0;
+  }
+
+  std::vector<WindowPlan> plans_;
+  std::vector<HWND> windows_;
+  std::string error_;
+  HANDLE ready_ = nullptr;
+  HANDLE thread_ = nullptr;
+  DWORD thread_id_ = 0;
+};
+
+std::string window_state(HWND h) {
+  if (!IsWindow(h)) return "no window";
+  return std::string(IsIconic(h) ? "minimized" : "not minimized") + (IsWindowVisible(h) ? ", visible" : ", hidden");
+}
+
+// Waits up to kWindowWaitMs for every one of `windows` to be minimized.
+bool wait_minimized(const std::vector<HWND> &windows) {
+  for (DWORD start = GetTickCount();; Sleep(100)) {
+    bool all = true;
+    for (HWND h : windows) all = all && IsIconic(h);
+    if (all) return true;
+    if (GetTickCount() - start >= kWindowWaitMs) return false;
+  }
+}
+
+// Watches `windows` for kSettleMs: true when none of them was ever minimized meanwhile.
+bool stay_unminimized(const std::vector<HWND> &windows) {
+  for (DWORD start = GetTickCount();; Sleep(50)) {
+    for (HWND h : windows)
+      if (IsIconic(h)) return false;
+    if (GetTickCount() - start >= kSettleMs) return true;
+  }
+}
+
+// The titles the program may minimize, by the driver's own walk of the top-level windows:
+// visible, titled, unowned (GetParent), not titled "Program Manager".
+std::vector<std::string> candidate_titles() {
+  std::vector<std::string> titles;
+  for (HWND h : top_windows([](HWND h) { return IsWindowVisible(h) && !GetParent(h); })) {
+    char buf[1024] = "";
+    GetWindowTextA(h, buf, sizeof buf);
+    if (buf[0] && std::string(buf) != "Program Manager") titles.push_back(buf);
+  }
+  return titles;
+}
+
+std::vector<std::string> sorted(std::vector<std::string> v) {
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+bool contains(const std::vector<std::string> &v, const std::string &s) {
+  return std::find(v.begin(), v.end(), s) != v.end();
+}
+
+// Waits up to 5 s for one visible "#32770" window of the process with this caption.
+HWND wait_dialog(DWORD pid, const char *caption) {
+  for (DWORD start = GetTickCount();; Sleep(100)) {
+    std::vector<HWND> dialogs = process_dialogs(pid, caption);
+    if (dialogs.size() == 1) return dialogs.front();
+    if (GetTickCount() - start >= 5000) return nullptr;
+  }
+}
+
+bool wait_gone(HWND h) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(100))
+    if (!IsWindow(h)) return true;
+  return !IsWindow(h);
+}
+
+void click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+// Opens the exclusion list's dialog with its menu command; checks that it shows, owned by the
+// bar. Null after a FAIL.
+HWND open_exclusions(Results &res, const std::string &prefix, HWND bar) {
+  PostMessageA(bar, WM_COMMAND, kEditExclusionsCommand, 0);
+  HWND dialog = wait_dialog(window_pid(bar), kExclusionCaption);
+  if (!res.check(dialog != nullptr, prefix + ".shown",
+                 "one visible \"#32770\" window captioned " + text_str(kExclusionCaption) + " within 5 s of WM_COMMAND " +
+                     num(kEditExclusionsCommand),
+                 "none"))
+    return nullptr;
+  HWND owner = GetWindow(dialog, GW_OWNER);
+  res.check(owner == bar, prefix + ".owner", "the bar " + hex((uintptr_t)bar), hex((uintptr_t)owner));
+  return dialog;
+}
+
+// Checks a dialog's list box against `expected`, waiting up to 5 s for it to get there; true
+// when it holds them. The entries it holds go to *got.
+bool check_list(Results &res, const std::string &name, HWND dialog, const std::vector<std::string> &expected,
+                std::vector<std::string> *got = nullptr) {
+  std::vector<std::string> items;
+  std::string error;
+  bool have = false;
+  HWND list = GetDlgItem(dialog, kTitleListId);
+  for (DWORD start = GetTickCount();; Sleep(100)) {
+    have = list && list_items(list, &items, &error);
+    if ((have && items == expected) || GetTickCount() - start >= 5000) break;
+  }
+  if (!list) error = "no control " + num(kTitleListId);
+  if (got) *got = have ? items : std::vector<std::string>();
+  return res.check(have && items == expected, name, list_str(expected), have ? list_str(items) : error);
+}
+
+// Selects a title in a dialog's list box: found with LB_FINDSTRINGEXACT, asked in UTF-16 (the
+// ANSI form is tried too, for the note), then LB_SETCURSEL. The position, or -1 after a FAIL.
+int select_title(Results &res, const std::string &name, HWND dialog, const std::string &title) {
+  HWND list = GetDlgItem(dialog, kTitleListId);
+  std::wstring wide(title.size() + 1, L'\0');
+  wide.resize(MultiByteToWideChar(932, 0, title.c_str(), -1, &wide[0], (int)wide.size()));
+  DWORD_PTR found = (DWORD_PTR)LB_ERR, ansi = (DWORD_PTR)LB_ERR, selected = (DWORD_PTR)LB_ERR, cur = (DWORD_PTR)LB_ERR;
+  const bool answered =
+      list && SendMessageTimeoutW(list, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)wide.c_str(), SMTO_ABORTIFHUNG, 5000, &found);
+  if (list && send(list, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)title.c_str(), &ansi))
+    out("note: " + name + ": LB_FINDSTRINGEXACT in ANSI answers " + num((LRESULT)ansi) + ", in UTF-16 " +
+        num((LRESULT)found));
+  std::vector<std::string> items;
+  std::string error;
+  const bool have = list && list_items(list, &items, &error);
+  const LRESULT pos = (LRESULT)found;
+  const bool right = answered && pos >= 0 && have && pos < (LRESULT)items.size() && items[pos] == title;
+  if (!res.check(right, name + ".found", "LB_FINDSTRINGEXACT to find " + text_str(title) + " in " + list_str(items),
+                 !answered ? "no answer" : "position " + num(pos)))
+    return -1;
+  send(list, LB_SETCURSEL, pos, 0, &selected);
+  send(list, LB_GETCURSEL, 0, 0, &cur);
+  if (!res.check((LRESULT)cur == pos, name + ".selected", "entry " + num(pos) + " selected (LB_SETCURSEL)",
+                 "entry " + num((LRESULT)cur)))
+    return -1;
+  return (int)pos;
+}
+
+// Opens the picker from the exclusion list's dialog; checks that it shows, owned by that dialog.
+HWND open_picker(Results &res, const std::string &prefix, HWND dialog) {
+  click(dialog, kAddButtonId);
+  HWND picker = wait_dialog(window_pid(dialog), kPickerCaption);
+  if (!res.check(picker != nullptr, prefix + ".shown",
+                 "one visible \"#32770\" window captioned " + text_str(kPickerCaption) + " within 5 s of clicking ctl" +
+                     num(kAddButtonId),
+                 "none"))
+    return nullptr;
+  HWND owner = GetWindow(picker, GW_OWNER);
+  res.check(owner == dialog, prefix + ".owner", "the exclusion list's dialog " + hex((uintptr_t)dialog),
+            hex((uintptr_t)owner));
+  return picker;
+}
+
+// Picks a title in the picker and clicks "選択"; true when the picker closed.
+bool pick(Results &res, const std::string &prefix, HWND picker, const std::string &title) {
+  if (select_title(res, prefix + ".pick", picker, title) < 0) return false;
+  click(picker, kSelectButtonId);
+  return res.check(wait_gone(picker), prefix + ".closed",
+                   "no picker within 5 s of clicking ctl" + num(kSelectButtonId), "it is still there");
+}
+
+// Closes a dialog of the exclusion list and checks that it went.
+bool close_dialog(Results &res, const std::string &name, HWND dialog, const std::string &how) {
+  return res.check(wait_gone(dialog), name, "no dialog within 5 s of " + how, "it is still there");
+}
+
+// Clicks minimize-all (the button, or the menu command), waits for the windows that must go
+// and watches those that must stay.
+void check_minimize_all(Results &res, const std::string &prefix, HWND bar, const WindowThread &windows,
+                        const std::vector<std::string> &go, const std::vector<std::string> &stay, bool by_button) {
+  std::vector<HWND> going, staying;
+  for (const std::string &t : go) going.push_back(windows.window(t));
+  for (const std::string &t : stay) staying.push_back(windows.window(t));
+  if (by_button)
+    PostMessageA(GetDlgItem(bar, kMinimizeAllButton), BM_CLICK, 0, 0);
+  else
+    PostMessageA(bar, WM_COMMAND, kMinimizeAllCommand, 0);
+  const std::string how = by_button ? "clicking ctl" + num(kMinimizeAllButton) : "WM_COMMAND " + num(kMinimizeAllCommand);
+  wait_minimized(going);
+  stay_unminimized(staying);  // ends early once one is minimized; the checks below tell which
+  for (size_t i = 0; i < go.size(); ++i)
+    res.check(IsIconic(going[i]) != FALSE, prefix + ".minimized." + go[i],
+              "window " + text_str(windows.title(go[i])) + " minimized within " + num(kWindowWaitMs / 1000) +
+                  " s of " + how,
+              window_state(going[i]));
+  for (size_t i = 0; i < stay.size(); ++i)
+    res.check(IsWindow(staying[i]) && !IsIconic(staying[i]), prefix + ".kept." + stay[i],
+              "window " + text_str(windows.title(stay[i])) + " not minimized, " + num(kSettleMs / 1000) +
+                  " s after the others",
+              window_state(staying[i]));
+  res.check(!IsIconic(bar) && IsWindowVisible(bar), prefix + ".bar_shown", "the bar visible, not minimized",
+            window_state(bar));
+  res.eq_rect(prefix + ".bar_rect", kBarRect, window_rect(bar));
+}
+
+// The windows all as made: the visible ones visible, none minimized.
+bool check_windows_made(Results &res, const std::string &prefix, const WindowThread &windows,
+                        const std::vector<WindowPlan> &plans) {
+  bool all = true;
+  std::string got;
+  for (const WindowPlan &s : plans) {
+    HWND h = windows.window(s.name);
+    const bool ok = h && !IsIconic(h) && (IsWindowVisible(h) != FALSE) == s.visible;
+    all = all && ok;
+    if (!ok) got += (got.empty() ? "" : "; ") + text_str(s.title) + " " + window_state(h);
+  }
+  return res.check(all, prefix + ".windows_made", "the driver's windows made, none minimized", got);
+}
+
+// Opens a file beside the program and reads its bytes; false when it cannot.
+bool read_file(const std::string &path, std::string *bytes) {
+  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (f == INVALID_HANDLE_VALUE) return false;
+  bytes->clear();
+  char buf[4096];
+  DWORD n = 0;
+  while (ReadFile(f, buf, sizeof buf, &n, nullptr) && n) bytes->append(buf, n);
+  CloseHandle(f);
+  return true;
+}
+
+// After the exit: nonapp.dat beside the program holds these titles, each ending in CR LF.
+void check_saved_list(Results &res, const std::string &name, const Instance &inst,
+                      const std::vector<std::string> &titles) {
+  std::string want, got;
+  for (const std::string &t : titles) want += t + "\r\n";
+  const std::string path = inst.dir + "nonapp.dat";
+  const bool have = read_file(path, &got);
+  res.check(have && got == want, name, text_str(want) + " in " + path, have ? text_str(got) : "no file");
+}
+
+// The visible popup menus ("#32768") of one process.
+std::vector<HWND> visible_menus(DWORD pid) {
+  return top_windows([&](HWND h) { return window_pid(h) == pid && IsWindowVisible(h) && class_name(h) == "#32768"; });
+}
+
+// The context menu: WM_CONTEXTMENU with a point on the screen shows a popup menu there, its
+// top-left corner at the point; Esc closes it and the bar lives on.
+void check_context_menu(Results &res, const Instance &inst) {
+  const DWORD pid = inst.pi.dwProcessId;
+  const POINT at = {400, 300};
+  // The mouse well away from where the menu opens: resting on an item, it could open a submenu,
+  // which Esc would close instead of the menu.
+  SetCursorPos(kScreenWidth - 8, kScreenHeight - 8);
+  PostMessageA(inst.bar, WM_CONTEXTMENU, (WPARAM)inst.bar, MAKELPARAM(at.x, at.y));
+  std::vector<HWND> menus;
+  for (DWORD start = GetTickCount(); menus.empty() && GetTickCount() - start < 5000;) {
+    Sleep(100);
+    menus = visible_menus(pid);
+  }
+  if (!res.check(menus.size() == 1, "menu.shown", "one visible \"#32768\" window within 5 s of WM_CONTEXTMENU",
+                 num(menus.size()) + " such windows") &&
+      menus.empty())
+    return;
+  const RECT r = window_rect(menus.front());
+  res.check(r.left == at.x && r.top == at.y, "menu.at_point",
+            "top-left corner (" + num(at.x) + "," + num(at.y) + "), the message's point", rect_str(r));
+  // The menu's own loop takes the key from the thread's queue, whichever window it is for.
+  PostMessageA(inst.bar, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+  for (DWORD start = GetTickCount(); !menus.empty() && GetTickCount() - start < 5000;) {
+    Sleep(100);
+    menus = visible_menus(pid);
+  }
+  res.check(menus.empty(), "menu.closed_by_esc", "no visible menu within 5 s of Esc", num(menus.size()) + " menus");
+  DWORD_PTR ignored = 0;
+  res.check(send(inst.bar, WM_NULL, 0, 0, &ignored), "menu.bar_answers", "the bar answering WM_NULL", "no answer");
+}
+
+// A scenario over windows the driver makes first: "<name>.windows", and "<name>.windows_made"
+// when check_made; the steps get the windows too.
+int run_over_windows(const Scenario &s, const std::string &exe, const std::vector<WindowPlan> &plans, bool check_made,
+                     const std::function<void(Results &, Instance &, const WindowThread &)> &steps) {
+  Results res;
+  WindowThread windows;
+  std::string error;
+  if (!res.check(windows.start(plans, &error), s.name + ".windows", "the driver's windows", error)) return res.finish();
+  if (check_made) check_windows_made(res, s.name, windows, plans);
+  return run_scenario(s, exe, [&](Results &res, Instance &inst) { steps(res, inst, windows); }, res);
+}
+
+}  // namespace
+
+// Minimize-all with the button, over windows of every kind; the exclusion list (nonapp.dat) holds
+// kKeepTitle. Also the context menu: it shows where asked, and Esc closes it.
+int cmd_minimize_all(const std::string &exe) {
+  const std::vector<WindowPlan> plans = {
+      {"a", "Velkin test A", true, -1},
+      {"b", "Velkin test B", true, -1},
+      {"cp932", "テスト ウィンドウ 表示", true, -1},
+      {"excluded", kKeepTitle, true, -1},
+      {"case", "velkin keep me", true, -1},        // only a case apart from an excluded title
+      {"longer", "Velkin keep me too", true, -1},  // an excluded title with more after it
+      {"owned", "Velkin test owned", true, 0},     // owned by "Velkin test A"
+      {"hidden", "Velkin test hidden", false, -1},
+      {"untitled", "", true, -1},
+      {"progman", "Program Manager", true, -1},
+  };
+  return run_over_windows(Scenario("minimize", Up::kNoBox, Ending::kExitButton, false), exe, plans, true,
+                          [&](Results &res, Instance &inst, const WindowThread &windows) {
+    check_context_menu(res, inst);
+    check_minimize_all(res, "minimize", inst.bar, windows, {"a", "b", "cp932", "case", "longer"},
+                       {"excluded", "owned", "hidden", "untitled", "progman"}, true);
+    HWND hidden = windows.window("hidden");
+    res.check(!IsWindowVisible(hidden), "minimize.hidden_stays_hidden", "window \"Velkin test hidden\" still hidden",
+              window_state(hidden));
+  });
+}
+
+// Windows whose titles the program could mistake for others': an excluded title above a title
+// only a case apart from it, a hidden window above a shown one of the same title, and two shown
+// windows of one title. The exclusion list (nonapp.dat) holds kKeepTitle. Every shown window but
+// the excluded one is minimized; the excluded one and the hidden one are left as they are.
+int cmd_minimize_lookalikes(const std::string &exe) {
+  const std::vector<WindowPlan> plans = {
+      {"case", "velkin keep me", true, -1},
+      {"excluded", kKeepTitle, true, -1},  // made later: above "velkin keep me"
+      {"twin", "Velkin twin", true, -1},
+      {"twin_hidden", "Velkin twin", false, -1, true},
+      {"pair1", "Velkin pair", true, -1},
+      {"pair2", "Velkin pair", true, -1},
+  };
+  return run_over_windows(Scenario("lookalikes", Up::kNoBox, Ending::kExitButton, false), exe, plans, true,
+                          [&](Results &res, Instance &inst, const WindowThread &windows) {
+    check_minimize_all(res, "lookalikes", inst.bar, windows, {"case", "twin", "pair1", "pair2"},
+                       {"excluded", "twin_hidden"}, true);
+    HWND hidden = windows.window("twin_hidden");
+    res.check(!IsWindowVisible(hidden), "lookalikes.hidden_stays_hidden",
+              "the hidden window \"Velkin twin\" still hidden", window_state(hidden));
+  });
+}
+
+// The exclusion list edited through its dialogs: the picker's entries, "キャンセル" adding
+// nothing, a title picked and added in the list box's order, "閉じる" keeping it; minimize-all
+// passing over it; the exit saving the list in that order.
+int cmd_exclusions_edit(const std::string &exe) {
+  const std::vector<WindowPlan> plans = {
+      {"pick", kPickTitle, true, -1},
+      {"other", kOtherTitle, true, -1},
+      {"keep", kKeepTitle, true, -1},
+      {"owned", "Velkin owned", true, 1},  // owned by kOtherTitle
+      {"hidden", "Velkin hidden", false, -1},
+  };
+  return run_over_windows(Scenario("edit", Up::kNoBox, Ending::kBySteps, false), exe, plans, true,
+                          [&](Results &res, Instance &inst, const WindowThread &windows) {
+    std::vector<std::string> kept;  // the list box's entries when "閉じる" was clicked
+    if (HWND dialog = open_exclusions(res, "edit.dialog", inst.bar)) {
+      check_text(res, "edit.dialog.ctl1016.text", GetDlgItem(dialog, kAddButtonId), "追加(&A)");
+      check_text(res, "edit.dialog.ctl1017.text", GetDlgItem(dialog, kDeleteButtonId), "削除(&D)");
+      check_text(res, "edit.dialog.ctl1018.text", GetDlgItem(dialog, kCloseListButtonId), "閉じる");
+      check_list(res, "edit.dialog.stored", dialog, kStoredSorted);
+
+      // The picker lists every window minimize-all would look at, excluded or not.
+      if (HWND picker = open_picker(res, "edit.picker", dialog)) {
+        check_text(res, "edit.picker.ctl1017.text", GetDlgItem(picker, kSelectButtonId), "選択");
+        check_text(res, "edit.picker.ctl1018.text", GetDlgItem(picker, kPickCancelButtonId), "キャンセル");
+        std::vector<std::string> items;
+        std::string why;
+        const bool have = list_items(GetDlgItem(picker, kTitleListId), &items, &why);
+        const std::vector<std::string> want = candidate_titles();
+        out("note: the picker lists " + (have ? list_str(items) : why));
+        res.check(have && sorted(items) == sorted(want), "edit.picker.entries",
+                  list_str(want) + " in any order, the driver's walk", have ? list_str(items) : why);
+        res.check(have && contains(items, kPickTitle) && contains(items, kOtherTitle) && contains(items, kKeepTitle) &&
+                      !contains(items, "Velkin owned") && !contains(items, "Velkin hidden"),
+                  "edit.picker.own_windows",
+                  "\"Velkin pick me\", \"Velkin other\" and the excluded \"Velkin keep me\"; not \"Velkin owned\" or "
+                  "\"Velkin hidden\"",
+                  have ? list_str(items) : why);
+        click(picker, kPickCancelButtonId);
+        if (close_dialog(res, "edit.picker.cancel_closed", picker, "clicking ctl" + num(kPickCancelButtonId)))
+          check_list(res, "edit.dialog.cancel_adds_nothing", dialog, kStoredSorted);
+      }
+      if (HWND picker = open_picker(res, "edit.picker_again", dialog))
+        if (pick(res, "edit.picker_again", picker, kPickTitle))
+          check_list(res, "edit.dialog.added", dialog, kEditedSorted, &kept);
+      click(dialog, kCloseListButtonId);
+      close_dialog(res, "edit.dialog.closed", dialog, "clicking ctl" + num(kCloseListButtonId));
+    }
+    check_minimize_all(res, "edit.minimize", inst.bar, windows, {"other"}, {"pick", "keep"}, true);
+    exit_and_check(res, inst, "edit.exit");
+    if (!kept.empty()) check_saved_list(res, "edit.saved_as_listed", inst, kept);
+  });
+}
+
+// The list saved by exclusions-edit back after a start. A deletion dropped with Esc, another
+// with the close box; minimize-all (the menu command) passing over the titles throughout.
+int cmd_exclusions_back(const std::string &exe) {
+  const std::vector<WindowPlan> plans = {{"pick", kPickTitle, true, -1}, {"other", kOtherTitle, true, -1}};
+  return run_over_windows(Scenario("back", Up::kNoBox, Ending::kExitButton, false), exe, plans, true,
+                          [&](Results &res, Instance &inst, const WindowThread &windows) {
+    if (HWND dialog = open_exclusions(res, "back.dialog", inst.bar)) {
+      check_list(res, "back.dialog.restored", dialog, kEditedSorted);
+      if (select_title(res, "back.dialog.delete", dialog, kPickTitle) >= 0) {
+        click(dialog, kDeleteButtonId);
+        check_list(res, "back.dialog.deleted", dialog, kStoredSorted);
+      }
+      // Esc, as a key pressed in the list box: the dialog's own handling makes it IDCANCEL.
+      PostMessageA(GetDlgItem(dialog, kTitleListId), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+      close_dialog(res, "back.dialog.escaped", dialog, "Esc");
+    }
+    check_minimize_all(res, "back.minimize", inst.bar, windows, {"other"}, {"pick"}, false);
+    if (HWND dialog = open_exclusions(res, "back.dialog_again", inst.bar)) {
+      check_list(res, "back.dialog_again.esc_dropped", dialog, kEditedSorted);
+      // The CP932 title this time.
+      if (select_title(res, "back.dialog_again.delete", dialog, kStoredSorted.back()) >= 0) {
+        click(dialog, kDeleteButtonId);
+        std::vector<std::string> fewer = kEditedSorted;
+        fewer.pop_back();
+        check_list(res, "back.dialog_again.deleted", dialog, fewer);
+      }
+      PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+      close_dialog(res, "back.dialog_again.close_box", dialog, "SC_CLOSE");
+    }
+    if (HWND dialog = open_exclusions(res, "back.dialog_third", inst.bar)) {
+      check_list(res, "back.dialog_third.close_box_dropped", dialog, kEditedSorted);
+      click(dialog, kCloseListButtonId);
+      close_dialog(res, "back.dialog_third.closed", dialog, "clicking ctl" + num(kCloseListButtonId));
+    }
+  });
+}
+
+// A full list of 20 titles: a 21st picked gives the warning and is not added.
+int cmd_exclusions_full(const std::string &exe) {
+  const std::vector<WindowPlan> plans = {{"pick", kPickTitle, true, -1}};
+  return run_over_windows(Scenario("full", Up::kNoBox, Ending::kExitButton, false), exe, plans, false,
+                          [&](Results &res, Instance &inst, const WindowThread &) {
+    if (HWND dialog = open_exclusions(res, "full.dialog", inst.bar)) {
+      check_list(res, "full.dialog.stored", dialog, full_list());
+      if (HWND picker = open_picker(res, "full.picker", dialog)) {
+        if (pick(res, "full.picker", picker, kPickTitle)) {
+          HWND box = wait_dialog(inst.pi.dwProcessId, kWarningCaption);
+          if (res.check(box != nullptr, "full.warning.shown",
+                        "a box captioned " + text_str(kWarningCaption) + " within 5 s of picking a 21st title", "none")) {
+            check_text(res, "full.warning.text", GetDlgItem(box, kBoxTextId), kFullListText);
+            HWND owner = GetWindow(box, GW_OWNER);
+            out("note: the warning's owner is " + std::string(owner == dialog ? "the exclusion list's dialog" : hex((uintptr_t)owner)));
+            out("note: the warning shows the " + box_icon(box) + " icon");
+            click(box, IDOK);
+            close_dialog(res, "full.warning.closed", box, "clicking OK");
+          }
+          check_list(res, "full.dialog.unchanged", dialog, full_list());
+        }
+      }
+      click(dialog, kCloseListButtonId);
+      close_dialog(res, "full.dialog.closed", dialog, "clicking ctl" + num(kCloseListButtonId));
+    }
+  });
+}
+
+}  // namespace driver
