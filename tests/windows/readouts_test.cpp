@@ -14,46 +14,12 @@ namespace {
 
 using velkin::FakeSystem;
 
-constexpr uint64_t kMiB = uint64_t{1} << 20;
-constexpr uint64_t kGiB = uint64_t{1} << 30;
-
 class ReadoutTest : public BarTest {
  protected:
   void SetUp() override {
     BarTest::SetUp();
-    FakeSystem::Drive c;
-    c.freeBytes = 320 * kMiB;
-    c.totalBytes = 3 * kGiB;
-    c.sectorsPerCluster = 8;
-    c.bytesPerSector = 512;
-    c.freeClusters = static_cast<uint32_t>(c.freeBytes / 4096);
-    c.totalClusters = static_cast<uint32_t>(c.totalBytes / 4096);
-    fake_.drives['C'] = c;
-    fake_.availablePhysicalMemory = 64 * kMiB;
+    UseDriveAndMemory(3 * kGiB, 64 * kMiB);
     fake_.freeSystemResources = 7;
-  }
-
-  std::string Text(int id) const { return TextOf(GetDlgItem(hwnd_, id)); }
-
-  void Command(UINT id) { SendMessageA(hwnd_, WM_COMMAND, id, 0); }
-  void Tick(UINT_PTR id = 1) { SendMessageA(hwnd_, WM_TIMER, id, 0); }
-  void Select(int selector, int index) {
-    HWND combo = GetDlgItem(hwnd_, selector);
-    SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(selector, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
-  }
-
-  // The four value texts, to see which changed.
-  std::vector<std::string> Values() const {
-    return {Text(IDC_FREESPACE_VALUE), Text(IDC_TOTALCAP_VALUE), Text(IDC_RESOURCE_VALUE), Text(IDC_MEMORY_VALUE)};
-  }
-
-  // Position of the first request that begins with `prefix`, or npos.
-  size_t Position(const std::string& prefix) const {
-    for (size_t i = 0; i < fake_.queries.size(); ++i) {
-      if (fake_.queries[i].compare(0, prefix.size(), prefix) == 0) return i;
-    }
-    return std::string::npos;
   }
 };
 
@@ -271,7 +237,7 @@ TEST_F(ReadoutTest, DecimalCommandsRedrawNothingUntilTheNextReadout) {
 
 TEST_F(ReadoutTest, AnInvalidUnitShowsTheErrorAtEveryTick) {
   // Units no menu offers, from an edited settings file.
-  fake_.files[kSettingsPath] = "0\r\n7\r\nBytes\r\n0\r\nBytes\r\n2\r\n4\r\n0\r\n0\r\n1\r\n-1\r\n";
+  fake_.files[kSettingsPath] = SettingsWith({{kFreeUnit, "7"}, {kMemoryUnit, "-1"}});
   CreatePanel();
   EXPECT_EQ(Text(IDC_FREESPACE_VALUE), "ERROR!!");
   EXPECT_EQ(Text(IDC_MEMORY_VALUE), "ERROR!!");
@@ -299,15 +265,9 @@ TEST_F(ReadoutTest, TheSuspendButtonShowsOnWindows98Only) {
     EXPECT_EQ((GetWindowLongA(suspend, GWL_STYLE) & WS_VISIBLE) != 0, row.visible);
     EXPECT_EQ(fake_.CountQueries("DiskFreeSpaceEx") != 0, row.largeDisk) << "the 64-bit query from OSR2 on";
     // The other buttons keep their places.
-    RECT r;
-    GetWindowRect(GetDlgItem(hwnd_, IDC_RESTARTWINDOWS), &r);
-    MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
-    EXPECT_EQ(r.left, expected_layout::FindControl(IDC_RESTARTWINDOWS)->place.left);
+    EXPECT_EQ(PlaceOf(IDC_RESTARTWINDOWS).left, expected_layout::FindControl(IDC_RESTARTWINDOWS)->place.left);
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(hwnd_, IDC_EXIT)));
-    DestroyWindow(hwnd_);
-    AfxPumpMessages();
   }
-  panel_ = nullptr;
 }
 
 TEST_F(ReadoutTest, WithoutLargeDisksTheClusterQueryMeasuresAndNothingIsProbed) {
@@ -348,7 +308,6 @@ TEST_F(ReadoutTest, AFailedProbeSaysWhyAndEndsTheProgram) {
     EXPECT_FALSE(IsWindow(hwnd_));
     EXPECT_EQ(fake_.FindBar(hwnd_), nullptr);
   }
-  panel_ = nullptr;
 }
 
 TEST_F(ReadoutTest, ResourcesReadDisableWithoutTheLibraryOrItsFunction) {
@@ -370,10 +329,7 @@ TEST_F(ReadoutTest, ResourcesReadDisableWithoutTheLibraryOrItsFunction) {
     EXPECT_EQ(Text(IDC_RESOURCE_VALUE), row.text);
     EXPECT_TRUE(fake_.messages.empty());
     EXPECT_EQ(fake_.badCalls, 0);
-    DestroyWindow(hwnd_);
-    AfxPumpMessages();
   }
-  panel_ = nullptr;
 }
 
 TEST_F(ReadoutTest, AfterTheLibrariesAreReleasedTheReadoutsLoadThemAgain) {
@@ -427,10 +383,7 @@ TEST_F(ReadoutTest, TheVersionDialogShowsTheVersionAndWhatItSupports) {
       EXPECT_EQ(suspend, row.suspend);
     }
     EXPECT_TRUE(IsWindow(hwnd_));
-    DestroyWindow(hwnd_);
-    AfxPumpMessages();
   }
-  panel_ = nullptr;
 }
 
 }  // namespace
