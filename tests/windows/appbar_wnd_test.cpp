@@ -13,10 +13,18 @@ constexpr UINT kAppBarNotify = 0x5F6;
 // The window objects a panel is made of: itself, its 18 controls, the version dialog, the about
 // box, the exclusion dialog with its list box, and the window picker with its list box.
 constexpr long kPanelObjects = 25;
+// Where the bar docks on the scripted 1024 x 768 screen.
+constexpr RECT kDocked{0, 0, 1024, 47};
+
+// The position of the first call of the shell with `message` from `from` on, or the number of calls.
+size_t FirstCall(const FakeSystem& shell, uint32_t message, size_t from = 0) {
+  while (from < shell.appBarCalls.size() && shell.appBarCalls[from].message != message) ++from;
+  return from;
+}
 
 TEST_F(BarTest, RegistersAndDocksToTheTopAtItsThickness) {
   CreatePanel();
-  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+  EXPECT_EQ(WindowRect(), kDocked);
   const FakeSystem::Bar* bar = fake_.FindBar(hwnd_);
   ASSERT_NE(bar, nullptr);
   EXPECT_EQ(bar->edge, velkin::kEdgeTop);
@@ -24,12 +32,7 @@ TEST_F(BarTest, RegistersAndDocksToTheTopAtItsThickness) {
   EXPECT_EQ(bar->callbackMessage, kAppBarNotify);
   // Registration comes before the first position is asked for.
   ASSERT_FALSE(fake_.appBarCalls.empty());
-  size_t firstNew = fake_.appBarCalls.size(), firstQuery = fake_.appBarCalls.size();
-  for (size_t i = fake_.appBarCalls.size(); i-- > 0;) {
-    if (fake_.appBarCalls[i].message == velkin::kAbmNew) firstNew = i;
-    if (fake_.appBarCalls[i].message == velkin::kAbmQueryPos) firstQuery = i;
-  }
-  EXPECT_LT(firstNew, firstQuery);
+  EXPECT_LT(FirstCall(fake_, velkin::kAbmNew), FirstCall(fake_, velkin::kAbmQueryPos));
   EXPECT_EQ(fake_.CountCalls(velkin::kAbmNew), 1u);
   EXPECT_EQ(WindowRect().bottom - WindowRect().top, expected_layout::kBarHeight);
 }
@@ -61,10 +64,10 @@ TEST_F(BarTest, DocksAgainAfterAnyMove) {
   // Along the edge: straight back.
   SetWindowPos(hwnd_, nullptr, 300, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   AfxPumpMessages();
-  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+  EXPECT_EQ(WindowRect(), kDocked);
   MoveWindow(hwnd_, 100, 0, 400, 47, TRUE);
   AfxPumpMessages();
-  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+  EXPECT_EQ(WindowRect(), kDocked);
   // Anywhere: stretched across the screen again and claimed from the shell, which decides
   // where along the edge it may stay.
   const size_t setsBefore = fake_.CountCalls(velkin::kAbmSetPos);
@@ -87,7 +90,7 @@ TEST_F(BarTest, ASizeWithAZeroSideChangesNothing) {
   SendMessageA(hwnd_, WM_SIZE, SIZE_RESTORED, MAKELPARAM(0, 30));
   SendMessageA(hwnd_, WM_SIZE, SIZE_RESTORED, MAKELPARAM(500, 0));
   EXPECT_EQ(fake_.appBarCalls.size(), calls);
-  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+  EXPECT_EQ(WindowRect(), kDocked);
 }
 
 TEST_F(BarTest, ASizeTakesTheNewThicknessAcrossTheStrip) {
@@ -137,7 +140,7 @@ TEST_F(BarTest, AFullScreenApplicationPushesTheBarDownAndItsEndMakesItTopmost) {
     otherSeen = otherSeen || w == other;
   }
   EXPECT_FALSE(otherSeen);
-  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47})) << "the z-order changes, not the place";
+  EXPECT_EQ(WindowRect(), kDocked) << "the z-order changes, not the place";
   DestroyWindow(other);
 }
 
@@ -148,14 +151,14 @@ TEST_F(BarTest, OtherNotificationsDoNothing) {
   EXPECT_EQ(SendMessageA(hwnd_, kAppBarNotify, velkin::kAbnWindowArrange, 1), 0);
   EXPECT_EQ(SendMessageA(hwnd_, kAppBarNotify, 77, 0), 0);
   EXPECT_EQ(fake_.appBarCalls.size(), calls);
-  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+  EXPECT_EQ(WindowRect(), kDocked);
 }
 
 TEST_F(BarTest, ADisplayChangeStoresTheSizeAndTheShellsNoticeMovesTheBar) {
   CreatePanel();
   const size_t calls = fake_.appBarCalls.size();
   EXPECT_EQ(SendMessageA(hwnd_, WM_DISPLAYCHANGE, 24, MAKELPARAM(800, 600)), 0);
-  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47})) << "nothing moves on the display change";
+  EXPECT_EQ(WindowRect(), kDocked) << "nothing moves on the display change";
   EXPECT_EQ(fake_.appBarCalls.size(), calls);
 
   fake_.screen = velkin::Size{800, 600};
@@ -174,7 +177,7 @@ TEST_F(BarTest, RegistersAgainWhenTheShellRestarts) {
   ASSERT_NE(bar, nullptr) << "registered again";
   EXPECT_TRUE(bar->placed);
   EXPECT_EQ(bar->rc, (velkin::Rect{0, 0, 1024, 47}));
-  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+  EXPECT_EQ(WindowRect(), kDocked);
 }
 
 TEST_F(BarTest, ARefusedSecondRegistrationIsHarmless) {
@@ -184,17 +187,10 @@ TEST_F(BarTest, ARefusedSecondRegistrationIsHarmless) {
   AfxPumpMessages();
   EXPECT_EQ(fake_.CountCalls(velkin::kAbmNew), 2u);
   // After the refused registration the bar still claims its strip.
-  size_t lastNew = 0;
-  for (size_t i = 0; i < fake_.appBarCalls.size(); ++i) {
-    if (fake_.appBarCalls[i].message == velkin::kAbmNew) lastNew = i;
-  }
-  bool setAfter = false;
-  for (size_t i = lastNew; i < fake_.appBarCalls.size(); ++i) {
-    setAfter = setAfter || fake_.appBarCalls[i].message == velkin::kAbmSetPos;
-  }
-  EXPECT_TRUE(setAfter);
+  const size_t secondNew = FirstCall(fake_, velkin::kAbmNew, FirstCall(fake_, velkin::kAbmNew) + 1);
+  EXPECT_TRUE(FirstCall(fake_, velkin::kAbmSetPos, secondNew) < fake_.appBarCalls.size());
   EXPECT_EQ(fake_.bars.size(), 1u);
-  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+  EXPECT_EQ(WindowRect(), kDocked);
 }
 
 TEST_F(BarTest, ClosingRemovesTheBarAndDeletesEveryObject) {
@@ -209,7 +205,6 @@ TEST_F(BarTest, ClosingRemovesTheBarAndDeletesEveryObject) {
   EXPECT_EQ(fake_.FindBar(hwnd_), nullptr);
   EXPECT_EQ(fake_.appBarCalls.back().message, velkin::kAbmRemove);
   EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_);
-  panel_ = nullptr;
 }
 
 TEST_F(BarTest, APanelThatNeverMadeItsWindowLeavesNothingBehind) {

@@ -26,13 +26,6 @@ bool IsButton(const Control& c) { return c.kind == Kind::kButton; }
 bool IsSelector(const Control& c) { return c.kind == Kind::kSelector; }
 RECT RectOf(const expected_layout::Place& p) { return RECT{p.left, p.top, p.right, p.bottom}; }
 
-RECT ClientRectOf(HWND parent, HWND child) {
-  RECT r;
-  GetWindowRect(child, &r);
-  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
-
 TEST_F(BarTest, CreatesTheEighteenControlsAtTheirPlaces) {
   CreatePanel();
   int children = 0;
@@ -49,7 +42,7 @@ TEST_F(BarTest, CreatesTheEighteenControlsAtTheirPlaces) {
     // A combo box hands WS_VSCROLL on to its list and drops it from its own style.
     const DWORD style = IsSelector(entry) ? entry.style & ~WS_VSCROLL : entry.style;
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE)), style);
-    const RECT r = ClientRectOf(hwnd_, control);
+    const RECT r = PlaceOf(entry.id);
     EXPECT_EQ(r.left, entry.place.left);
     EXPECT_EQ(r.top, entry.place.top);
     const int width = entry.place.right - entry.place.left, height = entry.place.bottom - entry.place.top;
@@ -149,22 +142,21 @@ TEST_F(BarTest, TextControlsUseTheIconTitleFontAndButtonsNone) {
 
 TEST_F(BarTest, DataExchangeSetsOnlyTheTextsThatChanged) {
   CreatePanel();
-  const auto tick = [this] { SendMessageA(hwnd_, WM_TIMER, 1, 0); };
   const long before = AfxTextSetCount();
-  tick();
+  Tick();
   EXPECT_EQ(AfxTextSetCount(), before) << "unchanged figures set no text";
 
   fake_.availablePhysicalMemory = 1 << 20;
-  tick();
+  Tick();
   EXPECT_EQ(AfxTextSetCount(), before + 1);
-  EXPECT_EQ(TextOf(GetDlgItem(hwnd_, IDC_MEMORY_VALUE)), "1048576 Bytes");
+  EXPECT_EQ(Text(IDC_MEMORY_VALUE), "1048576 Bytes");
 
   fake_.availablePhysicalMemory = 2 << 20;
   fake_.freeSystemResources = 42;
-  tick();
+  Tick();
   EXPECT_EQ(AfxTextSetCount(), before + 3);
-  EXPECT_EQ(TextOf(GetDlgItem(hwnd_, IDC_RESOURCE_VALUE)), " 42 ％");
-  tick();
+  EXPECT_EQ(Text(IDC_RESOURCE_VALUE), " 42 ％");
+  Tick();
   EXPECT_EQ(AfxTextSetCount(), before + 3);
 }
 
@@ -184,12 +176,12 @@ TEST_F(BarTest, AnUnchangedExchangeSendsTheControlsNoMessage) {
   g_staticProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(value, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProc)));
   g_getTexts = g_setTexts = 0;
-  SendMessageA(hwnd_, WM_TIMER, 1, 0);
-  SendMessageA(hwnd_, WM_TIMER, 1, 0);
+  Tick();
+  Tick();
   EXPECT_EQ(g_getTexts, 0) << "what the control shows is known";
   EXPECT_EQ(g_setTexts, 0);
   fake_.availablePhysicalMemory = 1;
-  SendMessageA(hwnd_, WM_TIMER, 1, 0);
+  Tick();
   EXPECT_EQ(g_setTexts, 1);
   EXPECT_EQ(TextOf(value), "1 Bytes");
   SetWindowLongPtrA(value, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_staticProc));
@@ -248,7 +240,6 @@ TEST_F(BarTest, TheExitButtonClosesTheBar) {
   EXPECT_FALSE(IsWindow(hwnd_));
   EXPECT_EQ(fake_.FindBar(hwnd_), nullptr);
   EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_);
-  panel_ = nullptr;
 }
 
 }  // namespace
