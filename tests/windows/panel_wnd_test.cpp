@@ -196,11 +196,7 @@ TEST_F(BarTest, PaintingValidatesTheWindow) {
 }
 
 // Asks the panel for the tooltip text of a child, as the tooltip control does.
-struct TipAnswer {
-  LRESULT result;
-  std::string text;
-  bool answered;
-};
+struct TipAnswer { LRESULT result; std::string text; bool answered; };
 
 TipAnswer AskTip(HWND panel, HWND tool, UINT flags) {
   TOOLTIPTEXTA tip{};

@@ -57,9 +57,7 @@ TEST_F(ReadoutTest, SelectorsListTheIntervalsAndTheFixedDrives) {
   EXPECT_EQ(Selection(IDC_INTERVAL), expected_layout::kDefaultInterval);
   const char* drives[] = {"C:\\", "D:\\", expected_layout::kAllDrivesEntry};
   ASSERT_EQ(EntryCount(IDC_DRIVE), 3);
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(Entry(IDC_DRIVE, i), drives[i]);
-  }
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Entry(IDC_DRIVE, i), drives[i]);
   EXPECT_EQ(Selection(IDC_DRIVE), 0);
 }
 
@@ -148,12 +146,7 @@ TEST_F(ReadoutTest, ADeviceChangeListsTheDrivesAtTheNextTick) {
   Select(IDC_DRIVE, 1);  // All
   // Each step: a drive copied from C:\ before the tick (0: none), whether the system announced
   // a device first, how far the clock moved, and the free space All shows after the tick.
-  struct Step {
-    char added;
-    bool deviceChange;
-    uint32_t elapsed;
-    uint64_t shownMiB;
-  };
+  struct Step { char added; bool deviceChange; uint32_t elapsed; uint64_t shownMiB; };
   const Step steps[] = {
       {0, false, 5000, 320},
       {'D', false, 50, 320},  // a new drive within the list's half second is not seen yet...
@@ -172,11 +165,7 @@ TEST_F(ReadoutTest, ADeviceChangeListsTheDrivesAtTheNextTick) {
 
 TEST_F(ReadoutTest, AUnitCommandRedrawsItsReadoutAtOnceAndNoOther) {
   CreatePanel();
-  const struct {
-    UINT command;
-    int control;
-    const char* text;
-  } rows[] = {
+  const struct { UINT command; int control; const char* text; } rows[] = {
       {ID_FREEUNIT_KBYTES, IDC_FREESPACE_VALUE, "327680.00 kBytes"},
       {ID_FREEUNIT_MBYTES, IDC_FREESPACE_VALUE, "320.00 MBytes"},
       {ID_FREEUNIT_GBYTES, IDC_FREESPACE_VALUE, "0.31 GBytes"},
@@ -249,11 +238,8 @@ TEST_F(ReadoutTest, AnInvalidUnitShowsTheErrorAtEveryTick) {
 }
 
 TEST_F(ReadoutTest, TheSuspendButtonShowsOnWindows98Only) {
-  const struct {
-    velkin::WindowsVersion version;
-    bool visible;
-    bool largeDisk;
-  } rows[] = {{{4, 0, 950, 1}, false, false}, {{4, 0, 1111, 1}, false, true}, {{4, 10, 1998, 1}, true, true},
+  const struct { velkin::WindowsVersion version; bool visible; bool largeDisk; } rows[] = {
+      {{4, 0, 950, 1}, false, false}, {{4, 0, 1111, 1}, false, true}, {{4, 10, 1998, 1}, true, true},
               {{4, 10, 2222, 1}, true, true}, {{6, 1, 7601, 2}, true, true}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.version.build);
@@ -282,10 +268,8 @@ TEST_F(ReadoutTest, WithoutLargeDisksTheClusterQueryMeasuresAndNothingIsProbed) 
 }
 
 TEST_F(ReadoutTest, AFailedProbeSaysWhyAndEndsTheProgram) {
-  const struct {
-    bool library;
-    const char* text;
-  } rows[] = {{false, "KERNEL32.DLLをロードできません。"}, {true, "メソッドのアドレスを取得できません。"}};
+  const struct { bool library; const char* text; } rows[] = {
+      {false, "KERNEL32.DLLをロードできません。"}, {true, "メソッドのアドレスを取得できません。"}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.text);
     fake_.messages.clear();
@@ -311,11 +295,8 @@ TEST_F(ReadoutTest, AFailedProbeSaysWhyAndEndsTheProgram) {
 }
 
 TEST_F(ReadoutTest, ResourcesReadDisableWithoutTheLibraryOrItsFunction) {
-  const struct {
-    bool library;
-    bool function;
-    const char* text;
-  } rows[] = {{false, false, "Disable"}, {true, false, "Disable"}, {true, true, "  7 ％"}};
+  const struct { bool library; bool function; const char* text; } rows[] = {
+      {false, false, "Disable"}, {true, false, "Disable"}, {true, true, "  7 ％"}};
   for (const auto& row : rows) {
     if (!row.library) {
       fake_.libraries.erase("RSRC32");
@@ -348,12 +329,7 @@ TEST_F(ReadoutTest, AfterTheLibrariesAreReleasedTheReadoutsLoadThemAgain) {
 }
 
 TEST_F(ReadoutTest, TheVersionDialogShowsTheVersionAndWhatItSupports) {
-  const struct {
-    velkin::WindowsVersion version;
-    const char* text;
-    const char* disk;
-    const char* suspend;
-  } rows[] = {
+  const struct { velkin::WindowsVersion version; const char* text; const char* disk; const char* suspend; } rows[] = {
       {{4, 10, 1998, 1}, "Windowsのバージョン：4.10.1998 [Windows 98]",
        "Windows 95 OSR2以上なので\r\n2GB以上のディスクをサポートします。",
        "このバージョンではサスペンドモードを正式にサポートしています。"},

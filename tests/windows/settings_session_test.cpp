@@ -76,11 +76,8 @@ TEST_F(SessionTest, ABadIntervalIsReportedAndOneSecondTaken) {
 }
 
 TEST_F(SessionTest, ABadDriveIsReportedAndTheFirstEntryTaken) {
-  const struct {
-    bool fixedDrive;
-    const char* line;
-    const char* first;
-  } rows[] = {{true, "5", "C:\\"}, {true, "-1", "C:\\"}, {true, "x", "C:\\"}, {false, "1", "All"}};
+  const struct { bool fixedDrive; const char* line; const char* first; } rows[] = {
+      {true, "5", "C:\\"}, {true, "-1", "C:\\"}, {true, "x", "C:\\"}, {false, "1", "All"}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.line);
     fake_.messages.clear();
@@ -125,7 +122,8 @@ TEST_F(SessionTest, ExitStopsSavesBothReleasesAndCloses) {
                   "WriteFile C:\\Velkin\\vlkini.dat.tmp", "RenameReplacing C:\\Velkin\\vlkini.dat.tmp C:\\Velkin\\vlkini.dat",
                   "WriteFile C:\\Velkin\\nonapp.dat.tmp", "RenameReplacing C:\\Velkin\\nonapp.dat.tmp C:\\Velkin\\nonapp.dat",
                   "ReleaseModule KERNEL32", "ReleaseModule RSRC32"}));
-    EXPECT_EQ(fake_.files[kSettingsPath], SettingsWith({{kFreeUnit, "3"}, {kFreeUnitName, "GBytes"}, {kDecimals, "3"}}));
+    EXPECT_EQ(fake_.files[kSettingsPath],
+              SettingsWith({{kFreeUnit, "3"}, {kFreeUnitName, "GBytes"}, {kDecimals, "3"}}));
     EXPECT_EQ(fake_.files[kExclusionPath], "メモ帳\r\n");
     EXPECT_EQ(fake_.LoadedModuleCount(), 0);
     EXPECT_FALSE(IsWindow(hwnd_));
@@ -151,15 +149,11 @@ const velkin::WindowsVersion kWindows7{6, 1, 7601, 2};
 // another program may call it off before the bar hears of it. Windows NT has no 16-bit
 // services: restarting Windows alone logs off there.
 TEST_F(SessionTest, RestartAndShutdownSaveTheSettingsAndAsk) {
-  const struct {
-    UINT button;
-    UINT menu;
-    velkin::WindowsVersion version;
-    const char* request;
-  } rows[] = {{IDC_RESTARTSYSTEM, ID_RESTARTSYSTEM_MENU, kWindows98, "ExitWindowsEx 0x0A 1"},
-              {IDC_SHUTDOWN, ID_SHUTDOWN_MENU, kWindows98, "ExitWindowsEx 0x01 0"},
-              {IDC_RESTARTWINDOWS, ID_RESTARTWINDOWS_MENU, kWindows98, "ExitWindows16 0x42"},
-              {IDC_RESTARTWINDOWS, ID_RESTARTWINDOWS_MENU, kWindows7, "ExitWindowsEx 0x00 0"}};
+  const struct { UINT button; UINT menu; velkin::WindowsVersion version; const char* request; } rows[] = {
+      {IDC_RESTARTSYSTEM, ID_RESTARTSYSTEM_MENU, kWindows98, "ExitWindowsEx 0x0A 1"},
+      {IDC_SHUTDOWN, ID_SHUTDOWN_MENU, kWindows98, "ExitWindowsEx 0x01 0"},
+      {IDC_RESTARTWINDOWS, ID_RESTARTWINDOWS_MENU, kWindows98, "ExitWindows16 0x42"},
+      {IDC_RESTARTWINDOWS, ID_RESTARTWINDOWS_MENU, kWindows7, "ExitWindowsEx 0x00 0"}};
   for (const auto& row : rows) {
     for (const UINT command : {row.button, row.menu}) {
       for (const bool taken : {true, false}) {
@@ -268,10 +262,7 @@ TEST_F(SessionTest, NothingIsWrittenBeforeStartUpHasLoadedBothFiles) {
     const char* settings;  // nullptr: no settings file
   } starts[] = {{"the welcome", nullptr}, {"the interval warning", badInterval.c_str()},
                 {"the drive warning", badDrive.c_str()}};
-  const struct {
-    const char* name;
-    std::function<void(HWND)> send;
-  } ends[] = {
+  const struct { const char* name; std::function<void(HWND)> send; } ends[] = {
       {"the session ends",
        [](HWND panel) {
          EXPECT_EQ(SendMessageA(panel, WM_QUERYENDSESSION, 0, 0), TRUE);

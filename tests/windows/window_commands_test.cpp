@@ -415,14 +415,10 @@ TEST_F(WindowCommandsTest, ListBoxTitlesOfAnyLengthComeBackWhole) {
 // A dialog's command posted again while it is open shows no second one; exit while it is open
 // (the button, WM_CLOSE, the menu) ends every dialog and the program, both files written once.
 TEST_F(WindowCommandsTest, ADialogOpensOnceAndExitEndsItWithTheProgram) {
-  const struct {
-    const char* caption;
-    UINT command;
-    UINT exitMessage;
-    WPARAM exitCommand;
-  } rows[] = {{kListCaption, ID_EDIT_EXCLUSIONS, WM_COMMAND, IDC_EXIT},
-              {"Windowsバージョン情報", ID_WINVERSION, WM_CLOSE, 0},
-              {"このアプリケーションについて", ID_ABOUT, WM_COMMAND, ID_APP_EXIT_MENU}};
+  const struct { const char* caption; UINT command; UINT exitMessage; WPARAM exitCommand; } rows[] = {
+      {kListCaption, ID_EDIT_EXCLUSIONS, WM_COMMAND, IDC_EXIT},
+      {"Windowsバージョン情報", ID_WINVERSION, WM_CLOSE, 0},
+      {"このアプリケーションについて", ID_ABOUT, WM_COMMAND, ID_APP_EXIT_MENU}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.caption);
     CreatePanel();
