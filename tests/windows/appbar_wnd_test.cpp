@@ -1,6 +1,4 @@
 // The bar's docking, driven by real window messages on the scripted shell.
-#include <gtest/gtest.h>
-
 #include "appbar/appbar_geometry.h"
 #include "bar_fixture.h"
 #include "tests/support/expected_layout.h"

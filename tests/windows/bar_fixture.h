@@ -1,5 +1,6 @@
 // A panel created on the scripted machine, as the application object creates it, and the ways
-// the Windows tests drive and read it.
+// the Windows tests drive and read it. The tier's test files take gtest, the standard strings,
+// containers and the resource numbers from here.
 #ifndef VELKIN_TESTS_WINDOWS_BAR_FIXTURE_H
 #define VELKIN_TESTS_WINDOWS_BAR_FIXTURE_H
 
@@ -39,6 +40,8 @@ class BarTest : public ::testing::Test {
     liveBefore_ = CWnd::LiveObjectCount();
     // A second start: the settings a first start would have saved are there.
     fake_.files[kSettingsPath] = SettingsWith({});
+    UseDriveAndMemory(3 * kGiB, 64 * kMiB);
+    fake_.freeSystemResources = 7;
   }
   void TearDown() override { ClosePanel(); }
 

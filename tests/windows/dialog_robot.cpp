@@ -1,8 +1,6 @@
 // Presses through modal dialogs from a thread timer, which their own message loops deliver.
 #include "bar_fixture.h"
 
-#include <vector>
-
 namespace {
 
 struct Robot { std::vector<DialogStep> steps; size_t next = 0; int idleTicks = 0; };

@@ -1,11 +1,7 @@
 // The panel's controls, texts, font, data exchange, painting and tooltips, in a real window.
-#include <gtest/gtest.h>
-
 #include <iterator>
-#include <string>
 
 #include "bar_fixture.h"
-#include "res/resource.h"
 #include "tests/support/expected_layout.h"
 
 namespace {

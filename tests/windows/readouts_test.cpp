@@ -1,27 +1,12 @@
 // The readouts in the real panel window on the scripted machine: creation order, ticks, the
 // selectors, the unit and decimal commands, the version and the optional functions.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <string>
-#include <vector>
-
 #include "bar_fixture.h"
-#include "res/resource.h"
 #include "tests/support/expected_layout.h"
 
 namespace {
 
-using velkin::FakeSystem;
-
-class ReadoutTest : public BarTest {
- protected:
-  void SetUp() override {
-    BarTest::SetUp();
-    UseDriveAndMemory(3 * kGiB, 64 * kMiB);
-    fake_.freeSystemResources = 7;
-  }
-};
+// The machine of every panel test: drive C: of 3 GiB, 64 MiB of memory, 7 % of resources free.
+using ReadoutTest = BarTest;
 
 TEST_F(ReadoutTest, CreationMeasuresInOrderThenStartsTheTimer) {
   CreatePanel();
@@ -45,7 +30,7 @@ TEST_F(ReadoutTest, CreationMeasuresInOrderThenStartsTheTimer) {
 }
 
 TEST_F(ReadoutTest, SelectorsListTheIntervalsAndTheFixedDrives) {
-  FakeSystem::Drive cdrom;
+  velkin::FakeSystem::Drive cdrom;
   cdrom.type = 5;
   fake_.drives['E'] = cdrom;
   fake_.drives['D'] = fake_.drives['C'];

@@ -1,13 +1,6 @@
 // The two files at start-up and at exit, and the session and power commands, on the scripted
 // machine: nothing here can end the session of the machine the tests run on.
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <string>
-#include <vector>
-
 #include "bar_fixture.h"
-#include "res/resource.h"
 
 namespace {
 

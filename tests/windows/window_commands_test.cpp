@@ -1,14 +1,9 @@
 // The context menu, the minimize commands, the exclusion-list and picker dialogs and the about
 // box, with real windows that the test creates among the top-level windows.
-#include <gtest/gtest.h>
-
-#include <map>
-#include <string>
-#include <vector>
+#include <algorithm>
 
 #include "bar_fixture.h"
 #include "system/win32_system.h"
-#include "res/resource.h"
 
 namespace {
 
