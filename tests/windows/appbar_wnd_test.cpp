@@ -81,14 +81,21 @@ TEST_F(BarTest, DocksAgainAfterAnyMove) {
   EXPECT_EQ(bar->rc, (velkin::Rect{moved.left, moved.top, moved.right, moved.bottom}));
 }
 
-TEST_F(BarTest, ASizeWithAZeroSideChangesNothing) {
+// A size with a zero side, and a notification the bar has no use for, are handled (0) and
+// neither ask the shell anything nor move the bar.
+TEST_F(BarTest, ASizeWithAZeroSideOrAnotherNotificationChangesNothing) {
   CreatePanel();
   const size_t calls = fake_.appBarCalls.size();
-  SendMessageA(hwnd_, WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 0));
-  SendMessageA(hwnd_, WM_SIZE, SIZE_RESTORED, MAKELPARAM(0, 30));
-  SendMessageA(hwnd_, WM_SIZE, SIZE_RESTORED, MAKELPARAM(500, 0));
-  EXPECT_EQ(fake_.appBarCalls.size(), calls);
-  EXPECT_EQ(WindowRect(), kDocked);
+  const struct { UINT message; WPARAM code; LPARAM param; } rows[] = {
+      {WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 0)},   {WM_SIZE, SIZE_RESTORED, MAKELPARAM(0, 30)},
+      {WM_SIZE, SIZE_RESTORED, MAKELPARAM(500, 0)},  {kAppBarNotify, velkin::kAbnStateChange, 0},
+      {kAppBarNotify, velkin::kAbnWindowArrange, 1}, {kAppBarNotify, 77, 0}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.message << " " << row.code);
+    EXPECT_EQ(SendMessageA(hwnd_, row.message, row.code, row.param), 0);
+    EXPECT_EQ(fake_.appBarCalls.size(), calls);
+    EXPECT_EQ(WindowRect(), kDocked);
+  }
 }
 
 TEST_F(BarTest, ASizeTakesTheNewThicknessAcrossTheStrip) {
@@ -140,16 +147,6 @@ TEST_F(BarTest, AFullScreenApplicationPushesTheBarDownAndItsEndMakesItTopmost) {
   EXPECT_FALSE(otherSeen);
   EXPECT_EQ(WindowRect(), kDocked) << "the z-order changes, not the place";
   DestroyWindow(other);
-}
-
-TEST_F(BarTest, OtherNotificationsDoNothing) {
-  CreatePanel();
-  const size_t calls = fake_.appBarCalls.size();
-  EXPECT_EQ(SendMessageA(hwnd_, kAppBarNotify, velkin::kAbnStateChange, 0), 0);
-  EXPECT_EQ(SendMessageA(hwnd_, kAppBarNotify, velkin::kAbnWindowArrange, 1), 0);
-  EXPECT_EQ(SendMessageA(hwnd_, kAppBarNotify, 77, 0), 0);
-  EXPECT_EQ(fake_.appBarCalls.size(), calls);
-  EXPECT_EQ(WindowRect(), kDocked);
 }
 
 TEST_F(BarTest, ADisplayChangeStoresTheSizeAndTheShellsNoticeMovesTheBar) {

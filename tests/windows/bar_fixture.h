@@ -28,6 +28,12 @@ inline std::string TextOf(HWND hWnd) {
   return buffer;
 }
 
+inline std::string ClassOf(HWND hWnd) {
+  char buffer[64] = {};
+  GetClassNameA(hWnd, buffer, sizeof buffer);
+  return buffer;
+}
+
 class BarTest : public ::testing::Test {
  protected:
   static constexpr const char* kSettingsPath = "C:\\Velkin\\vlkini.dat";
@@ -138,9 +144,7 @@ class BarTest : public ::testing::Test {
     EnumThreadWindows(
         GetCurrentThreadId(),
         [](HWND window, LPARAM result) -> BOOL {
-          char name[64] = {};
-          GetClassNameA(window, name, sizeof name);
-          if (lstrcmpiA(name, TOOLTIPS_CLASSA) != 0) return TRUE;
+          if (lstrcmpiA(ClassOf(window).c_str(), TOOLTIPS_CLASSA) != 0) return TRUE;
           *reinterpret_cast<HWND*>(result) = window;
           return FALSE;
         },

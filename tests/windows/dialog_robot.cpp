@@ -9,11 +9,7 @@ Robot* g_robot = nullptr;
 
 struct Search { const std::string* caption; HWND found; };
 
-bool IsDialog(HWND hWnd) {
-  char className[32] = {};
-  GetClassNameA(hWnd, className, sizeof className);
-  return std::string(className) == "#32770";
-}
+bool IsDialog(HWND hWnd) { return ClassOf(hWnd) == "#32770"; }
 
 BOOL CALLBACK FindDialog(HWND hWnd, LPARAM param) {
   Search* search = reinterpret_cast<Search*>(param);

@@ -6,12 +6,6 @@
 
 namespace {
 
-std::string ClassOf(HWND hWnd) {
-  char buffer[64] = {};
-  GetClassNameA(hWnd, buffer, sizeof buffer);
-  return buffer;
-}
-
 // The eighteen controls as the bar must have them: the expected layout the end-to-end driver
 // checks too, written out rather than taken from the program's own table.
 using expected_layout::Control;

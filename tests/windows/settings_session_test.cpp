@@ -13,7 +13,6 @@ class SessionTest : public BarTest {
 };
 
 const char kWelcome[] = "Velkinの初めての起動です。\nまたは初期化情報が失われています。";
-const char kIntervalWarning[] = "保存されていた更新間隔情報が不正です。\nとりあえず「１秒」に設定しました。";
 
 TEST_F(SessionTest, AFirstStartIsWelcomedAndTakesTheDefaults) {
   for (const bool emptyFile : {false, true}) {
@@ -56,31 +55,26 @@ TEST_F(SessionTest, UnitIndexAndNameAreRestoredIndependently) {
   EXPECT_EQ(Text(IDC_MEMORY_VALUE), "0.10 ");
 }
 
-TEST_F(SessionTest, ABadIntervalIsReportedAndOneSecondTaken) {
-  for (const char* line : {"7", "-1", "word"}) {
-    SCOPED_TRACE(line);
-    fake_.messages.clear();
-    fake_.files[kSettingsPath] = SettingsWith({{kInterval, line}});
-    CreatePanel();
-    ASSERT_TRUE(ShowedOneBox(fake_, kIntervalWarning, "警告", MB_ICONHAND | MB_OK));
-    EXPECT_EQ(Selection(IDC_INTERVAL), 4);
-    EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u);
-  }
-}
-
-TEST_F(SessionTest, ABadDriveIsReportedAndTheFirstEntryTaken) {
-  const struct { bool fixedDrive; const char* line; const char* first; } rows[] = {
-      {true, "5", "C:\\"}, {true, "-1", "C:\\"}, {true, "x", "C:\\"}, {false, "1", "All"}};
+// A selection the file holds badly is reported, and a fallback taken: one second for the
+// interval, the first entry for the drive (All when there is no fixed drive).
+TEST_F(SessionTest, ABadSelectionIsReportedAndAFallbackTaken) {
+  const std::string interval = "保存されていた更新間隔情報が不正です。\nとりあえず「１秒」に設定しました。";
+  const std::string drive = "保存されていた検査対象ドライブ情報が不正です。\nとりあえず";
+  const std::string driveC = drive + "C:\\に設定しました。", all = drive + "Allに設定しました。";
+  const struct { bool fixedDrive; SettingsLine line; const char* text; std::string warning; int selector, selected; }
+      rows[] = {{true, kInterval, "7", interval, IDC_INTERVAL, 4},  {true, kInterval, "-1", interval, IDC_INTERVAL, 4},
+                {true, kInterval, "word", interval, IDC_INTERVAL, 4}, {true, kDrive, "5", driveC, IDC_DRIVE, 0},
+                {true, kDrive, "-1", driveC, IDC_DRIVE, 0},           {true, kDrive, "x", driveC, IDC_DRIVE, 0},
+                {false, kDrive, "1", all, IDC_DRIVE, 0}};
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.line);
+    SCOPED_TRACE(testing::Message() << "line " << row.line << ": " << row.text);
     fake_.messages.clear();
     if (!row.fixedDrive) fake_.drives.clear();
-    fake_.files[kSettingsPath] = SettingsWith({{kDrive, row.line}});
+    fake_.files[kSettingsPath] = SettingsWith({{row.line, row.text}});
     CreatePanel();
-    const std::string warning = std::string("保存されていた検査対象ドライブ情報が不正です。\nとりあえず") + row.first +
-                                "に設定しました。";
-    ASSERT_TRUE(ShowedOneBox(fake_, warning, "警告", MB_ICONHAND | MB_OK));
-    EXPECT_EQ(Selection(IDC_DRIVE), 0);
+    ASSERT_TRUE(ShowedOneBox(fake_, row.warning, "警告", MB_ICONHAND | MB_OK));
+    EXPECT_EQ(Selection(row.selector), row.selected);
+    EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u);
   }
 }
 
