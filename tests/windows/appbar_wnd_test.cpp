@@ -1,6 +1,4 @@
 // The bar's docking, driven by real window messages on the scripted shell.
-#include <gtest/gtest.h>
-
 #include "appbar/appbar_geometry.h"
 #include "bar_fixture.h"
 #include "tests/support/expected_layout.h"
@@ -13,10 +11,18 @@ constexpr UINT kAppBarNotify = 0x5F6;
 // The window objects a panel is made of: itself, its 18 controls, the version dialog, the about
 // box, the exclusion dialog with its list box, and the window picker with its list box.
 constexpr long kPanelObjects = 25;
+// Where the bar docks on the scripted 1024 x 768 screen.
+constexpr RECT kDocked{0, 0, 1024, 47};
+
+// The position of the first call of the shell with `message` from `from` on, or the number of calls.
+size_t FirstCall(const FakeSystem& shell, uint32_t message, size_t from = 0) {
+  while (from < shell.appBarCalls.size() && shell.appBarCalls[from].message != message) ++from;
+  return from;
+}
 
 TEST_F(BarTest, RegistersAndDocksToTheTopAtItsThickness) {
   CreatePanel();
-  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+  EXPECT_EQ(WindowRect(), kDocked);
   const FakeSystem::Bar* bar = fake_.FindBar(hwnd_);
   ASSERT_NE(bar, nullptr);
   EXPECT_EQ(bar->edge, velkin::kEdgeTop);
@@ -24,12 +30,7 @@ TEST_F(BarTest, RegistersAndDocksToTheTopAtItsThickness) {
   EXPECT_EQ(bar->callbackMessage, kAppBarNotify);
   // Registration comes before the first position is asked for.
   ASSERT_FALSE(fake_.appBarCalls.empty());
-  size_t firstNew = fake_.appBarCalls.size(), firstQuery = fake_.appBarCalls.size();
-  for (size_t i = fake_.appBarCalls.size(); i-- > 0;) {
-    if (fake_.appBarCalls[i].message == velkin::kAbmNew) firstNew = i;
-    if (fake_.appBarCalls[i].message == velkin::kAbmQueryPos) firstQuery = i;
-  }
-  EXPECT_LT(firstNew, firstQuery);
+  EXPECT_LT(FirstCall(fake_, velkin::kAbmNew), FirstCall(fake_, velkin::kAbmQueryPos));
   EXPECT_EQ(fake_.CountCalls(velkin::kAbmNew), 1u);
   EXPECT_EQ(WindowRect().bottom - WindowRect().top, expected_layout::kBarHeight);
 }
@@ -61,10 +62,10 @@ TEST_F(BarTest, DocksAgainAfterAnyMove) {
   // Along the edge: straight back.
   SetWindowPos(hwnd_, nullptr, 300, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   AfxPumpMessages();
-  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+  EXPECT_EQ(WindowRect(), kDocked);
   MoveWindow(hwnd_, 100, 0, 400, 47, TRUE);
   AfxPumpMessages();
-  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+  EXPECT_EQ(WindowRect(), kDocked);
   // Anywhere: stretched across the screen again and claimed from the shell, which decides
   // where along the edge it may stay.
   const size_t setsBefore = fake_.CountCalls(velkin::kAbmSetPos);
@@ -80,14 +81,21 @@ TEST_F(BarTest, DocksAgainAfterAnyMove) {
   EXPECT_EQ(bar->rc, (velkin::Rect{moved.left, moved.top, moved.right, moved.bottom}));
 }
 
-TEST_F(BarTest, ASizeWithAZeroSideChangesNothing) {
+// A size with a zero side, and a notification the bar has no use for, are handled (0) and
+// neither ask the shell anything nor move the bar.
+TEST_F(BarTest, ASizeWithAZeroSideOrAnotherNotificationChangesNothing) {
   CreatePanel();
   const size_t calls = fake_.appBarCalls.size();
-  SendMessageA(hwnd_, WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 0));
-  SendMessageA(hwnd_, WM_SIZE, SIZE_RESTORED, MAKELPARAM(0, 30));
-  SendMessageA(hwnd_, WM_SIZE, SIZE_RESTORED, MAKELPARAM(500, 0));
-  EXPECT_EQ(fake_.appBarCalls.size(), calls);
-  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+  const struct { UINT message; WPARAM code; LPARAM param; } rows[] = {
+      {WM_SIZE, SIZE_MINIMIZED, MAKELPARAM(0, 0)},   {WM_SIZE, SIZE_RESTORED, MAKELPARAM(0, 30)},
+      {WM_SIZE, SIZE_RESTORED, MAKELPARAM(500, 0)},  {kAppBarNotify, velkin::kAbnStateChange, 0},
+      {kAppBarNotify, velkin::kAbnWindowArrange, 1}, {kAppBarNotify, 77, 0}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.message << " " << row.code);
+    EXPECT_EQ(SendMessageA(hwnd_, row.message, row.code, row.param), 0);
+    EXPECT_EQ(fake_.appBarCalls.size(), calls);
+    EXPECT_EQ(WindowRect(), kDocked);
+  }
 }
 
 TEST_F(BarTest, ASizeTakesTheNewThicknessAcrossTheStrip) {
@@ -137,25 +145,15 @@ TEST_F(BarTest, AFullScreenApplicationPushesTheBarDownAndItsEndMakesItTopmost) {
     otherSeen = otherSeen || w == other;
   }
   EXPECT_FALSE(otherSeen);
-  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47})) << "the z-order changes, not the place";
+  EXPECT_EQ(WindowRect(), kDocked) << "the z-order changes, not the place";
   DestroyWindow(other);
-}
-
-TEST_F(BarTest, OtherNotificationsDoNothing) {
-  CreatePanel();
-  const size_t calls = fake_.appBarCalls.size();
-  EXPECT_EQ(SendMessageA(hwnd_, kAppBarNotify, velkin::kAbnStateChange, 0), 0);
-  EXPECT_EQ(SendMessageA(hwnd_, kAppBarNotify, velkin::kAbnWindowArrange, 1), 0);
-  EXPECT_EQ(SendMessageA(hwnd_, kAppBarNotify, 77, 0), 0);
-  EXPECT_EQ(fake_.appBarCalls.size(), calls);
-  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
 }
 
 TEST_F(BarTest, ADisplayChangeStoresTheSizeAndTheShellsNoticeMovesTheBar) {
   CreatePanel();
   const size_t calls = fake_.appBarCalls.size();
   EXPECT_EQ(SendMessageA(hwnd_, WM_DISPLAYCHANGE, 24, MAKELPARAM(800, 600)), 0);
-  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47})) << "nothing moves on the display change";
+  EXPECT_EQ(WindowRect(), kDocked) << "nothing moves on the display change";
   EXPECT_EQ(fake_.appBarCalls.size(), calls);
 
   fake_.screen = velkin::Size{800, 600};
@@ -174,7 +172,7 @@ TEST_F(BarTest, RegistersAgainWhenTheShellRestarts) {
   ASSERT_NE(bar, nullptr) << "registered again";
   EXPECT_TRUE(bar->placed);
   EXPECT_EQ(bar->rc, (velkin::Rect{0, 0, 1024, 47}));
-  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+  EXPECT_EQ(WindowRect(), kDocked);
 }
 
 TEST_F(BarTest, ARefusedSecondRegistrationIsHarmless) {
@@ -184,17 +182,10 @@ TEST_F(BarTest, ARefusedSecondRegistrationIsHarmless) {
   AfxPumpMessages();
   EXPECT_EQ(fake_.CountCalls(velkin::kAbmNew), 2u);
   // After the refused registration the bar still claims its strip.
-  size_t lastNew = 0;
-  for (size_t i = 0; i < fake_.appBarCalls.size(); ++i) {
-    if (fake_.appBarCalls[i].message == velkin::kAbmNew) lastNew = i;
-  }
-  bool setAfter = false;
-  for (size_t i = lastNew; i < fake_.appBarCalls.size(); ++i) {
-    setAfter = setAfter || fake_.appBarCalls[i].message == velkin::kAbmSetPos;
-  }
-  EXPECT_TRUE(setAfter);
+  const size_t secondNew = FirstCall(fake_, velkin::kAbmNew, FirstCall(fake_, velkin::kAbmNew) + 1);
+  EXPECT_TRUE(FirstCall(fake_, velkin::kAbmSetPos, secondNew) < fake_.appBarCalls.size());
   EXPECT_EQ(fake_.bars.size(), 1u);
-  EXPECT_EQ(WindowRect(), (RECT{0, 0, 1024, 47}));
+  EXPECT_EQ(WindowRect(), kDocked);
 }
 
 TEST_F(BarTest, ClosingRemovesTheBarAndDeletesEveryObject) {
@@ -209,7 +200,6 @@ TEST_F(BarTest, ClosingRemovesTheBarAndDeletesEveryObject) {
   EXPECT_EQ(fake_.FindBar(hwnd_), nullptr);
   EXPECT_EQ(fake_.appBarCalls.back().message, velkin::kAbmRemove);
   EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_);
-  panel_ = nullptr;
 }
 
 TEST_F(BarTest, APanelThatNeverMadeItsWindowLeavesNothingBehind) {

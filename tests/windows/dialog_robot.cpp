@@ -1,31 +1,21 @@
 // Presses through modal dialogs from a thread timer, which their own message loops deliver.
 #include "bar_fixture.h"
 
-#include <vector>
-
 namespace {
 
-struct Robot {
-  std::vector<DialogStep> steps;
-  size_t next = 0;
-  int idleTicks = 0;
-};
+struct Robot { std::vector<DialogStep> steps; size_t next = 0; int idleTicks = 0; };
 
 Robot* g_robot = nullptr;
 
-struct Search {
-  const std::string* caption;
-  HWND found;
-};
+struct Search { const std::string* caption; HWND found; };
+
+bool IsDialog(HWND hWnd) { return ClassOf(hWnd) == "#32770"; }
 
 BOOL CALLBACK FindDialog(HWND hWnd, LPARAM param) {
   Search* search = reinterpret_cast<Search*>(param);
-  char className[32] = {};
-  GetClassNameA(hWnd, className, sizeof className);
   // The dialog of the step is the one that takes input now: a dialog that opened another modal
   // one is disabled until that one ends.
-  if (std::string(className) == "#32770" && IsWindowVisible(hWnd) && IsWindowEnabled(hWnd) &&
-      TextOf(hWnd) == *search->caption) {
+  if (IsDialog(hWnd) && IsWindowVisible(hWnd) && IsWindowEnabled(hWnd) && TextOf(hWnd) == *search->caption) {
     search->found = hWnd;
     return FALSE;
   }
@@ -45,9 +35,7 @@ void CALLBACK OnRobotTimer(HWND, UINT, UINT_PTR, DWORD) {
       EnumThreadWindows(
           GetCurrentThreadId(),
           [](HWND hWnd, LPARAM) -> BOOL {
-            char className[32] = {};
-            GetClassNameA(hWnd, className, sizeof className);
-            if (std::string(className) == "#32770") PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
+            if (IsDialog(hWnd)) PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
             return TRUE;
           },
           0);
@@ -55,8 +43,7 @@ void CALLBACK OnRobotTimer(HWND, UINT, UINT_PTR, DWORD) {
     return;
   }
   robot->idleTicks = 0;
-  DialogStep& step = robot->steps[robot->next++];
-  step.act(search.found);
+  robot->steps[robot->next++].act(search.found);
 }
 
 }  // namespace

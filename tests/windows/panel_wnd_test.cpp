@@ -1,20 +1,10 @@
 // The panel's controls, texts, font, data exchange, painting and tooltips, in a real window.
-#include <gtest/gtest.h>
-
 #include <iterator>
-#include <string>
 
 #include "bar_fixture.h"
-#include "res/resource.h"
 #include "tests/support/expected_layout.h"
 
 namespace {
-
-std::string ClassOf(HWND hWnd) {
-  char buffer[64] = {};
-  GetClassNameA(hWnd, buffer, sizeof buffer);
-  return buffer;
-}
 
 // The eighteen controls as the bar must have them: the expected layout the end-to-end driver
 // checks too, written out rather than taken from the program's own table.
@@ -25,13 +15,6 @@ using expected_layout::Kind;
 bool IsButton(const Control& c) { return c.kind == Kind::kButton; }
 bool IsSelector(const Control& c) { return c.kind == Kind::kSelector; }
 RECT RectOf(const expected_layout::Place& p) { return RECT{p.left, p.top, p.right, p.bottom}; }
-
-RECT ClientRectOf(HWND parent, HWND child) {
-  RECT r;
-  GetWindowRect(child, &r);
-  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-  return r;
-}
 
 TEST_F(BarTest, CreatesTheEighteenControlsAtTheirPlaces) {
   CreatePanel();
@@ -49,7 +32,7 @@ TEST_F(BarTest, CreatesTheEighteenControlsAtTheirPlaces) {
     // A combo box hands WS_VSCROLL on to its list and drops it from its own style.
     const DWORD style = IsSelector(entry) ? entry.style & ~WS_VSCROLL : entry.style;
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE)), style);
-    const RECT r = ClientRectOf(hwnd_, control);
+    const RECT r = PlaceOf(entry.id);
     EXPECT_EQ(r.left, entry.place.left);
     EXPECT_EQ(r.top, entry.place.top);
     const int width = entry.place.right - entry.place.left, height = entry.place.bottom - entry.place.top;
@@ -149,22 +132,21 @@ TEST_F(BarTest, TextControlsUseTheIconTitleFontAndButtonsNone) {
 
 TEST_F(BarTest, DataExchangeSetsOnlyTheTextsThatChanged) {
   CreatePanel();
-  const auto tick = [this] { SendMessageA(hwnd_, WM_TIMER, 1, 0); };
   const long before = AfxTextSetCount();
-  tick();
+  Tick();
   EXPECT_EQ(AfxTextSetCount(), before) << "unchanged figures set no text";
 
   fake_.availablePhysicalMemory = 1 << 20;
-  tick();
+  Tick();
   EXPECT_EQ(AfxTextSetCount(), before + 1);
-  EXPECT_EQ(TextOf(GetDlgItem(hwnd_, IDC_MEMORY_VALUE)), "1048576 Bytes");
+  EXPECT_EQ(Text(IDC_MEMORY_VALUE), "1048576 Bytes");
 
   fake_.availablePhysicalMemory = 2 << 20;
   fake_.freeSystemResources = 42;
-  tick();
+  Tick();
   EXPECT_EQ(AfxTextSetCount(), before + 3);
-  EXPECT_EQ(TextOf(GetDlgItem(hwnd_, IDC_RESOURCE_VALUE)), " 42 ％");
-  tick();
+  EXPECT_EQ(Text(IDC_RESOURCE_VALUE), " 42 ％");
+  Tick();
   EXPECT_EQ(AfxTextSetCount(), before + 3);
 }
 
@@ -184,12 +166,12 @@ TEST_F(BarTest, AnUnchangedExchangeSendsTheControlsNoMessage) {
   g_staticProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrA(value, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProc)));
   g_getTexts = g_setTexts = 0;
-  SendMessageA(hwnd_, WM_TIMER, 1, 0);
-  SendMessageA(hwnd_, WM_TIMER, 1, 0);
+  Tick();
+  Tick();
   EXPECT_EQ(g_getTexts, 0) << "what the control shows is known";
   EXPECT_EQ(g_setTexts, 0);
   fake_.availablePhysicalMemory = 1;
-  SendMessageA(hwnd_, WM_TIMER, 1, 0);
+  Tick();
   EXPECT_EQ(g_setTexts, 1);
   EXPECT_EQ(TextOf(value), "1 Bytes");
   SetWindowLongPtrA(value, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_staticProc));
@@ -204,11 +186,7 @@ TEST_F(BarTest, PaintingValidatesTheWindow) {
 }
 
 // Asks the panel for the tooltip text of a child, as the tooltip control does.
-struct TipAnswer {
-  LRESULT result;
-  std::string text;
-  bool answered;
-};
+struct TipAnswer { LRESULT result; std::string text; bool answered; };
 
 TipAnswer AskTip(HWND panel, HWND tool, UINT flags) {
   TOOLTIPTEXTA tip{};
@@ -248,7 +226,6 @@ TEST_F(BarTest, TheExitButtonClosesTheBar) {
   EXPECT_FALSE(IsWindow(hwnd_));
   EXPECT_EQ(fake_.FindBar(hwnd_), nullptr);
   EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_);
-  panel_ = nullptr;
 }
 
 }  // namespace

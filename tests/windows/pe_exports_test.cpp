@@ -8,6 +8,14 @@
 
 namespace {
 
+// The number under which our reading finds `function` in `module`'s exports, or 0.
+WORD OrdinalOf(HMODULE module, FARPROC function) {
+  for (WORD ordinal = 1; ordinal < 2000; ++ordinal) {
+    if (ExportByOrdinal(module, ordinal) == function) return ordinal;
+  }
+  return 0;
+}
+
 TEST(ExportByOrdinal, FindsWhatTheLoaderFinds) {
   HMODULE kernel = GetModuleHandleA("KERNEL32");
   ASSERT_NE(kernel, nullptr);
@@ -28,10 +36,7 @@ TEST(ExportByOrdinal, FindsWhatTheLoaderFinds) {
   EXPECT_GT(compared, 100);
   EXPECT_GT(forwarded, 10);  // Wine's KERNEL32 forwards much of itself to KERNELBASE and NTDLL
   // A named export found both ways.
-  const FARPROC named = GetProcAddress(kernel, "GetTickCount");
-  bool seen = false;
-  for (WORD ordinal = 1; ordinal < 2000 && !seen; ++ordinal) seen = ExportByOrdinal(kernel, ordinal) == named;
-  EXPECT_TRUE(seen);
+  EXPECT_NE(OrdinalOf(kernel, GetProcAddress(kernel, "GetTickCount")), 0);
 }
 
 TEST(ExportByOrdinal, NothingOutsideTheTable) {
@@ -81,16 +86,10 @@ class ForwardingModule {
 TEST(ExportByOrdinal, FollowsForwardersByNameAndNumberAndRefusesBadOnes) {
   HMODULE kernel = GetModuleHandleA("KERNEL32");
   const FARPROC tick = GetProcAddress(kernel, "GetTickCount");
-  WORD tickOrdinal = 0;
-  for (WORD ordinal = 1; ordinal < 2000 && tickOrdinal == 0; ++ordinal) {
-    if (ExportByOrdinal(kernel, ordinal) == tick) tickOrdinal = ordinal;
-  }
+  const WORD tickOrdinal = OrdinalOf(kernel, tick);
   ASSERT_NE(tickOrdinal, 0);
   const std::string byNumber = "kernel32.#" + std::to_string(tickOrdinal);
-  struct Row {
-    const char* forwarder;
-    FARPROC want;
-  } rows[] = {
+  struct Row { const char* forwarder; FARPROC want; } rows[] = {
       {"KERNEL32.GetTickCount", tick},   // by name
       {"kernel32.dll.GetTickCount", tick},  // the module name has its extension
       {byNumber.c_str(), tick},          // by number
@@ -113,10 +112,7 @@ TEST(ExportByOrdinal, FollowsForwardersByNameAndNumberAndRefusesBadOnes) {
 
 // A module whose headers point outside itself answers nothing, whatever lies beyond it.
 TEST(ExportByOrdinal, RefusesWhatLiesOutsideTheModule) {
-  struct Row {
-    const char* name;
-    void (*damage)(ForwardingModule&);
-  } rows[] = {
+  struct Row { const char* name; void (*damage)(ForwardingModule&); } rows[] = {
       {"headers past the image", [](ForwardingModule& m) { reinterpret_cast<IMAGE_DOS_HEADER*>(m.module())->e_lfanew = 0x7FFFFF00; }},
       {"export directory past the image", [](ForwardingModule& m) { m.headers()->OptionalHeader.DataDirectory[0].VirtualAddress = 0x1F80; }},
       {"code address past the image", [](ForwardingModule& m) { m.functions()[0] = 0x2000; }},

@@ -1,61 +1,12 @@
 // The readouts in the real panel window on the scripted machine: creation order, ticks, the
 // selectors, the unit and decimal commands, the version and the optional functions.
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <string>
-#include <vector>
-
 #include "bar_fixture.h"
-#include "res/resource.h"
 #include "tests/support/expected_layout.h"
 
 namespace {
 
-using velkin::FakeSystem;
-
-constexpr uint64_t kMiB = uint64_t{1} << 20;
-constexpr uint64_t kGiB = uint64_t{1} << 30;
-
-class ReadoutTest : public BarTest {
- protected:
-  void SetUp() override {
-    BarTest::SetUp();
-    FakeSystem::Drive c;
-    c.freeBytes = 320 * kMiB;
-    c.totalBytes = 3 * kGiB;
-    c.sectorsPerCluster = 8;
-    c.bytesPerSector = 512;
-    c.freeClusters = static_cast<uint32_t>(c.freeBytes / 4096);
-    c.totalClusters = static_cast<uint32_t>(c.totalBytes / 4096);
-    fake_.drives['C'] = c;
-    fake_.availablePhysicalMemory = 64 * kMiB;
-    fake_.freeSystemResources = 7;
-  }
-
-  std::string Text(int id) const { return TextOf(GetDlgItem(hwnd_, id)); }
-
-  void Command(UINT id) { SendMessageA(hwnd_, WM_COMMAND, id, 0); }
-  void Tick(UINT_PTR id = 1) { SendMessageA(hwnd_, WM_TIMER, id, 0); }
-  void Select(int selector, int index) {
-    HWND combo = GetDlgItem(hwnd_, selector);
-    SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(selector, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
-  }
-
-  // The four value texts, to see which changed.
-  std::vector<std::string> Values() const {
-    return {Text(IDC_FREESPACE_VALUE), Text(IDC_TOTALCAP_VALUE), Text(IDC_RESOURCE_VALUE), Text(IDC_MEMORY_VALUE)};
-  }
-
-  // Position of the first request that begins with `prefix`, or npos.
-  size_t Position(const std::string& prefix) const {
-    for (size_t i = 0; i < fake_.queries.size(); ++i) {
-      if (fake_.queries[i].compare(0, prefix.size(), prefix) == 0) return i;
-    }
-    return std::string::npos;
-  }
-};
+// The machine of every panel test: drive C: of 3 GiB, 64 MiB of memory, 7 % of resources free.
+using ReadoutTest = BarTest;
 
 TEST_F(ReadoutTest, CreationMeasuresInOrderThenStartsTheTimer) {
   CreatePanel();
@@ -79,7 +30,7 @@ TEST_F(ReadoutTest, CreationMeasuresInOrderThenStartsTheTimer) {
 }
 
 TEST_F(ReadoutTest, SelectorsListTheIntervalsAndTheFixedDrives) {
-  FakeSystem::Drive cdrom;
+  velkin::FakeSystem::Drive cdrom;
   cdrom.type = 5;
   fake_.drives['E'] = cdrom;
   fake_.drives['D'] = fake_.drives['C'];
@@ -91,9 +42,7 @@ TEST_F(ReadoutTest, SelectorsListTheIntervalsAndTheFixedDrives) {
   EXPECT_EQ(Selection(IDC_INTERVAL), expected_layout::kDefaultInterval);
   const char* drives[] = {"C:\\", "D:\\", expected_layout::kAllDrivesEntry};
   ASSERT_EQ(EntryCount(IDC_DRIVE), 3);
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(Entry(IDC_DRIVE, i), drives[i]);
-  }
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Entry(IDC_DRIVE, i), drives[i]);
   EXPECT_EQ(Selection(IDC_DRIVE), 0);
 }
 
@@ -182,12 +131,7 @@ TEST_F(ReadoutTest, ADeviceChangeListsTheDrivesAtTheNextTick) {
   Select(IDC_DRIVE, 1);  // All
   // Each step: a drive copied from C:\ before the tick (0: none), whether the system announced
   // a device first, how far the clock moved, and the free space All shows after the tick.
-  struct Step {
-    char added;
-    bool deviceChange;
-    uint32_t elapsed;
-    uint64_t shownMiB;
-  };
+  struct Step { char added; bool deviceChange; uint32_t elapsed; uint64_t shownMiB; };
   const Step steps[] = {
       {0, false, 5000, 320},
       {'D', false, 50, 320},  // a new drive within the list's half second is not seen yet...
@@ -206,11 +150,7 @@ TEST_F(ReadoutTest, ADeviceChangeListsTheDrivesAtTheNextTick) {
 
 TEST_F(ReadoutTest, AUnitCommandRedrawsItsReadoutAtOnceAndNoOther) {
   CreatePanel();
-  const struct {
-    UINT command;
-    int control;
-    const char* text;
-  } rows[] = {
+  const struct { UINT command; int control; const char* text; } rows[] = {
       {ID_FREEUNIT_KBYTES, IDC_FREESPACE_VALUE, "327680.00 kBytes"},
       {ID_FREEUNIT_MBYTES, IDC_FREESPACE_VALUE, "320.00 MBytes"},
       {ID_FREEUNIT_GBYTES, IDC_FREESPACE_VALUE, "0.31 GBytes"},
@@ -271,7 +211,7 @@ TEST_F(ReadoutTest, DecimalCommandsRedrawNothingUntilTheNextReadout) {
 
 TEST_F(ReadoutTest, AnInvalidUnitShowsTheErrorAtEveryTick) {
   // Units no menu offers, from an edited settings file.
-  fake_.files[kSettingsPath] = "0\r\n7\r\nBytes\r\n0\r\nBytes\r\n2\r\n4\r\n0\r\n0\r\n1\r\n-1\r\n";
+  fake_.files[kSettingsPath] = SettingsWith({{kFreeUnit, "7"}, {kMemoryUnit, "-1"}});
   CreatePanel();
   EXPECT_EQ(Text(IDC_FREESPACE_VALUE), "ERROR!!");
   EXPECT_EQ(Text(IDC_MEMORY_VALUE), "ERROR!!");
@@ -283,11 +223,8 @@ TEST_F(ReadoutTest, AnInvalidUnitShowsTheErrorAtEveryTick) {
 }
 
 TEST_F(ReadoutTest, TheSuspendButtonShowsOnWindows98Only) {
-  const struct {
-    velkin::WindowsVersion version;
-    bool visible;
-    bool largeDisk;
-  } rows[] = {{{4, 0, 950, 1}, false, false}, {{4, 0, 1111, 1}, false, true}, {{4, 10, 1998, 1}, true, true},
+  const struct { velkin::WindowsVersion version; bool visible; bool largeDisk; } rows[] = {
+      {{4, 0, 950, 1}, false, false}, {{4, 0, 1111, 1}, false, true}, {{4, 10, 1998, 1}, true, true},
               {{4, 10, 2222, 1}, true, true}, {{6, 1, 7601, 2}, true, true}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.version.build);
@@ -299,15 +236,9 @@ TEST_F(ReadoutTest, TheSuspendButtonShowsOnWindows98Only) {
     EXPECT_EQ((GetWindowLongA(suspend, GWL_STYLE) & WS_VISIBLE) != 0, row.visible);
     EXPECT_EQ(fake_.CountQueries("DiskFreeSpaceEx") != 0, row.largeDisk) << "the 64-bit query from OSR2 on";
     // The other buttons keep their places.
-    RECT r;
-    GetWindowRect(GetDlgItem(hwnd_, IDC_RESTARTWINDOWS), &r);
-    MapWindowPoints(nullptr, hwnd_, reinterpret_cast<POINT*>(&r), 2);
-    EXPECT_EQ(r.left, expected_layout::FindControl(IDC_RESTARTWINDOWS)->place.left);
+    EXPECT_EQ(PlaceOf(IDC_RESTARTWINDOWS).left, expected_layout::FindControl(IDC_RESTARTWINDOWS)->place.left);
     EXPECT_TRUE(IsWindowVisible(GetDlgItem(hwnd_, IDC_EXIT)));
-    DestroyWindow(hwnd_);
-    AfxPumpMessages();
   }
-  panel_ = nullptr;
 }
 
 TEST_F(ReadoutTest, WithoutLargeDisksTheClusterQueryMeasuresAndNothingIsProbed) {
@@ -322,10 +253,8 @@ TEST_F(ReadoutTest, WithoutLargeDisksTheClusterQueryMeasuresAndNothingIsProbed) 
 }
 
 TEST_F(ReadoutTest, AFailedProbeSaysWhyAndEndsTheProgram) {
-  const struct {
-    bool library;
-    const char* text;
-  } rows[] = {{false, "KERNEL32.DLLをロードできません。"}, {true, "メソッドのアドレスを取得できません。"}};
+  const struct { bool library; const char* text; } rows[] = {
+      {false, "KERNEL32.DLLをロードできません。"}, {true, "メソッドのアドレスを取得できません。"}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.text);
     fake_.messages.clear();
@@ -348,15 +277,11 @@ TEST_F(ReadoutTest, AFailedProbeSaysWhyAndEndsTheProgram) {
     EXPECT_FALSE(IsWindow(hwnd_));
     EXPECT_EQ(fake_.FindBar(hwnd_), nullptr);
   }
-  panel_ = nullptr;
 }
 
 TEST_F(ReadoutTest, ResourcesReadDisableWithoutTheLibraryOrItsFunction) {
-  const struct {
-    bool library;
-    bool function;
-    const char* text;
-  } rows[] = {{false, false, "Disable"}, {true, false, "Disable"}, {true, true, "  7 ％"}};
+  const struct { bool library; bool function; const char* text; } rows[] = {
+      {false, false, "Disable"}, {true, false, "Disable"}, {true, true, "  7 ％"}};
   for (const auto& row : rows) {
     if (!row.library) {
       fake_.libraries.erase("RSRC32");
@@ -370,10 +295,7 @@ TEST_F(ReadoutTest, ResourcesReadDisableWithoutTheLibraryOrItsFunction) {
     EXPECT_EQ(Text(IDC_RESOURCE_VALUE), row.text);
     EXPECT_TRUE(fake_.messages.empty());
     EXPECT_EQ(fake_.badCalls, 0);
-    DestroyWindow(hwnd_);
-    AfxPumpMessages();
   }
-  panel_ = nullptr;
 }
 
 TEST_F(ReadoutTest, AfterTheLibrariesAreReleasedTheReadoutsLoadThemAgain) {
@@ -392,12 +314,7 @@ TEST_F(ReadoutTest, AfterTheLibrariesAreReleasedTheReadoutsLoadThemAgain) {
 }
 
 TEST_F(ReadoutTest, TheVersionDialogShowsTheVersionAndWhatItSupports) {
-  const struct {
-    velkin::WindowsVersion version;
-    const char* text;
-    const char* disk;
-    const char* suspend;
-  } rows[] = {
+  const struct { velkin::WindowsVersion version; const char* text; const char* disk; const char* suspend; } rows[] = {
       {{4, 10, 1998, 1}, "Windowsのバージョン：4.10.1998 [Windows 98]",
        "Windows 95 OSR2以上なので\r\n2GB以上のディスクをサポートします。",
        "このバージョンではサスペンドモードを正式にサポートしています。"},
@@ -427,10 +344,7 @@ TEST_F(ReadoutTest, TheVersionDialogShowsTheVersionAndWhatItSupports) {
       EXPECT_EQ(suspend, row.suspend);
     }
     EXPECT_TRUE(IsWindow(hwnd_));
-    DestroyWindow(hwnd_);
-    AfxPumpMessages();
   }
-  panel_ = nullptr;
 }
 
 }  // namespace

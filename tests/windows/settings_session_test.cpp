@@ -1,57 +1,18 @@
 // The two files at start-up and at exit, and the session and power commands, on the scripted
 // machine: nothing here can end the session of the machine the tests run on.
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <string>
-#include <vector>
-
 #include "bar_fixture.h"
-#include "res/resource.h"
 
 namespace {
-
-using velkin::FakeSystem;
-
-constexpr uint64_t kMiB = uint64_t{1} << 20;
 
 class SessionTest : public BarTest {
  protected:
   void SetUp() override {
     BarTest::SetUp();
-    FakeSystem::Drive c;
-    c.freeBytes = 320 * kMiB;
-    c.totalBytes = 1024 * kMiB;
-    fake_.drives['C'] = c;
-    fake_.availablePhysicalMemory = 100 * kMiB;
-  }
-
-  std::string Text(int id) const { return TextOf(GetDlgItem(hwnd_, id)); }
-  void Command(UINT id) { SendMessageA(hwnd_, WM_COMMAND, id, 0); }
-
-  // The requests made since `from`, without the readouts' measurements.
-  std::vector<std::string> Requests(size_t from = 0) const {
-    std::vector<std::string> out;
-    for (size_t i = from; i < fake_.queries.size(); ++i) {
-      const std::string& q = fake_.queries[i];
-      if (q.rfind("DriveType", 0) == 0 || q.rfind("DiskFreeSpace", 0) == 0 || q.rfind("Global", 0) == 0 ||
-          q.rfind("FreeSystemResources", 0) == 0) {
-        continue;
-      }
-      out.push_back(q);
-    }
-    return out;
-  }
-
-  static std::string Settings(const std::vector<std::string>& lines) {
-    std::string bytes;
-    for (const std::string& line : lines) bytes += line + "\r\n";
-    return bytes;
+    UseDriveAndMemory(1024 * kMiB, 100 * kMiB);
   }
 };
 
 const char kWelcome[] = "Velkinの初めての起動です。\nまたは初期化情報が失われています。";
-const char kIntervalWarning[] = "保存されていた更新間隔情報が不正です。\nとりあえず「１秒」に設定しました。";
 
 TEST_F(SessionTest, AFirstStartIsWelcomedAndTakesTheDefaults) {
   for (const bool emptyFile : {false, true}) {
@@ -69,14 +30,11 @@ TEST_F(SessionTest, AFirstStartIsWelcomedAndTakesTheDefaults) {
     Command(ID_FREEUNIT_MBYTES);
     EXPECT_EQ(Text(IDC_FREESPACE_VALUE), "320.00 MBytes") << "two decimal places";
     EXPECT_EQ(fake_.files.count(kSettingsPath), emptyFile ? 1u : 0u) << "nothing is written at start";
-    DestroyWindow(hwnd_);
-    AfxPumpMessages();
   }
-  panel_ = nullptr;
 }
 
 TEST_F(SessionTest, StoredSettingsComeBack) {
-  fake_.files[kSettingsPath] = Settings({"1", "2", "MBytes", "3", "GBytes", "1", "6", "5", "9", "1", "1"});
+  fake_.files[kSettingsPath] = Lines({"1", "2", "MBytes", "3", "GBytes", "1", "6", "5", "9", "1", "1"});
   CreatePanel();
   EXPECT_TRUE(fake_.messages.empty());
   EXPECT_EQ(Selection(IDC_DRIVE), 1);
@@ -88,7 +46,7 @@ TEST_F(SessionTest, StoredSettingsComeBack) {
 }
 
 TEST_F(SessionTest, UnitIndexAndNameAreRestoredIndependently) {
-  fake_.files[kSettingsPath] = Settings({"0", "1", "MBytes", "0", "GBytes", "2", "4", "0", "0", "1", "3"});
+  fake_.files[kSettingsPath] = Lines({"0", "1", "MBytes", "0", "GBytes", "2", "4", "0", "0", "1", "3"});
   CreatePanel();
   // Index 1 (kBytes) printed with the name that was stored beside it.
   EXPECT_EQ(Text(IDC_FREESPACE_VALUE), "327680.00 MBytes");
@@ -97,41 +55,27 @@ TEST_F(SessionTest, UnitIndexAndNameAreRestoredIndependently) {
   EXPECT_EQ(Text(IDC_MEMORY_VALUE), "0.10 ");
 }
 
-TEST_F(SessionTest, ABadIntervalIsReportedAndOneSecondTaken) {
-  for (const char* line : {"7", "-1", "word"}) {
-    SCOPED_TRACE(line);
-    fake_.messages.clear();
-    fake_.files[kSettingsPath] = Settings({"0", "0", "Bytes", "0", "Bytes", "2", line, "0", "0", "1", "0"});
-    CreatePanel();
-    ASSERT_TRUE(ShowedOneBox(fake_, kIntervalWarning, "警告", MB_ICONHAND | MB_OK));
-    EXPECT_EQ(Selection(IDC_INTERVAL), 4);
-    EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u);
-    DestroyWindow(hwnd_);
-    AfxPumpMessages();
-  }
-  panel_ = nullptr;
-}
-
-TEST_F(SessionTest, ABadDriveIsReportedAndTheFirstEntryTaken) {
-  const struct {
-    bool fixedDrive;
-    const char* line;
-    const char* first;
-  } rows[] = {{true, "5", "C:\\"}, {true, "-1", "C:\\"}, {true, "x", "C:\\"}, {false, "1", "All"}};
+// A selection the file holds badly is reported, and a fallback taken: one second for the
+// interval, the first entry for the drive (All when there is no fixed drive).
+TEST_F(SessionTest, ABadSelectionIsReportedAndAFallbackTaken) {
+  const std::string interval = "保存されていた更新間隔情報が不正です。\nとりあえず「１秒」に設定しました。";
+  const std::string drive = "保存されていた検査対象ドライブ情報が不正です。\nとりあえず";
+  const std::string driveC = drive + "C:\\に設定しました。", all = drive + "Allに設定しました。";
+  const struct { bool fixedDrive; SettingsLine line; const char* text; std::string warning; int selector, selected; }
+      rows[] = {{true, kInterval, "7", interval, IDC_INTERVAL, 4},  {true, kInterval, "-1", interval, IDC_INTERVAL, 4},
+                {true, kInterval, "word", interval, IDC_INTERVAL, 4}, {true, kDrive, "5", driveC, IDC_DRIVE, 0},
+                {true, kDrive, "-1", driveC, IDC_DRIVE, 0},           {true, kDrive, "x", driveC, IDC_DRIVE, 0},
+                {false, kDrive, "1", all, IDC_DRIVE, 0}};
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.line);
+    SCOPED_TRACE(testing::Message() << "line " << row.line << ": " << row.text);
     fake_.messages.clear();
     if (!row.fixedDrive) fake_.drives.clear();
-    fake_.files[kSettingsPath] = Settings({row.line, "0", "Bytes", "0", "Bytes", "2", "4", "0", "0", "1", "0"});
+    fake_.files[kSettingsPath] = SettingsWith({{row.line, row.text}});
     CreatePanel();
-    const std::string warning = std::string("保存されていた検査対象ドライブ情報が不正です。\nとりあえず") + row.first +
-                                "に設定しました。";
-    ASSERT_TRUE(ShowedOneBox(fake_, warning, "警告", MB_ICONHAND | MB_OK));
-    EXPECT_EQ(Selection(IDC_DRIVE), 0);
-    DestroyWindow(hwnd_);
-    AfxPumpMessages();
+    ASSERT_TRUE(ShowedOneBox(fake_, row.warning, "警告", MB_ICONHAND | MB_OK));
+    EXPECT_EQ(Selection(row.selector), row.selected);
+    EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u);
   }
-  panel_ = nullptr;
 }
 
 TEST_F(SessionTest, TheExclusionListIsLoadedWithinItsTwentyAndSavedBack) {
@@ -145,7 +89,6 @@ TEST_F(SessionTest, TheExclusionListIsLoadedWithinItsTwentyAndSavedBack) {
   std::string written;
   for (int i = 1; i <= 21; ++i) written += i == 3 ? "" : "ウィンドウ" + std::to_string(i) + "\r\n";
   EXPECT_EQ(fake_.files[kExclusionPath], written);
-  panel_ = nullptr;
 }
 
 // The exit command and WM_CLOSE (Alt+F4, End task) alike, each saving once.
@@ -166,14 +109,14 @@ TEST_F(SessionTest, ExitStopsSavesBothReleasesAndCloses) {
                   "WriteFile C:\\Velkin\\vlkini.dat.tmp", "RenameReplacing C:\\Velkin\\vlkini.dat.tmp C:\\Velkin\\vlkini.dat",
                   "WriteFile C:\\Velkin\\nonapp.dat.tmp", "RenameReplacing C:\\Velkin\\nonapp.dat.tmp C:\\Velkin\\nonapp.dat",
                   "ReleaseModule KERNEL32", "ReleaseModule RSRC32"}));
-    EXPECT_EQ(fake_.files[kSettingsPath], Settings({"0", "3", "GBytes", "0", "Bytes", "3", "4", "0", "0", "1", "0"}));
+    EXPECT_EQ(fake_.files[kSettingsPath],
+              SettingsWith({{kFreeUnit, "3"}, {kFreeUnitName, "GBytes"}, {kDecimals, "3"}}));
     EXPECT_EQ(fake_.files[kExclusionPath], "メモ帳\r\n");
     EXPECT_EQ(fake_.LoadedModuleCount(), 0);
     EXPECT_FALSE(IsWindow(hwnd_));
     EXPECT_EQ(fake_.FindBar(hwnd_), nullptr) << "the strip is free again";
-    fake_.files[kSettingsPath] = Settings({"0", "0", "Bytes", "0", "Bytes", "2", "4", "0", "0", "1", "0"});
+    fake_.files[kSettingsPath] = SettingsWith({});
   }
-  panel_ = nullptr;
 }
 
 TEST_F(SessionTest, ExitOnAnOldWindows95ReleasesOnlyTheResourceLibrary) {
@@ -181,13 +124,8 @@ TEST_F(SessionTest, ExitOnAnOldWindows95ReleasesOnlyTheResourceLibrary) {
   CreatePanel();
   const size_t from = fake_.queries.size();
   Command(IDC_EXIT);
-  std::vector<std::string> released;
-  for (const std::string& request : Requests(from)) {
-    if (request.rfind("ReleaseModule", 0) == 0) released.push_back(request);
-  }
-  EXPECT_EQ(released, (std::vector<std::string>{"ReleaseModule RSRC32"}));
+  EXPECT_EQ(Requests(from, "ReleaseModule"), (std::vector<std::string>{"ReleaseModule RSRC32"}));
   AfxPumpMessages();
-  panel_ = nullptr;
 }
 
 const velkin::WindowsVersion kWindows98{4, 10, 1998, 1};
@@ -198,15 +136,11 @@ const velkin::WindowsVersion kWindows7{6, 1, 7601, 2};
 // another program may call it off before the bar hears of it. Windows NT has no 16-bit
 // services: restarting Windows alone logs off there.
 TEST_F(SessionTest, RestartAndShutdownSaveTheSettingsAndAsk) {
-  const struct {
-    UINT button;
-    UINT menu;
-    velkin::WindowsVersion version;
-    const char* request;
-  } rows[] = {{IDC_RESTARTSYSTEM, ID_RESTARTSYSTEM_MENU, kWindows98, "ExitWindowsEx 0x0A 1"},
-              {IDC_SHUTDOWN, ID_SHUTDOWN_MENU, kWindows98, "ExitWindowsEx 0x01 0"},
-              {IDC_RESTARTWINDOWS, ID_RESTARTWINDOWS_MENU, kWindows98, "ExitWindows16 0x42"},
-              {IDC_RESTARTWINDOWS, ID_RESTARTWINDOWS_MENU, kWindows7, "ExitWindowsEx 0x00 0"}};
+  const struct { UINT button; UINT menu; velkin::WindowsVersion version; const char* request; } rows[] = {
+      {IDC_RESTARTSYSTEM, ID_RESTARTSYSTEM_MENU, kWindows98, "ExitWindowsEx 0x0A 1"},
+      {IDC_SHUTDOWN, ID_SHUTDOWN_MENU, kWindows98, "ExitWindowsEx 0x01 0"},
+      {IDC_RESTARTWINDOWS, ID_RESTARTWINDOWS_MENU, kWindows98, "ExitWindows16 0x42"},
+      {IDC_RESTARTWINDOWS, ID_RESTARTWINDOWS_MENU, kWindows7, "ExitWindowsEx 0x00 0"}};
   for (const auto& row : rows) {
     for (const UINT command : {row.button, row.menu}) {
       for (const bool taken : {true, false}) {
@@ -217,20 +151,17 @@ TEST_F(SessionTest, RestartAndShutdownSaveTheSettingsAndAsk) {
         CreatePanel();
         const size_t from = fake_.queries.size();
         Command(command);
-        std::vector<std::string> want = {"StopTimer 1", "WriteFile C:\\Velkin\\vlkini.dat.tmp",
-                                         "RenameReplacing C:\\Velkin\\vlkini.dat.tmp C:\\Velkin\\vlkini.dat", row.request};
-        want.push_back("StartTimer 1 1000");
-        EXPECT_EQ(Requests(from), want);
+        EXPECT_EQ(Requests(from), (std::vector<std::string>{
+                                      "StopTimer 1", "WriteFile C:\\Velkin\\vlkini.dat.tmp",
+                                      "RenameReplacing C:\\Velkin\\vlkini.dat.tmp C:\\Velkin\\vlkini.dat",
+                                      row.request, "StartTimer 1 1000"}));
         EXPECT_EQ(fake_.LoadedModuleCount(), 2) << "the libraries stay";
         EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u);
         AfxPumpMessages();
         EXPECT_TRUE(IsWindow(hwnd_)) << "the bar waits for Windows to end it";
-        DestroyWindow(hwnd_);
-        AfxPumpMessages();
       }
     }
   }
-  panel_ = nullptr;
 }
 
 TEST_F(SessionTest, SuspendAsksForSleepAndTouchesNothing) {
@@ -245,11 +176,8 @@ TEST_F(SessionTest, SuspendAsksForSleepAndTouchesNothing) {
       EXPECT_EQ(Requests(from), (std::vector<std::string>{row.second}));
       EXPECT_EQ(fake_.files, files);
       EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 1000u) << "the refresh goes on";
-      DestroyWindow(hwnd_);
-      AfxPumpMessages();
     }
   }
-  panel_ = nullptr;
 }
 
 TEST_F(SessionTest, TheEndOfTheSessionSavesBothAndReleasesOnce) {
@@ -269,7 +197,7 @@ TEST_F(SessionTest, TheEndOfTheSessionSavesBothAndReleasesOnce) {
     EXPECT_EQ(requests.front(), "StopTimer 1");
     EXPECT_EQ(fake_.files.count(kSettingsPath), 1u);
     EXPECT_EQ(fake_.files[kExclusionPath], "電卓\r\n");
-    for (const std::string& request : requests) EXPECT_NE(request.rfind("ReleaseModule", 0), 0u) << "released once";
+    EXPECT_EQ(Requests(from, "ReleaseModule"), std::vector<std::string>{}) << "released once";
     // Called off, the refresh goes on; ending, it stays stopped.
     EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), ending ? 0u : 1000u);
   }
@@ -292,40 +220,36 @@ TEST_F(SessionTest, ASaveThatCannotWriteShowsNothingAndTheCommandGoesOn) {
   EXPECT_EQ(fake_.files.count(kExclusionPath), 0u);
   AfxPumpMessages();
   EXPECT_FALSE(IsWindow(hwnd_));
-  panel_ = nullptr;
 }
 
 TEST_F(SessionTest, TheFilesLieBesideTheProgramInAnyFolder) {
   fake_.modulePath = "D:\\表示ソフト\\能力\\velkin.exe";
   const std::string folder = "D:\\表示ソフト\\能力\\";
   fake_.files.clear();
-  fake_.files[folder + "vlkini.dat"] = Settings({"0", "2", "MBytes", "0", "Bytes", "1", "5", "0", "0", "1", "0"});
+  const std::string settings = Lines({"0", "2", "MBytes", "0", "Bytes", "1", "5", "0", "0", "1", "0"});
+  fake_.files[folder + "vlkini.dat"] = settings;
   fake_.files[folder + "nonapp.dat"] = "表計算\r\n";
   CreatePanel();
   EXPECT_TRUE(fake_.messages.empty());
   EXPECT_EQ(Selection(IDC_INTERVAL), 5);
   Command(IDC_EXIT);
-  EXPECT_EQ(fake_.files[folder + "vlkini.dat"], Settings({"0", "2", "MBytes", "0", "Bytes", "1", "5", "0", "0", "1", "0"}));
+  EXPECT_EQ(fake_.files[folder + "vlkini.dat"], settings);
   EXPECT_EQ(fake_.files[folder + "nonapp.dat"], "表計算\r\n");
   EXPECT_EQ(fake_.files.size(), 2u) << "nothing written anywhere else";
   AfxPumpMessages();
-  panel_ = nullptr;
 }
 
 // Whatever ends the program while start-up waits on one of its message boxes (the welcome, a
 // warning), it writes neither file: what was on disk stays byte for byte, and the program ends.
 TEST_F(SessionTest, NothingIsWrittenBeforeStartUpHasLoadedBothFiles) {
-  const std::string badInterval = Settings({"0", "3", "GBytes", "0", "Bytes", "2", "9", "0", "0", "1", "0"});
-  const std::string badDrive = Settings({"7", "3", "GBytes", "0", "Bytes", "2", "4", "0", "0", "1", "0"});
+  const std::string badInterval = SettingsWith({{kFreeUnit, "3"}, {kFreeUnitName, "GBytes"}, {kInterval, "9"}});
+  const std::string badDrive = SettingsWith({{kDrive, "7"}, {kFreeUnit, "3"}, {kFreeUnitName, "GBytes"}});
   const struct {
     const char* box;
     const char* settings;  // nullptr: no settings file
   } starts[] = {{"the welcome", nullptr}, {"the interval warning", badInterval.c_str()},
                 {"the drive warning", badDrive.c_str()}};
-  const struct {
-    const char* name;
-    std::function<void(HWND)> send;
-  } ends[] = {
+  const struct { const char* name; std::function<void(HWND)> send; } ends[] = {
       {"the session ends",
        [](HWND panel) {
          EXPECT_EQ(SendMessageA(panel, WM_QUERYENDSESSION, 0, 0), TRUE);
@@ -364,7 +288,7 @@ TEST_F(SessionTest, AFileThatCannotBeReadIsNeverWrittenOver) {
   const char kExclusionsUnreadable[] =
       "保存されていた最小化しないアプリケーションの一覧を読み込めませんでした。\nとりあえず一覧を空にして動作します。\n"
       "一覧は書き換えません。";
-  const std::string stored = Settings({"1", "3", "GBytes", "2", "MBytes", "4", "6", "0", "0", "1", "2"});
+  const std::string stored = Lines({"1", "3", "GBytes", "2", "MBytes", "4", "6", "0", "0", "1", "2"});
   for (const bool settingsUnreadable : {true, false}) {
     SCOPED_TRACE(settingsUnreadable ? "vlkini.dat held open" : "nonapp.dat held open");
     fake_.files = {{kSettingsPath, stored}, {kExclusionPath, "電卓\r\n"}};
@@ -388,11 +312,10 @@ TEST_F(SessionTest, AFileThatCannotBeReadIsNeverWrittenOver) {
     if (settingsUnreadable) {
       EXPECT_EQ(fake_.files[kExclusionPath], "電卓\r\n");
     } else {
-      EXPECT_EQ(fake_.files[kSettingsPath], Settings({"1", "3", "GBytes", "2", "MBytes", "1", "6", "0", "0", "1", "2"}));
+      EXPECT_EQ(fake_.files[kSettingsPath], Lines({"1", "3", "GBytes", "2", "MBytes", "1", "6", "0", "0", "1", "2"}));
     }
     fake_.unreadable.clear();
   }
-  panel_ = nullptr;
 }
 
 }  // namespace

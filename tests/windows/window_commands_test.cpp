@@ -1,14 +1,9 @@
 // The context menu, the minimize commands, the exclusion-list and picker dialogs and the about
 // box, with real windows that the test creates among the top-level windows.
-#include <gtest/gtest.h>
-
-#include <map>
-#include <string>
-#include <vector>
+#include <algorithm>
 
 #include "bar_fixture.h"
 #include "system/win32_system.h"
-#include "res/resource.h"
 
 namespace {
 
@@ -45,9 +40,6 @@ class WindowCommandsTest : public BarTest {
     BarTest::TearDown();
   }
 
-  // Creates the panel on the machine with real windows.
-  void CreatePanelHere() { CreatePanel(); }
-
   // An application window; the last one made is the topmost.
   HWND MakeWindow(const std::string& title, bool visible = true, HWND owner = nullptr) {
     const DWORD style = (owner != nullptr ? WS_POPUP | WS_CAPTION : WS_OVERLAPPEDWINDOW) | (visible ? WS_VISIBLE : 0);
@@ -58,7 +50,6 @@ class WindowCommandsTest : public BarTest {
     windows_.push_back(window);
     return window;
   }
-
 
   std::vector<std::string> ListBoxEntries(HWND dialog) {
     std::vector<std::string> entries;
@@ -82,10 +73,11 @@ class WindowCommandsTest : public BarTest {
   }
 
   // nonapp.dat for the panel made next.
-  void SetExclusions(const std::vector<std::string>& titles) {
-    std::string bytes;
-    for (const std::string& title : titles) bytes += title + "\r\n";
-    real_.files[kExclusionPath] = bytes;
+  void SetExclusions(const std::vector<std::string>& titles) { real_.files[kExclusionPath] = Lines(titles); }
+
+  // Opens the exclusion list with its command and runs the script on the dialogs it shows.
+  size_t EditList(std::vector<DialogStep> steps) {
+    return RunDialogScript(std::move(steps), [this] { Command(ID_EDIT_EXCLUSIONS); });
   }
 
   // The panel's list as it saves it: the end of the session writes it to nonapp.dat.
@@ -146,7 +138,7 @@ const char kPickCaption[] = "現在表示されているウィンドウの一覧
 const char kListCaption[] = "最小化したくないアプリケーションの選択";
 
 TEST_F(WindowCommandsTest, TheMenuListsThreeWindowsAndGraysTheRest) {
-  CreatePanelHere();
+  CreatePanel();
   MakeWindow("First");
   MakeWindow("メモ帳 - 表示ソフト");
   MakeWindow("Third & co");
@@ -165,7 +157,7 @@ TEST_F(WindowCommandsTest, TheMenuListsThreeWindowsAndGraysTheRest) {
 }
 
 TEST_F(WindowCommandsTest, TwelveWindowsFillAllTenSlotsFromTheTop) {
-  CreatePanelHere();
+  CreatePanel();
   for (int i = 1; i <= 12; ++i) MakeWindow("Window " + std::to_string(i));
   const ShownMenu m = RightClick(hwnd_);
   ASSERT_TRUE(m.seen);
@@ -174,14 +166,14 @@ TEST_F(WindowCommandsTest, TwelveWindowsFillAllTenSlotsFromTheTop) {
     EXPECT_FALSE(m.Grayed(id)) << id;
   }
   // The tenth slot's command reaches the tenth window.
-  SendMessageA(hwnd_, WM_COMMAND, 32806, 0);
+  Command(32806);
   EXPECT_TRUE(IsIconic(windows_[2]));
 }
 
 TEST_F(WindowCommandsTest, WithNoCandidateEveryItemIsGrayedAndSuspendToo) {
   real_.version = {4, 0, 950, 1};
   SetExclusions({"Excluded one"});
-  CreatePanelHere();
+  CreatePanel();
   MakeWindow("Excluded one");
   MakeWindow("", true);
   MakeWindow("Hidden", false);
@@ -196,7 +188,7 @@ TEST_F(WindowCommandsTest, WithNoCandidateEveryItemIsGrayedAndSuspendToo) {
 }
 
 TEST_F(WindowCommandsTest, ARightClickShowsTheMenuAtItsPoint) {
-  CreatePanelHere();
+  CreatePanel();
   const ShownMenu m = RightClick(hwnd_, 200, 30);
   ASSERT_TRUE(m.seen) << "the menu was shown and the handler returned once it closed";
   EXPECT_EQ(m.rect.left, 200);
@@ -252,7 +244,7 @@ TEST_F(WindowCommandsTest, TheMenuResourceHoldsTheTree) {
 
 TEST_F(WindowCommandsTest, MinimizeAllLeavesTheProtectedAloneAndTakesTheRest) {
   SetExclusions({"Keep this"});
-  CreatePanelHere();
+  CreatePanel();
   std::vector<HWND> others;
   for (int i = 1; i <= 12; ++i) others.push_back(MakeWindow("Application " + std::to_string(i)));
   HWND excluded = MakeWindow("Keep this");
@@ -265,7 +257,7 @@ TEST_F(WindowCommandsTest, MinimizeAllLeavesTheProtectedAloneAndTakesTheRest) {
     for (HWND w : windows_) {
       if (IsWindowVisible(w)) ShowWindow(w, SW_RESTORE);
     }
-    SendMessageA(hwnd_, WM_COMMAND, command, 0);
+    Command(command);
     for (HWND w : others) EXPECT_TRUE(IsIconic(w));
     EXPECT_TRUE(IsIconic(prefix)) << "a title that merely begins with an entry is not protected";
     EXPECT_FALSE(IsIconic(excluded));
@@ -277,37 +269,35 @@ TEST_F(WindowCommandsTest, MinimizeAllLeavesTheProtectedAloneAndTakesTheRest) {
 }
 
 TEST_F(WindowCommandsTest, ASlotCommandActsByTitleAndNotOnAClosedWindow) {
-  CreatePanelHere();
+  CreatePanel();
   HWND a = MakeWindow("Alpha window");
   HWND b = MakeWindow("Beta window");
   ASSERT_EQ(RightClick(hwnd_).Text(32797), "Beta window");
-  SendMessageA(hwnd_, WM_COMMAND, 32798, 0);
+  Command(32798);
   EXPECT_TRUE(IsIconic(a));
   EXPECT_FALSE(IsIconic(b));
   ShowWindow(a, SW_RESTORE);
   DestroyWindow(b);
-  SendMessageA(hwnd_, WM_COMMAND, 32797, 0);  // Beta is gone: nothing happens
+  Command(32797);  // Beta is gone: nothing happens
   EXPECT_FALSE(IsIconic(a));
   // A slot never filled minimizes nothing, not even an untitled window.
-  SendMessageA(hwnd_, WM_COMMAND, 32806, 0);
+  Command(32806);
   EXPECT_FALSE(IsIconic(hwnd_));
 }
 
 TEST_F(WindowCommandsTest, AddingThroughThePickerKeepsSortedOrderAndDuplicates) {
   SetExclusions({"Zeta", "Alpha already listed"});
-  CreatePanelHere();
+  CreatePanel();
   MakeWindow("Mid window");
   MakeWindow("Alpha already listed");
   std::vector<std::string> shownAtOpening, offered, shownAtClose;
-  const size_t steps = RunDialogScript(
-      {
-          {kListCaption, [&](HWND d) { shownAtOpening = ListBoxEntries(d); Click(d, IDC_ADD); }},
-          {kPickCaption, [&](HWND p) { offered = ListBoxEntries(p); Pick(p, "Mid window"); }},
-          {kListCaption, [&](HWND d) { Click(d, IDC_ADD); }},
-          {kPickCaption, [&](HWND p) { Pick(p, "Mid window"); }},
-          {kListCaption, [&](HWND d) { shownAtClose = ListBoxEntries(d); Click(d, IDC_CLOSE_LIST); }},
-      },
-      [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
+  const size_t steps = EditList({
+      {kListCaption, [&](HWND d) { shownAtOpening = ListBoxEntries(d); Click(d, IDC_ADD); }},
+      {kPickCaption, [&](HWND p) { offered = ListBoxEntries(p); Pick(p, "Mid window"); }},
+      {kListCaption, [&](HWND d) { Click(d, IDC_ADD); }},
+      {kPickCaption, [&](HWND p) { Pick(p, "Mid window"); }},
+      {kListCaption, [&](HWND d) { shownAtClose = ListBoxEntries(d); Click(d, IDC_CLOSE_LIST); }},
+  });
   ASSERT_EQ(steps, 5u);
   EXPECT_EQ(shownAtOpening, (std::vector<std::string>{"Alpha already listed", "Zeta"}));
   // The picker offers excluded windows too, and never the bar or the dialogs.
@@ -323,16 +313,14 @@ TEST_F(WindowCommandsTest, TheTwentyFirstEntryIsRefused) {
   std::vector<std::string> twenty;
   for (int i = 0; i < 20; ++i) twenty.push_back("Entry " + std::to_string(100 + i));
   SetExclusions(twenty);
-  CreatePanelHere();
+  CreatePanel();
   MakeWindow("One more");
   size_t shownAfter = 0;
-  const size_t steps = RunDialogScript(
-      {
-          {kListCaption, [&](HWND d) { Click(d, IDC_ADD); }},
-          {kPickCaption, [&](HWND p) { Pick(p, "One more"); }},
-          {kListCaption, [&](HWND d) { shownAfter = ListBoxEntries(d).size(); Click(d, IDC_CLOSE_LIST); }},
-      },
-      [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
+  const size_t steps = EditList({
+      {kListCaption, [&](HWND d) { Click(d, IDC_ADD); }},
+      {kPickCaption, [&](HWND p) { Pick(p, "One more"); }},
+      {kListCaption, [&](HWND d) { shownAfter = ListBoxEntries(d).size(); Click(d, IDC_CLOSE_LIST); }},
+  });
   ASSERT_EQ(steps, 3u);
   ASSERT_TRUE(ShowedOneBox(real_, "これ以上リストの項目を増やすことはできません!!", "警告", MB_OK | MB_ICONHAND));
   EXPECT_EQ(shownAfter, 20u);
@@ -341,22 +329,20 @@ TEST_F(WindowCommandsTest, TheTwentyFirstEntryIsRefused) {
 
 TEST_F(WindowCommandsTest, DeleteTakesTheSelectionOrNothing) {
   SetExclusions({"A", "B", "C"});
-  CreatePanelHere();
+  CreatePanel();
   std::vector<std::string> afterNone, afterOne;
-  const size_t steps = RunDialogScript(
-      {
-          {kListCaption,
-           [&](HWND d) {
-             SendMessageA(GetDlgItem(d, IDC_TITLE_LIST), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-             SendMessageA(GetDlgItem(d, IDC_DELETE), BM_CLICK, 0, 0);
-             afterNone = ListBoxEntries(d);
-             SendMessageA(GetDlgItem(d, IDC_TITLE_LIST), LB_SETCURSEL, 1, 0);
-             SendMessageA(GetDlgItem(d, IDC_DELETE), BM_CLICK, 0, 0);
-             afterOne = ListBoxEntries(d);
-             Click(d, IDC_CLOSE_LIST);
-           }},
-      },
-      [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
+  const size_t steps = EditList({
+      {kListCaption,
+       [&](HWND d) {
+         SendMessageA(GetDlgItem(d, IDC_TITLE_LIST), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+         SendMessageA(GetDlgItem(d, IDC_DELETE), BM_CLICK, 0, 0);
+         afterNone = ListBoxEntries(d);
+         SendMessageA(GetDlgItem(d, IDC_TITLE_LIST), LB_SETCURSEL, 1, 0);
+         SendMessageA(GetDlgItem(d, IDC_DELETE), BM_CLICK, 0, 0);
+         afterOne = ListBoxEntries(d);
+         Click(d, IDC_CLOSE_LIST);
+       }},
+  });
   ASSERT_EQ(steps, 1u);
   EXPECT_EQ(afterNone, (std::vector<std::string>{"A", "B", "C"}));
   EXPECT_EQ(afterOne, (std::vector<std::string>{"A", "C"}));
@@ -365,53 +351,44 @@ TEST_F(WindowCommandsTest, DeleteTakesTheSelectionOrNothing) {
 
 TEST_F(WindowCommandsTest, EscAndTheCloseBoxDropTheEdits) {
   SetExclusions({"Kept"});
-  CreatePanelHere();
+  CreatePanel();
   MakeWindow("Added then dropped");
   for (const bool closeBox : {false, true}) {
     SCOPED_TRACE(closeBox ? "close box" : "Esc");
     std::vector<std::string> nextOpening;
-    RunDialogScript(
-        {
-            {kListCaption, [&](HWND d) { Click(d, IDC_ADD); }},
-            {kPickCaption, [&](HWND p) { Pick(p, "Added then dropped"); }},
-            {kListCaption,
-             [&](HWND d) {
-               EXPECT_EQ(ListBoxEntries(d).size(), 2u);
-               if (closeBox) {
-                 PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0);
-               } else {
-                 PostMessageA(d, WM_COMMAND, IDCANCEL, 0);
-               }
-             }},
-        },
-        [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
+    EditList({
+        {kListCaption, [&](HWND d) { Click(d, IDC_ADD); }},
+        {kPickCaption, [&](HWND p) { Pick(p, "Added then dropped"); }},
+        {kListCaption,
+         [&](HWND d) {
+           EXPECT_EQ(ListBoxEntries(d).size(), 2u);
+           PostMessageA(d, closeBox ? WM_SYSCOMMAND : WM_COMMAND, closeBox ? SC_CLOSE : IDCANCEL, 0);
+         }},
+    });
     EXPECT_EQ(SavedExclusions(), (std::vector<std::string>{"Kept"}));
-    RunDialogScript({{kListCaption, [&](HWND d) { nextOpening = ListBoxEntries(d); Click(d, IDC_CLOSE_LIST); }}},
-                    [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
+    EditList({{kListCaption, [&](HWND d) { nextOpening = ListBoxEntries(d); Click(d, IDC_CLOSE_LIST); }}});
     EXPECT_EQ(nextOpening, (std::vector<std::string>{"Kept"}));
   }
 }
 
 TEST_F(WindowCommandsTest, ThePickerTakesOnlyASelectedTitle) {
   SetExclusions({});
-  CreatePanelHere();
+  CreatePanel();
   MakeWindow("Offered");
   bool stillOpen = false;
-  const size_t steps = RunDialogScript(
-      {
-          {kListCaption, [&](HWND d) { Click(d, IDC_ADD); }},
-          // 選択 and Enter with nothing selected leave the picker open; then キャンセル.
-          {kPickCaption,
-           [&](HWND p) {
-             SendMessageA(GetDlgItem(p, IDC_TITLE_LIST), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-             SendMessageA(GetDlgItem(p, IDC_SELECT), BM_CLICK, 0, 0);
-             SendMessageA(p, WM_COMMAND, IDOK, 0);
-             stillOpen = IsWindow(p) && IsWindowVisible(p);
-             Click(p, IDC_PICK_CANCEL);
-           }},
-          {kListCaption, [&](HWND d) { EXPECT_TRUE(ListBoxEntries(d).empty()); Click(d, IDC_CLOSE_LIST); }},
-      },
-      [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
+  const size_t steps = EditList({
+      {kListCaption, [&](HWND d) { Click(d, IDC_ADD); }},
+      // 選択 and Enter with nothing selected leave the picker open; then キャンセル.
+      {kPickCaption,
+       [&](HWND p) {
+         SendMessageA(GetDlgItem(p, IDC_TITLE_LIST), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+         SendMessageA(GetDlgItem(p, IDC_SELECT), BM_CLICK, 0, 0);
+         SendMessageA(p, WM_COMMAND, IDOK, 0);
+         stillOpen = IsWindow(p) && IsWindowVisible(p);
+         Click(p, IDC_PICK_CANCEL);
+       }},
+      {kListCaption, [&](HWND d) { EXPECT_TRUE(ListBoxEntries(d).empty()); Click(d, IDC_CLOSE_LIST); }},
+  });
   ASSERT_EQ(steps, 3u);
   EXPECT_TRUE(stillOpen);
   EXPECT_TRUE(SavedExclusions().empty());
@@ -419,33 +396,27 @@ TEST_F(WindowCommandsTest, ThePickerTakesOnlyASelectedTitle) {
 
 TEST_F(WindowCommandsTest, ListBoxTitlesOfAnyLengthComeBackWhole) {
   SetExclusions({});
-  CreatePanelHere();
+  CreatePanel();
   const std::string longTitle = "長いタイトル " + std::string(150, 'x') + " 表示ソフト";
   MakeWindow(longTitle);
-  RunDialogScript(
-      {
-          {kListCaption, [&](HWND d) { Click(d, IDC_ADD); }},
-          {kPickCaption, [&](HWND p) { Pick(p, longTitle); }},
-          {kListCaption, [&](HWND d) { Click(d, IDC_CLOSE_LIST); }},
-      },
-      [&] { SendMessageA(hwnd_, WM_COMMAND, ID_EDIT_EXCLUSIONS, 0); });
+  EditList({
+      {kListCaption, [&](HWND d) { Click(d, IDC_ADD); }},
+      {kPickCaption, [&](HWND p) { Pick(p, longTitle); }},
+      {kListCaption, [&](HWND d) { Click(d, IDC_CLOSE_LIST); }},
+  });
   EXPECT_EQ(SavedExclusions(), (std::vector<std::string>{longTitle}));
 }
 
 // A dialog's command posted again while it is open shows no second one; exit while it is open
 // (the button, WM_CLOSE, the menu) ends every dialog and the program, both files written once.
 TEST_F(WindowCommandsTest, ADialogOpensOnceAndExitEndsItWithTheProgram) {
-  const struct {
-    const char* caption;
-    UINT command;
-    UINT exitMessage;
-    WPARAM exitCommand;
-  } rows[] = {{kListCaption, ID_EDIT_EXCLUSIONS, WM_COMMAND, IDC_EXIT},
-              {"Windowsバージョン情報", ID_WINVERSION, WM_CLOSE, 0},
-              {"このアプリケーションについて", ID_ABOUT, WM_COMMAND, ID_APP_EXIT_MENU}};
+  const struct { const char* caption; UINT command; UINT exitMessage; WPARAM exitCommand; } rows[] = {
+      {kListCaption, ID_EDIT_EXCLUSIONS, WM_COMMAND, IDC_EXIT},
+      {"Windowsバージョン情報", ID_WINVERSION, WM_CLOSE, 0},
+      {"このアプリケーションについて", ID_ABOUT, WM_COMMAND, ID_APP_EXIT_MENU}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.caption);
-    CreatePanelHere();
+    CreatePanel();
     CWinApp app;
     app.m_pMainWnd = panel_;
     real_.queries.clear();
@@ -464,11 +435,10 @@ TEST_F(WindowCommandsTest, ADialogOpensOnceAndExitEndsItWithTheProgram) {
     EXPECT_EQ(CWnd::LiveObjectCount(), liveBefore_);
     EXPECT_FALSE(AfxPumpMessages()) << "WM_QUIT for the message loop";
   }
-  panel_ = nullptr;
 }
 
 TEST_F(WindowCommandsTest, TheAboutBoxShowsTheProgramTwiceAlike) {
-  CreatePanelHere();
+  CreatePanel();
   for (int showing = 0; showing < 2; ++showing) {
     std::string text;
     bool icon = false;
@@ -483,9 +453,9 @@ TEST_F(WindowCommandsTest, TheAboutBoxShowsTheProgramTwiceAlike) {
             }
           }
           EXPECT_EQ(TextOf(GetDlgItem(d, IDOK)), "OK");
-          PostMessageA(GetDlgItem(d, IDOK), BM_CLICK, 0, 0);
+          Click(d, IDOK);
         },
-        [&] { SendMessageA(hwnd_, WM_COMMAND, ID_ABOUT, 0); });
+        [&] { Command(ID_ABOUT); });
     ASSERT_TRUE(shown);
     EXPECT_TRUE(icon);
     EXPECT_EQ(text, "ハードディスクの残量表示プログラム\r\nVelkin Ver 2.0β1\r\n（タスクバーみたいになったよ)");
