@@ -111,14 +111,13 @@ void check_readout_forms(Results &res, HWND bar) {
   SizeReadout free_space, total, memory;
   std::string resources;
   bool resources_answered = false;
-  for (DWORD start = GetTickCount();; Sleep(100)) {
+  wait_for(kRefreshWaitMs, [&] {
     free_space = read_size(bar, kFreeReadout);
     total = read_size(bar, kTotalReadout);
     memory = read_size(bar, kMemoryReadout);
     resources_answered = get_text(GetDlgItem(bar, kResourcesReadout), &resources);
-    bool all = free_space.valid && total.valid && memory.valid && resources == kNoResources;
-    if (all || GetTickCount() - start >= kRefreshWaitMs) break;
-  }
+    return free_space.valid && total.valid && memory.valid && resources == kNoResources;
+  });
   const std::string form = "\"N Bytes\", N the byte count in decimal digits";
   res.check(free_space.valid, "ctl108.text", form, readout_str(free_space));
   res.check(total.valid && total.bytes > 0, "ctl109.text", form + ", N > 0", readout_str(total));
@@ -136,13 +135,6 @@ void point_at(HWND bar, int id) {
   SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
 }
 
-// The visible tooltip windows of one process.
-std::vector<HWND> visible_tips(DWORD pid) {
-  return top_windows([&](HWND h) {
-    return window_pid(h) == pid && IsWindowVisible(h) && class_name(h) == "tooltips_class32";
-  });
-}
-
 void check_tooltip(Results &res, const Instance &inst) {
   const DWORD pid = inst.pi.dwProcessId;
   std::vector<HWND> tips;
@@ -151,7 +143,7 @@ void check_tooltip(Results &res, const Instance &inst) {
   for (int i = 0; i < 50 && tips.empty(); ++i) {
     if (i % 10 == 0) point_at(inst.bar, kTipButtonId);
     Sleep(100);
-    tips = visible_tips(pid);
+    tips = process_windows(pid, "tooltips_class32");
   }
   if (!res.check(tips.size() == 1, "tooltip.shown",
                  "one visible tooltip within 5 s of the mouse resting on ctl" + num(kTipButtonId),
@@ -165,7 +157,7 @@ void check_tooltip(Results &res, const Instance &inst) {
   point_at(inst.bar, kNoTipLabelId);
   for (int i = 0; i < 15; ++i) {
     Sleep(100);
-    tips = visible_tips(pid);
+    tips = process_windows(pid, "tooltips_class32");
   }
   std::string shown;
   for (HWND t : tips) {
@@ -177,11 +169,9 @@ void check_tooltip(Results &res, const Instance &inst) {
             "no visible tooltip 1.5 s after moving to ctl" + num(kNoTipLabelId), "tooltip " + shown);
 }
 
-}  // namespace
-
 // The bar's window, class, controls, readouts' forms and tooltip; WM_CLOSE; a second start
 // docks at the same place.
-int cmd_check_bar(const std::string &exe) {
+int check_bar(const std::string &exe) {
   Results res;
   const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
   res.check(cx == kScreenWidth && cy == kScreenHeight, "screen.size",
@@ -204,7 +194,7 @@ int cmd_check_bar(const std::string &exe) {
 
 // Starts the program, waits for the bar, prints "left top right bottom" and leaves it running
 // (exit code 1 when the bar never shows).
-int cmd_launch(const std::string &exe) {
+int launch(const std::string &exe) {
   Instance inst;
   if (!inst.start(exe) || !inst.wait_for_bar(20000)) {
     err("launch: " + inst.error);
@@ -216,7 +206,7 @@ int cmd_launch(const std::string &exe) {
 }
 
 // Presses the exit button of the running bar and waits for the program to end.
-int cmd_exit() {
+int exit_bar() {
   Results res;
   std::vector<HWND> bars = find_bars(0, true);
   if (!res.check(bars.size() == 1, "exit.found", "one running bar", num(bars.size()) + " bars") && bars.empty())
@@ -227,13 +217,17 @@ int cmd_exit() {
   if (!res.check(process != nullptr, "exit.open_process", "a handle to process " + num(pid),
                  "OpenProcess error " + num(GetLastError())))
     return res.finish();
-  // Press the button the way a click does: the button tells the bar through WM_COMMAND.
-  PostMessageA(GetDlgItem(bar, kExitButton), BM_CLICK, 0, 0);
-  bool ended = WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
-  res.check(ended, "exit.process_ended", "the program to end within 10 s after its exit button", "it still runs");
-  res.check(!IsWindow(bar), "exit.window_gone", "no bar window", "window " + hex((uintptr_t)bar) + " still exists");
+  end_and_check(res, bar, process, "exit", true);
   CloseHandle(process);
   return res.finish();
 }
+
+const Commands kCommands = {
+    {"check-bar", "VELKIN_EXE", 1, [](char **a) { return check_bar(a[0]); }},
+    {"launch", "VELKIN_EXE", 1, [](char **a) { return launch(a[0]); }},
+    {"exit", "", 0, [](char **) { return exit_bar(); }},
+};
+
+}  // namespace
 
 }  // namespace driver

@@ -1,12 +1,10 @@
-// What the end-to-end driver's features share (driver.h): output, reading windows, starting and
-// ending the program, its message boxes, the selectors, and the scenario runner.
+// What the end-to-end driver's features share (driver.h).
 #include "tests/e2e/driver/driver.h"
 
 #include <algorithm>
 
 namespace driver {
 
-// ---------------------------------------------------------------------------------------------
 // Output
 
 // CP932 in; out as the console's wide text, or as UTF-8 into a pipe or file.
@@ -27,18 +25,6 @@ void write_out(HANDLE h, const std::string &cp932_line) {
 void out(const std::string &s) { write_out(GetStdHandle(STD_OUTPUT_HANDLE), s); }
 void err(const std::string &s) { write_out(GetStdHandle(STD_ERROR_HANDLE), s); }
 
-std::string num(long long v) { return std::to_string(v); }
-
-std::string hex(unsigned long long v) {
-  char buf[24];
-  snprintf(buf, sizeof buf, "0x%llx", v);
-  return buf;
-}
-
-std::string rect_str(const RECT &r) {
-  return "(" + num(r.left) + "," + num(r.top) + "," + num(r.right) + "," + num(r.bottom) + ")";
-}
-
 // Quoted text followed by its bytes, so a wrong byte shows even where it prints alike.
 std::string text_str(const std::string &t) {
   std::string s = "\"";
@@ -52,24 +38,7 @@ std::string text_str(const std::string &t) {
   return s + "]";
 }
 
-// ---------------------------------------------------------------------------------------------
 // Reading windows
-
-RECT window_rect(HWND h) {
-  RECT r = {};
-  GetWindowRect(h, &r);
-  return r;
-}
-
-RECT client_rect_in(HWND child, HWND parent) {
-  RECT r = window_rect(child);
-  MapWindowPoints(nullptr, parent, (POINT *)&r, 2);
-  return r;
-}
-
-bool send(HWND h, UINT msg, WPARAM w, LPARAM l, DWORD_PTR *result) {
-  return SendMessageTimeoutA(h, msg, w, l, SMTO_ABORTIFHUNG, 5000, result) != 0;
-}
 
 bool get_text(HWND h, std::string *text) {
   char buf[1024] = "";
@@ -81,49 +50,40 @@ bool get_text(HWND h, std::string *text) {
 
 void check_text(Results &res, const std::string &name, HWND h, const std::string &expected) {
   std::string text;
-  if (get_text(h, &text))
-    res.check(text == expected, name, text_str(expected), text_str(text));
-  else
-    res.check(false, name, text_str(expected), "no answer to WM_GETTEXT");
+  const bool answered = get_text(h, &text);
+  res.check(answered && text == expected, name, text_str(expected),
+            answered ? text_str(text) : "no answer to WM_GETTEXT");
 }
 
-// The messages that read a box's entries: a combo box's or a list box's.
-struct EntryMessages {
-  UINT count, length, text;
-  const char *count_name, *length_name, *text_name;
-};
-const EntryMessages kComboEntries = {CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT,
-                                     "CB_GETCOUNT", "CB_GETLBTEXTLEN", "CB_GETLBTEXT"};
-const EntryMessages kListEntries = {LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT, "LB_GETCOUNT", "LB_GETTEXTLEN", "LB_GETTEXT"};
-
-// The entries of a combo box or list box as CP932 text. Wine 8 hands CB_GETLBTEXT's and
+// The entries of a combo box or (list) a list box as CP932 text. Wine 8 hands CB_GETLBTEXT's and
 // LB_GETTEXT's text back across processes as UTF-16 however it was asked (an ANSI caller gets
 // UTF-16 and a count of characters), so the driver asks in UTF-16, which Windows answers the
 // same way, and makes CP932 of it itself: the program added CP932 text, which the box keeps in
 // UTF-16. Each entry comes with its length first, into a buffer with a character to spare,
 // marked, to see where it ends. False with the reason when an answer is missing or odd.
-bool box_entries(HWND c, const EntryMessages &m, std::vector<std::string> *items, std::string *error) {
+bool box_entries(HWND c, bool list, std::vector<std::string> *items, std::string *error) {
+  const UINT count_msg = list ? LB_GETCOUNT : CB_GETCOUNT, length_msg = list ? LB_GETTEXTLEN : CB_GETLBTEXTLEN;
+  const std::string length_name = list ? "LB_GETTEXTLEN" : "CB_GETLBTEXTLEN", text_name = list ? "LB_GETTEXT" : "CB_GETLBTEXT";
   DWORD_PTR count = 0;
-  if (!send(c, m.count, 0, 0, &count) || (LRESULT)count < 0) {
-    *error = "no answer to " + std::string(m.count_name);
+  if (!send(c, count_msg, 0, 0, &count) || (LRESULT)count < 0) {
+    *error = std::string("no answer to ") + (list ? "LB_GETCOUNT" : "CB_GETCOUNT");
     return false;
   }
   items->clear();
   for (int i = 0; i < (int)count; ++i) {
     DWORD_PTR len = 0, copied = 0;
-    if (!SendMessageTimeoutW(c, m.length, i, 0, SMTO_ABORTIFHUNG, 5000, &len) || (LRESULT)len < 0) {
-      *error = "no length for entry " + num(i) + " (" + m.length_name + ")";
+    if (!SendMessageTimeoutW(c, length_msg, i, 0, SMTO_ABORTIFHUNG, 5000, &len) || (LRESULT)len < 0) {
+      *error = "no length for entry " + num(i) + " (" + length_name + ")";
       return false;
     }
     std::wstring buf(len + 2, L'\x7f');
-    if (!SendMessageTimeoutW(c, m.text, i, (LPARAM)&buf[0], SMTO_ABORTIFHUNG, 5000, &copied) ||
+    if (!SendMessageTimeoutW(c, list ? LB_GETTEXT : CB_GETLBTEXT, i, (LPARAM)&buf[0], SMTO_ABORTIFHUNG, 5000, &copied) ||
         (LRESULT)copied < 0) {
-      *error = "no text for entry " + num(i) + " (" + m.text_name + ")";
+      *error = "no text for entry " + num(i) + " (" + text_name + ")";
       return false;
     }
     if (copied != len || buf[copied] != L'\0') {
-      *error = "entry " + num(i) + ": " + m.length_name + " " + num(len) + " characters, " + m.text_name + " " +
-               num(copied);
+      *error = "entry " + num(i) + ": " + length_name + " " + num(len) + " characters, " + text_name + " " + num(copied);
       return false;
     }
     std::string text(len * 2, '\0');  // a UTF-16 unit makes at most two CP932 bytes
@@ -133,43 +93,40 @@ bool box_entries(HWND c, const EntryMessages &m, std::vector<std::string> *items
   return true;
 }
 
-bool combo_items(HWND c, std::vector<std::string> *items, std::string *error) {
-  return box_entries(c, kComboEntries, items, error);
-}
-
-bool list_items(HWND c, std::vector<std::string> *items, std::string *error) {
-  return box_entries(c, kListEntries, items, error);
-}
-
 std::string list_str(const std::vector<std::string> &items) {
   std::string s;
   for (const std::string &t : items) s += (s.empty() ? "\"" : ", \"") + t + "\"";
   return "[" + s + "]";
 }
 
-// A size readout, "N Bytes": N the whole byte count in decimal digits without leading zeros.
-bool parse_bytes(const std::string &text, unsigned long long *n) {
-  const std::string unit = " Bytes";
-  if (text.size() <= unit.size() || text.compare(text.size() - unit.size(), unit.size(), unit) != 0) return false;
-  const std::string digits = text.substr(0, text.size() - unit.size());
-  if (digits.size() > 19 || (digits.size() > 1 && digits[0] == '0')) return false;  // 19 digits fit 64 bits
+// A readout "N.DDD Unit" with `decimals` digits after the point (no point with none), N in
+// decimal digits without leading zeros; its value in 10^-decimals units.
+bool parse_fixed(const std::string &text, const std::string &unit, int decimals, unsigned long long *scaled) {
+  const std::string tail = " " + unit;
+  if (text.size() <= tail.size() || text.compare(text.size() - tail.size(), tail.size(), tail) != 0) return false;
+  const std::string figure = text.substr(0, text.size() - tail.size());
+  const size_t point = decimals ? figure.size() - decimals - 1 : figure.size();
+  if (figure.size() < (size_t)decimals + (decimals ? 2 : 1) || (decimals && figure[point] != '.')) return false;
+  const std::string whole = figure.substr(0, point);
+  const std::string digits = whole + (decimals ? figure.substr(point + 1) : "");
+  if (whole.size() > 1 && whole[0] == '0') return false;
+  if (digits.size() > 19) return false;
   unsigned long long v = 0;
   for (char ch : digits) {
     if (ch < '0' || ch > '9') return false;
     v = v * 10 + (ch - '0');
   }
-  *n = v;
+  *scaled = v;
   return true;
 }
 
 SizeReadout read_size(HWND bar, int id) {
   SizeReadout r;
   r.answered = get_text(GetDlgItem(bar, id), &r.text);
-  r.valid = r.answered && parse_bytes(r.text, &r.bytes);
+  r.valid = r.answered && parse_fixed(r.text, "Bytes", 0, &r.bytes);
   return r;
 }
 
-std::string readout_str(const SizeReadout &r) { return r.answered ? text_str(r.text) : "no answer to WM_GETTEXT"; }
 
 // The bars on screen (of one process, unless pid is 0): visible untitled top-level windows
 // with the exit button as a child; strictly, also tool windows whose exit button is a Button,
@@ -201,35 +158,113 @@ std::string dialog_str(HWND dialog) {
   }
   return "dialog " + text_str(caption) + s;
 }
-// ---------------------------------------------------------------------------------------------
-// Ending the program
 
-void close_and_check(Results &res, Instance &inst, const std::string &prefix) {
-  PostMessageA(inst.bar, WM_CLOSE, 0, 0);
-  bool ended = WaitForSingleObject(inst.pi.hProcess, 10000) == WAIT_OBJECT_0;
-  res.check(ended, prefix + ".process_ended", "the process to end within 10 s after WM_CLOSE", "it still runs");
+std::vector<HWND> wait_dialogs(DWORD pid, const char *caption, DWORD ms) {
+  std::vector<HWND> dialogs;
+  wait_for(ms, [&] { return !(dialogs = process_dialogs(pid, caption)).empty(); });
+  return dialogs;
+}
+
+HWND check_dialog(Results &res, const std::string &name, DWORD pid, const char *caption, const std::string &after,
+                  DWORD ms) {
+  const std::vector<HWND> shown = wait_dialogs(pid, caption, ms);
+  res.check(shown.size() == 1, name,
+            "one visible \"#32770\" window captioned " + text_str(caption) + " within " + num(ms / 1000) + " s of " +
+                after,
+            num(shown.size()) + " such windows");
+  return shown.empty() ? nullptr : shown.front();
+}
+
+bool check_gone(Results &res, const std::string &name, HWND dialog, const std::string &after) {
+  return res.check(wait_for(5000, [&] { return !IsWindow(dialog); }), name, "no dialog within 5 s of " + after,
+                   "it is still there");
+}
+
+bool click_closes(Results &res, const std::string &name, HWND dialog, int button) {
+  PostMessageA(GetDlgItem(dialog, button), BM_CLICK, 0, 0);
+  return check_gone(res, name, dialog, "clicking ctl" + num(button));
+}
+
+// Starting and ending the program
+
+bool Instance::start(const std::string &exe) {
+  char full[MAX_PATH];
+  char *file_part = nullptr;
+  if (!GetFullPathNameA(exe.c_str(), sizeof full, full, &file_part) || !file_part) {
+    error = "cannot resolve " + exe;
+    return false;
+  }
+  dir.assign(full, file_part - full);
+  if (const char *launcher = getenv("VELKIN_LAUNCHER")) return start_launched(launcher, full);
+  std::string cmdline = "\"" + std::string(full) + "\"";
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  const char *cwd = in_own_folder ? dir.c_str() : nullptr;
+  if (!CreateProcessA(full, &cmdline[0], nullptr, nullptr, FALSE, 0, nullptr, cwd, &si, &pi)) {
+    error = "CreateProcess(" + std::string(full) + ") error " + num(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+// The personality layer's launcher (tests/personality) answers with the program's process ID
+// once the layer is in place.
+bool Instance::start_launched(const std::string &launcher, const std::string &full) {
+  char cwd[MAX_PATH] = "";
+  if (in_own_folder)
+    snprintf(cwd, sizeof cwd, "%s", dir.c_str());
+  else
+    GetCurrentDirectoryA(sizeof cwd, cwd);
+  // A backslash before the closing quote would escape it.
+  const size_t length = strlen(cwd);
+  if (length > 3 && cwd[length - 1] == '\\') cwd[length - 1] = '\0';
+  std::string cmdline = "\"" + launcher + "\" \"" + cwd + "\" \"" + full + "\"";
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION launch = {};
+  if (!CreateProcessA(launcher.c_str(), &cmdline[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &launch)) {
+    error = "CreateProcess(" + launcher + ") error " + num(GetLastError());
+    return false;
+  }
+  DWORD pid = 0;
+  const bool done = WaitForSingleObject(launch.hProcess, 60000) == WAIT_OBJECT_0;
+  GetExitCodeProcess(launch.hProcess, &pid);
+  CloseHandle(launch.hProcess);
+  CloseHandle(launch.hThread);
+  if (!done || pid == 0 || pid == STILL_ACTIVE) {
+    error = "the launcher could not start " + full + " with its personality";
+    return false;
+  }
+  pi.dwProcessId = pid;
+  pi.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid);
+  if (!pi.hProcess) {
+    error = "OpenProcess(" + num(pid) + ") error " + num(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+void end_and_check(Results &res, HWND bar, HANDLE process, const std::string &prefix, bool by_button) {
+  if (by_button)
+    PostMessageA(GetDlgItem(bar, kExitButton), BM_CLICK, 0, 0);
+  else
+    PostMessageA(bar, WM_CLOSE, 0, 0);
+  const bool ended = WaitForSingleObject(process, 10000) == WAIT_OBJECT_0;
+  res.check(ended, prefix + ".process_ended",
+            std::string("the program to end within 10 s after ") + (by_button ? "its exit button" : "WM_CLOSE"),
+            "it still runs");
   DWORD code = 0;
-  if (ended && GetExitCodeProcess(inst.pi.hProcess, &code)) out("note: " + prefix + " exit code " + hex(code));
-  res.check(!IsWindow(inst.bar), prefix + ".window_gone", "no bar window after the process ended",
-            "window " + hex((uintptr_t)inst.bar) + " still exists");
-  inst.kill_if_running();
+  if (ended && GetExitCodeProcess(process, &code)) out("note: " + prefix + " exit code " + hex(code));
+  res.check(!IsWindow(bar), prefix + ".window_gone", "no bar window after the process ended",
+            "window " + hex((uintptr_t)bar) + " still exists");
 }
 
-void exit_and_check(Results &res, Instance &inst, const std::string &prefix) {
-  PostMessageA(GetDlgItem(inst.bar, kExitButton), BM_CLICK, 0, 0);
-  bool ended = WaitForSingleObject(inst.pi.hProcess, 10000) == WAIT_OBJECT_0;
-  res.check(ended, prefix + ".process_ended", "the program to end within 10 s after its exit button", "it still runs");
-  res.check(!IsWindow(inst.bar), prefix + ".window_gone", "no bar window after the process ended",
-            "window " + hex((uintptr_t)inst.bar) + " still exists");
-  inst.kill_if_running();
-}
-
-// ---------------------------------------------------------------------------------------------
 // Message boxes
 
 // How long the driver watches for a further box once the bar and the boxes it expects are up.
 const DWORD kBoxWatchMs = 1000;
 
+// The files in a folder, sorted.
 std::vector<std::string> folder_files(const std::string &dir) {
   std::vector<std::string> names;
   WIN32_FIND_DATAA fd;
@@ -262,13 +297,7 @@ const DWORD kIconWaitMs = 3000;
 
 // The pixels of a w x h bitmap, 32 bits each.
 std::vector<DWORD> bitmap_pixels(HDC dc, HBITMAP bitmap, int w, int h) {
-  BITMAPINFO bi = {};
-  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO bi = {{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};  // top-down
   std::vector<DWORD> pixels((size_t)w * h);
   if (GetDIBits(dc, bitmap, 0, h, pixels.data(), &bi, DIB_RGB_COLORS) != h) pixels.clear();
   return pixels;
@@ -310,46 +339,44 @@ std::string box_icon(HWND box) {
   return found;
 }
 
-// Starts the program and waits up to 20 s for its bar, pressing OK on every message box it shows
-// meanwhile and noting what the box said. Once the bar and at least `expected` boxes have shown
-// it watches kBoxWatchMs more for another box. False with inst.error when no bar showed.
-bool start_noting_boxes(Instance &inst, const std::string &exe, size_t expected, std::vector<SeenBox> *boxes) {
-  if (!inst.start(exe)) return false;
-  const DWORD pid = inst.pi.dwProcessId;
+bool Instance::wait_for_bar(DWORD timeout_ms, std::vector<SeenBox> *boxes, size_t expected) {
+  const DWORD pid = pi.dwProcessId;
   std::vector<HWND> handled;
   DWORD ready_at = 0;
   for (DWORD start = GetTickCount();; Sleep(100)) {
-    for (HWND box : process_dialogs(pid, nullptr)) {
-      if (std::find(handled.begin(), handled.end(), box) != handled.end()) continue;
+    for (HWND box : process_dialogs(pid, boxes ? nullptr : kWelcomeCaption)) {
+      if (std::find(handled.begin(), handled.end(), box) != handled.end() || (!boxes && !handled.empty())) continue;
       handled.push_back(box);
-      SeenBox seen;
-      get_text(box, &seen.caption);
-      seen.text_answered = get_text(GetDlgItem(box, kBoxTextId), &seen.text);
-      seen.bar_visible = !find_bars(pid, false).empty();
-      seen.files = folder_files(inst.dir);
-      for (DWORD shown = GetTickCount(); (seen.icon = box_icon(box)) == "?" && GetTickCount() - shown < kIconWaitMs;)
-        Sleep(100);
-      boxes->push_back(seen);
-      out("note: OK pressed on " + dialog_str(box));
+      if (boxes) {
+        SeenBox seen;
+        get_text(box, &seen.caption);
+        seen.text_answered = get_text(GetDlgItem(box, kBoxTextId), &seen.text);
+        seen.bar_visible = !find_bars(pid, false).empty();
+        seen.files = folder_files(dir);
+        wait_for(kIconWaitMs, [&] { return (seen.icon = box_icon(box)) != "?"; });
+        boxes->push_back(seen);
+      }
+      out(std::string(boxes ? "note: " : "note: a first start: ") + "OK pressed on " + dialog_str(box));
       PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
     }
-    if (!inst.bar) {
+    if (!bar) {
       std::vector<HWND> bars = find_bars(pid, false);
-      if (!bars.empty()) inst.bar = bars.front();
+      if (!bars.empty()) bar = bars.front();
     }
-    if (inst.bar && boxes->size() >= expected) {
+    if (bar && !boxes) return true;
+    if (bar && boxes->size() >= expected) {
       if (!ready_at) ready_at = GetTickCount();
       if (GetTickCount() - ready_at >= kBoxWatchMs) return true;
     }
     DWORD code = 0;
-    if (GetExitCodeProcess(inst.pi.hProcess, &code) && code != STILL_ACTIVE) {
-      inst.error = "the program ended with code " + hex(code) + (inst.bar ? "" : " before showing its bar");
+    if (GetExitCodeProcess(pi.hProcess, &code) && code != STILL_ACTIVE) {
+      error = "the program ended with code " + hex(code) + (bar ? "" : " before showing its bar");
       return false;
     }
-    if (GetTickCount() - start >= 20000) {
-      if (inst.bar) return true;  // the box count is the caller's check
-      inst.error = "no bar within 20 s";
-      for (HWND dialog : process_dialogs(pid, nullptr)) inst.error += "; it shows " + dialog_str(dialog);
+    if (GetTickCount() - start >= timeout_ms) {
+      if (bar) return true;  // the box count is the caller's check
+      error = "no bar within " + num(timeout_ms / 1000) + " s";
+      for (HWND dialog : process_dialogs(pid, nullptr)) error += "; it shows " + dialog_str(dialog);
       return false;
     }
   }
@@ -381,7 +408,6 @@ void check_no_box(Results &res, const std::string &prefix, const std::vector<See
             "no message box up to " + num(kBoxWatchMs / 1000) + " s after the bar shows", boxes_str(boxes));
 }
 
-// ---------------------------------------------------------------------------------------------
 // The selectors
 
 void check_selected(Results &res, const std::string &name, HWND bar, int id, int expected) {
@@ -399,14 +425,14 @@ void check_selected(Results &res, const std::string &name, HWND bar, int id, int
             answered ? entry((LRESULT)selected) : box ? "no answer to CB_GETCURSEL" : "no control " + num(id));
 }
 
-bool select_entry(HWND bar, int id, int pos) {
+bool check_select(Results &res, const std::string &name, HWND bar, int id, int pos) {
   HWND box = GetDlgItem(bar, id);
   DWORD_PTR result = 0;
-  if (!box || !send(box, CB_SETCURSEL, pos, 0, &result) || (LRESULT)result != pos) return false;
-  return PostMessageA(bar, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), (LPARAM)box) != FALSE;
+  const bool ok = box && send(box, CB_SETCURSEL, pos, 0, &result) && (LRESULT)result == pos &&
+                  PostMessageA(bar, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), (LPARAM)box);
+  return res.check(ok, name, "CB_SETCURSEL " + num(pos) + " and CBN_SELCHANGE posted", "no");
 }
 
-// ---------------------------------------------------------------------------------------------
 // The scenario runner
 
 void run_program(Results &res, const Scenario &s, const std::string &exe, const Steps &steps) {
@@ -419,7 +445,7 @@ void run_program(Results &res, const Scenario &s, const std::string &exe, const 
     up = res.check(inst.start(exe) && inst.wait_for_bar(20000), s.name + ".found", s.found, inst.error);
   } else {
     std::vector<SeenBox> boxes;
-    up = start_noting_boxes(inst, exe, s.up == Up::kOneBox ? 1 : 0, &boxes);
+    up = inst.start(exe) && inst.wait_for_bar(20000, &boxes, s.up == Up::kOneBox ? 1 : 0);
     if (s.up == Up::kNoBox) check_no_box(res, s.name, boxes);
     if (s.up == Up::kOneBox && check_one_box(res, s.name, boxes, s.box_caption, s.box_text, s.box_icon) &&
         s.check_box)
@@ -428,10 +454,9 @@ void run_program(Results &res, const Scenario &s, const std::string &exe, const 
   }
   if (up) {
     if (steps) steps(res, inst);
-    const std::string ending = s.ending_name.empty() ? s.name + (s.ending == Ending::kClose ? ".close" : ".exit")
-                                                     : s.ending_name;
-    if (s.ending == Ending::kClose) close_and_check(res, inst, ending);
-    if (s.ending == Ending::kExitButton) exit_and_check(res, inst, ending);
+    const bool by_button = s.ending == Ending::kExitButton;
+    const std::string ending = s.ending_name.empty() ? s.name + (by_button ? ".exit" : ".close") : s.ending_name;
+    if (s.ending != Ending::kBySteps) end_and_check(res, inst.bar, inst.pi.hProcess, ending, by_button);
   }
   inst.kill_if_running();
 }

@@ -1,7 +1,6 @@
-// What the end-to-end driver's features share: output and the tally of checks, reading another
-// process's windows, starting and ending the program, its message boxes, and the scenario
-// runner every sub-command goes through. The sub-commands are in the files beside this one,
-// one per feature; main.cpp has their table.
+// What the end-to-end driver's features share (common.cpp): output and the tally of checks, the
+// table of sub-commands each feature file adds to, reading another process's windows, starting
+// and ending the program, its message boxes, and the scenario runner.
 #ifndef VELKIN_TESTS_E2E_DRIVER_DRIVER_H
 #define VELKIN_TESTS_E2E_DRIVER_DRIVER_H
 
@@ -12,24 +11,29 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
-#include "tests/e2e/window_reading.h"
 #include "tests/support/expected_layout.h"
 
 namespace driver {
 
 using namespace expected_layout;
 
-// ---------------------------------------------------------------------------------------------
 // Output
 
 void out(const std::string &s);  // a line to stdout, CP932 in
 void err(const std::string &s);  // a line to stderr
-std::string num(long long v);
-std::string hex(unsigned long long v);
-std::string rect_str(const RECT &r);
+inline std::string num(long long v) { return std::to_string(v); }
+inline std::string hex(unsigned long long v) {
+  char buf[24];
+  snprintf(buf, sizeof buf, "0x%llx", v);
+  return buf;
+}
+inline std::string rect_str(const RECT &r) {
+  return "(" + num(r.left) + "," + num(r.top) + "," + num(r.right) + "," + num(r.bottom) + ")";
+}
 std::string text_str(const std::string &t);  // quoted, with its bytes
 std::string list_str(const std::vector<std::string> &items);
 
@@ -54,17 +58,30 @@ struct Results {
   }
 };
 
-// ---------------------------------------------------------------------------------------------
-// What the bar must look like: the expected layout (tests/support/expected_layout.h), which the
-// Windows tier checks too, on the tests' 1024x768 screen
+// The sub-commands: each feature file adds its own with a static Commands; main.cpp picks one.
+
+struct SubCommand {
+  const char *name;
+  const char *args;  // for the usage line
+  int count;         // of arguments
+  int (*run)(char **args);  // usage() when they do not parse
+};
+std::vector<SubCommand> &sub_commands();
+struct Commands {
+  Commands(std::initializer_list<SubCommand> list) { sub_commands().insert(sub_commands().end(), list); }
+};
+int usage();
+bool parse_count(const char *text, unsigned long long *n);  // decimal digits only
+
+// What the bar must look like (tests/support/expected_layout.h, which the Windows tier checks
+// too) on the tests' 1024x768 screen, and what it shows
 
 const int kScreenWidth = 1024;
 const int kScreenHeight = 768;
 const RECT kBarRect = {0, 0, kScreenWidth, kBarHeight};
 inline RECT rect_of(const Place &p) { return {p.left, p.top, p.right, p.bottom}; }
 
-// The readouts. Sizes read "N Bytes" on a first start (the whole byte count); the free system
-// resources read "Disable" where RSRC32.DLL, which measures them, cannot be loaded.
+// The free system resources read "Disable" where RSRC32.DLL, which measures them, cannot load.
 const char *const kNoResources = "Disable";
 // Free space moves while the checks run, as other programs write to the same disk (a build
 // running meanwhile writes tens of megabytes), and the bar measured it up to a tick before the
@@ -72,22 +89,74 @@ const char *const kNoResources = "Disable";
 const unsigned long long kFreeTolerance = 64ull << 20;
 // How long a readout may take to show a change: a few ticks of the 1-second interval.
 const DWORD kRefreshWaitMs = 3000;
+const WPARAM kVersionCommand = 32789;  // the version dialog's menu command
 
-// The version dialog's menu command.
-const WPARAM kVersionCommand = 32789;
-
-// ---------------------------------------------------------------------------------------------
 // Reading windows
 
-RECT window_rect(HWND h);
-RECT client_rect_in(HWND child, HWND parent);  // in the parent's client coordinates
+inline std::string class_name(HWND h) {
+  char buf[256] = "";
+  GetClassNameA(h, buf, sizeof buf);
+  return buf;
+}
+
+inline DWORD window_pid(HWND h) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  return pid;
+}
+
+// The top-level windows for which keep(window) holds.
+template <typename Keep>
+std::vector<HWND> top_windows(Keep keep) {
+  std::pair<Keep *, std::vector<HWND>> f = {&keep, {}};
+  EnumWindows(
+      [](HWND h, LPARAM lp) -> BOOL {
+        auto *f = (std::pair<Keep *, std::vector<HWND>> *)lp;
+        if ((*f->first)(h)) f->second.push_back(h);
+        return TRUE;
+      },
+      (LPARAM)&f);
+  return f.second;
+}
+
+// The visible top-level windows of one process with this class.
+inline std::vector<HWND> process_windows(DWORD pid, const char *cls) {
+  return top_windows([&](HWND h) { return window_pid(h) == pid && IsWindowVisible(h) && class_name(h) == cls; });
+}
+
+// Polls cond every `step` ms for up to ms; true once it holds.
+template <typename Cond>
+bool wait_for(DWORD ms, Cond cond, DWORD step = 100) {
+  for (DWORD start = GetTickCount();; Sleep(step)) {
+    if (cond()) return true;
+    if (GetTickCount() - start >= ms) return false;
+  }
+}
+
+inline RECT window_rect(HWND h) {
+  RECT r = {};
+  GetWindowRect(h, &r);
+  return r;
+}
+inline RECT client_rect_in(HWND child, HWND parent) {  // in the parent's client coordinates
+  RECT r = window_rect(child);
+  MapWindowPoints(nullptr, parent, (POINT *)&r, 2);
+  return r;
+}
 // With a timeout, so a hung program cannot hang the driver.
-bool send(HWND h, UINT msg, WPARAM w, LPARAM l, DWORD_PTR *result);
+inline bool send(HWND h, UINT msg, WPARAM w, LPARAM l, DWORD_PTR *result) {
+  return SendMessageTimeoutA(h, msg, w, l, SMTO_ABORTIFHUNG, 5000, result) != 0;
+}
 bool get_text(HWND h, std::string *text);  // WM_GETTEXT; false when no answer came
 void check_text(Results &res, const std::string &name, HWND h, const std::string &expected);
 // A combo box's or list box's entries as CP932 text; false with the reason.
-bool combo_items(HWND c, std::vector<std::string> *items, std::string *error);
-bool list_items(HWND c, std::vector<std::string> *items, std::string *error);
+bool box_entries(HWND c, bool list, std::vector<std::string> *items, std::string *error);
+inline bool combo_items(HWND c, std::vector<std::string> *items, std::string *error) {
+  return box_entries(c, false, items, error);
+}
+inline bool list_items(HWND c, std::vector<std::string> *items, std::string *error) {
+  return box_entries(c, true, items, error);
+}
 
 // A size readout of the bar: its text, and its number when the text has the form "N Bytes".
 struct SizeReadout {
@@ -97,139 +166,27 @@ struct SizeReadout {
   unsigned long long bytes = 0;
 };
 SizeReadout read_size(HWND bar, int id);
-std::string readout_str(const SizeReadout &r);
+// A readout "N.DDD Unit" with `decimals` digits after the point; its value in 10^-decimals units.
+bool parse_fixed(const std::string &text, const std::string &unit, int decimals, unsigned long long *scaled);
+inline std::string readout_str(const SizeReadout &r) {
+  return r.answered ? text_str(r.text) : "no answer to WM_GETTEXT";
+}
 
 // The bars on screen (of one process, unless pid is 0); strictly, only tool windows with the
 // bar's exit button and drive selector.
 std::vector<HWND> find_bars(DWORD pid, bool strict);
 // The visible dialog boxes of one process ("#32770", message boxes too) with this caption, or
-// with any caption when it is null.
+// with any caption when it is null; wait_dialogs waits up to ms for one.
 std::vector<HWND> process_dialogs(DWORD pid, const char *caption);
+std::vector<HWND> wait_dialogs(DWORD pid, const char *caption, DWORD ms);
 std::string dialog_str(HWND dialog);  // its caption and texts, for a FAIL line
+// "<name>": one such dialog within ms of `after`; it, or null when none showed.
+HWND check_dialog(Results &res, const std::string &name, DWORD pid, const char *caption, const std::string &after,
+                  DWORD ms = 5000);
+// Clicks a dialog's button and checks ("<name>") that the dialog goes within 5 s.
+bool click_closes(Results &res, const std::string &name, HWND dialog, int button);
+bool check_gone(Results &res, const std::string &name, HWND dialog, const std::string &after);
 
-// ---------------------------------------------------------------------------------------------
-// Starting and ending the program
-
-// Without settings beside it (its first start in a folder) the program greets with this
-// message box before its bar shows; the driver answers it as a user would.
-const char *const kWelcomeCaption = "Welcome to Velkin!";
-
-struct Instance {
-  PROCESS_INFORMATION pi = {};
-  HWND bar = nullptr;
-  std::string error;
-  std::string dir;           // the program's folder, with its trailing backslash
-  bool in_own_folder = true;  // false: the program starts in the driver's current directory
-
-  // Starts the program, in its own folder unless told otherwise (it keeps its settings next to
-  // itself, wherever it is started from).
-  bool start(const std::string &exe) {
-    char full[MAX_PATH];
-    char *file_part = nullptr;
-    if (!GetFullPathNameA(exe.c_str(), sizeof full, full, &file_part) || !file_part) {
-      error = "cannot resolve " + exe;
-      return false;
-    }
-    dir.assign(full, file_part - full);
-    if (const char *launcher = getenv("VELKIN_LAUNCHER")) return start_launched(launcher, full);
-    std::string cmdline = "\"" + std::string(full) + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    const char *cwd = in_own_folder ? dir.c_str() : nullptr;
-    if (!CreateProcessA(full, &cmdline[0], nullptr, nullptr, FALSE, 0, nullptr, cwd, &si, &pi)) {
-      error = "CreateProcess(" + std::string(full) + ") error " + num(GetLastError());
-      return false;
-    }
-    return true;
-  }
-
-  // Starts the program through the personality layer's launcher (tests/personality), which
-  // answers with the program's process ID once the layer is in place.
-  bool start_launched(const std::string &launcher, const std::string &full) {
-    char cwd[MAX_PATH] = "";
-    if (in_own_folder) {
-      snprintf(cwd, sizeof cwd, "%s", dir.c_str());
-    } else {
-      GetCurrentDirectoryA(sizeof cwd, cwd);
-    }
-    // A backslash before the closing quote would escape it.
-    const size_t length = strlen(cwd);
-    if (length > 3 && cwd[length - 1] == '\\') cwd[length - 1] = '\0';
-    std::string cmdline = "\"" + launcher + "\" \"" + cwd + "\" \"" + full + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION launch = {};
-    if (!CreateProcessA(launcher.c_str(), &cmdline[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &launch)) {
-      error = "CreateProcess(" + launcher + ") error " + num(GetLastError());
-      return false;
-    }
-    DWORD pid = 0;
-    const bool done = WaitForSingleObject(launch.hProcess, 60000) == WAIT_OBJECT_0;
-    GetExitCodeProcess(launch.hProcess, &pid);
-    CloseHandle(launch.hProcess);
-    CloseHandle(launch.hThread);
-    if (!done || pid == 0 || pid == STILL_ACTIVE) {
-      error = "the launcher could not start " + full + " with its personality";
-      return false;
-    }
-    pi.dwProcessId = pid;
-    pi.hProcess = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid);
-    if (!pi.hProcess) {
-      error = "OpenProcess(" + num(pid) + ") error " + num(GetLastError());
-      return false;
-    }
-    return true;
-  }
-
-  // Polls for the bar for up to timeout_ms.
-  // Presses OK on the welcome box of a first start, once.
-  bool wait_for_bar(DWORD timeout_ms) {
-    bool welcomed = false;
-    for (DWORD start = GetTickCount();; Sleep(100)) {
-      std::vector<HWND> bars = find_bars(pi.dwProcessId, false);
-      if (!bars.empty()) {
-        bar = bars.front();
-        return true;
-      }
-      std::vector<HWND> welcome = process_dialogs(pi.dwProcessId, kWelcomeCaption);
-      if (!welcomed && !welcome.empty()) {
-        out("note: a first start: OK pressed on " + dialog_str(welcome.front()));
-        PostMessageA(GetDlgItem(welcome.front(), IDOK), BM_CLICK, 0, 0);
-        welcomed = true;
-      }
-      DWORD code = 0;
-      if (GetExitCodeProcess(pi.hProcess, &code) && code != STILL_ACTIVE) {
-        error = "the program ended with code " + hex(code) + " before showing its bar";
-        return false;
-      }
-      if (GetTickCount() - start >= timeout_ms) {
-        error = "no bar within " + num(timeout_ms / 1000) + " s";
-        for (HWND dialog : process_dialogs(pi.dwProcessId, nullptr)) error += "; it shows " + dialog_str(dialog);
-        return false;
-      }
-    }
-  }
-
-  // Ends a process the checks could not close, so it does not linger.
-  void kill_if_running() {
-    if (pi.hProcess && WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
-      TerminateProcess(pi.hProcess, 99);
-      WaitForSingleObject(pi.hProcess, 5000);
-    }
-  }
-
-  ~Instance() {
-    if (pi.hProcess) CloseHandle(pi.hProcess);
-    if (pi.hThread) CloseHandle(pi.hThread);
-  }
-};
-
-// Ends the program with WM_CLOSE, or its exit button as a click does, and checks that the
-// process ends and takes its bar with it ("<prefix>.process_ended", "<prefix>.window_gone").
-void close_and_check(Results &res, Instance &inst, const std::string &prefix);
-void exit_and_check(Results &res, Instance &inst, const std::string &prefix);
-
-// ---------------------------------------------------------------------------------------------
 // Message boxes. Wine, like Windows, gives a message box's text the control ID 0xFFFF and its
 // OK button IDOK.
 
@@ -242,24 +199,66 @@ struct SeenBox {
   std::string text;
   std::string icon;
   bool text_answered = false;
-  bool bar_visible = false;         // a visible bar of the same process
+  bool bar_visible = false;        // a visible bar of the same process
   std::vector<std::string> files;  // beside the program
 };
 
 // Which of the system's icons a box shows: "information", "stop", "exclamation", "question";
 // "none" without an icon control, "?" when the screen shows none of them.
 std::string box_icon(HWND box);
-std::vector<std::string> folder_files(const std::string &dir);  // the files in a folder, sorted
 
-// ---------------------------------------------------------------------------------------------
+// Starting and ending the program
+
+// Without settings beside it (its first start in a folder) the program greets with this
+// message box before its bar shows; the driver answers it as a user would.
+const char *const kWelcomeCaption = "Welcome to Velkin!";
+
+struct Instance {
+  PROCESS_INFORMATION pi = {};
+  HWND bar = nullptr;
+  std::string error;
+  std::string dir;            // the program's folder, with its trailing backslash
+  bool in_own_folder = true;  // false: the program starts in the driver's current directory
+
+  // Starts the program (through the personality's launcher when VELKIN_LAUNCHER names one). It
+  // keeps its settings next to itself, wherever it is started from.
+  bool start(const std::string &exe);
+  // Polls for the bar for up to timeout_ms. Without boxes it presses OK on a first start's welcome
+  // box, once; with them on every box, noting what each said, and once the bar and `expected`
+  // boxes have shown it watches a second more for another. False with error when no bar showed.
+  bool wait_for_bar(DWORD timeout_ms, std::vector<SeenBox> *boxes = nullptr, size_t expected = 0);
+  // Ends a process the checks could not close, so it does not linger.
+  void kill_if_running() {
+    if (pi.hProcess && WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(pi.hProcess, 99);
+      WaitForSingleObject(pi.hProcess, 5000);
+    }
+  }
+  ~Instance() {
+    if (pi.hProcess) CloseHandle(pi.hProcess);
+    if (pi.hThread) CloseHandle(pi.hThread);
+  }
+
+ private:
+  bool start_launched(const std::string &launcher, const std::string &full);
+};
+
+// Ends the program with its exit button as a click does, or with WM_CLOSE, and checks that the
+// process ends and takes its bar with it ("<prefix>.process_ended", "<prefix>.window_gone").
+void end_and_check(Results &res, HWND bar, HANDLE process, const std::string &prefix, bool by_button);
+inline void exit_and_check(Results &res, Instance &inst, const std::string &prefix) {
+  end_and_check(res, inst.bar, inst.pi.hProcess, prefix, true);
+  inst.kill_if_running();
+}
+
 // The selectors
 
 // The position selected in one of the bar's selectors, with the entry's text.
 void check_selected(Results &res, const std::string &name, HWND bar, int id, int expected);
-// Selects an entry the way a user does: the box changes, then tells the bar.
-bool select_entry(HWND bar, int id, int pos);
+// Selects an entry the way a user does (the box changes, then tells the bar) and checks
+// ("<name>") that it took.
+bool check_select(Results &res, const std::string &name, HWND bar, int id, int pos);
 
-// ---------------------------------------------------------------------------------------------
 // The scenario runner: a scenario is its name, how the program starts and ends, and its steps
 
 // What the driver waits for once it started the program.
@@ -303,7 +302,6 @@ void run_program(Results &res, const Scenario &s, const std::string &exe, const 
 // checks, and returns the exit code.
 int run_scenario(const Scenario &s, const std::string &exe, const Steps &steps, Results res = Results());
 
-// ---------------------------------------------------------------------------------------------
 // Shared by the features
 
 // Drives (readouts.cpp): the roots of the fixed drives in letter order; a drive measured the
@@ -314,8 +312,8 @@ struct DiskSizes {
   unsigned long long free = 0;
 };
 bool measure_disk(const std::string &root, bool clusters, DiskSizes *d, DWORD *error);
-unsigned long long distance(unsigned long long a, unsigned long long b);
-std::string bytes_str(unsigned long long n);
+inline unsigned long long distance(unsigned long long a, unsigned long long b) { return a > b ? a - b : b - a; }
+inline std::string bytes_str(unsigned long long n) { return "\"" + num((long long)n) + " Bytes\""; }
 // The drive readouts against the driver's measure: the total exactly, the free space within
 // kFreeTolerance; what they show goes to *shown. False when they showed no "N Bytes".
 bool check_drive_readouts(Results &res, const std::string &prefix, HWND bar, const std::string &root,
@@ -338,46 +336,6 @@ void check_version_dialog(Results &res, const Instance &inst, const VersionTexts
 // The session (session.cpp): presses a button that ends the Windows session and checks that
 // the program ends with it within 30 s ("<prefix>.process_ended").
 void check_session_ends(Results &res, const std::string &prefix, Instance &inst, int button);
-
-// ---------------------------------------------------------------------------------------------
-// The sub-commands (main.cpp has their table)
-
-// bar.cpp
-int cmd_check_bar(const std::string &exe);
-int cmd_launch(const std::string &exe);
-int cmd_exit();
-// readouts.cpp
-struct HostFigures {  // what the host reports: drive C:'s folder and the physical memory, in bytes
-  unsigned long long disk_total;
-  unsigned long long disk_free;
-  unsigned long long memory;
-};
-int cmd_check_readouts(const std::string &exe, const HostFigures &host);
-// version.cpp; false when the setting is none of Wine's
-bool known_wine_version(const std::string &setting);
-int cmd_check_version(const std::string &exe, const std::string &setting);
-// settings.cpp
-int cmd_first_start(const std::string &exe);
-int cmd_change_settings(const std::string &exe);
-int cmd_check_restored(const std::string &exe);
-int cmd_check_warning(const std::string &exe, const std::string &kind, int interval, int drive);
-int cmd_start_exit(const std::string &exe);
-// windows.cpp
-int cmd_minimize_all(const std::string &exe);
-int cmd_minimize_lookalikes(const std::string &exe);
-int cmd_exclusions_edit(const std::string &exe);
-int cmd_exclusions_back(const std::string &exe);
-int cmd_exclusions_full(const std::string &exe);
-// session.cpp
-int cmd_end_session(const std::string &exe, int button);
-int cmd_end_session_at_welcome(const std::string &exe);
-int cmd_close_at_welcome(const std::string &exe);
-// personality.cpp
-int cmd_persona_readouts(const std::string &exe, const std::string &version, int interval_now, int interval_next,
-                         const std::string &resources, const std::string &free_space, const std::string &total,
-                         const std::string &memory);
-int cmd_persona_session(const std::string &exe, int button, int interval_now, const std::string &outcome);
-int cmd_persona_no_memory(const std::string &exe);
 
 }  // namespace driver
 

@@ -19,17 +19,14 @@ bool bar_ticks(HWND bar, DWORD_PTR *ticks) { return send(bar, kStatisticsMessage
 // Checks a readout's text, waiting up to the refresh wait for it to settle.
 void check_readout(Results &res, const std::string &name, HWND bar, int id, const std::string &expected) {
   std::string text;
-  for (DWORD start = GetTickCount(); GetTickCount() - start < kRefreshWaitMs; Sleep(100))
-    if (get_text(GetDlgItem(bar, id), &text) && text == expected) break;
+  wait_for(kRefreshWaitMs, [&] { return get_text(GetDlgItem(bar, id), &text) && text == expected; });
   res.check(text == expected, name, text_str(expected), text_str(text));
 }
-
-}  // namespace
 
 // Start-up as the personality's Windows: the buttons and the version dialog its version gives,
 // the scripted drive, memory and resources figures as its calls give them, suspend pressed where
 // offered; the interval read back from the last save, another chosen, and the exit button.
-int cmd_persona_readouts(const std::string &exe, const std::string &version, int interval_now, int interval_next,
+int persona_readouts(const std::string &exe, const std::string &version, int interval_now, int interval_next,
                          const std::string &resources, const std::string &free_space, const std::string &total,
                          const std::string &memory) {
   Results res;
@@ -50,8 +47,7 @@ int cmd_persona_readouts(const std::string &exe, const std::string &version, int
       DWORD_PTR ticks = 0;
       res.check(bar_ticks(inst.bar, &ticks), "persona.after_suspend", "the bar answering after suspend", "no answer");
     }
-    res.check(select_entry(inst.bar, kIntervalSelector, interval_next), "persona.select_interval",
-              "CB_SETCURSEL " + num(interval_next) + " and CBN_SELCHANGE posted", "no");
+    check_select(res, "persona.select_interval", inst.bar, kIntervalSelector, interval_next);
     check_selected(res, "persona.interval_selected", inst.bar, kIntervalSelector, interval_next);
   };
   return run_scenario(Scenario("persona", Up::kNoBox, Ending::kExitButton), exe, steps, res);
@@ -60,7 +56,7 @@ int cmd_persona_readouts(const std::string &exe, const std::string &version, int
 // A session command under the personality: the interval read back from the last save, the
 // button pressed, then either the program ends with the session ("ends") or, the end refused
 // after the request, the bar goes on refreshing and its exit button still ends it ("refreshes").
-int cmd_persona_session(const std::string &exe, int button, int interval_now, const std::string &outcome) {
+int persona_session(const std::string &exe, int button, int interval_now, const std::string &outcome) {
   const Scenario s("persona_session", Up::kNoBox, Ending::kBySteps);
   return run_scenario(s, exe, [&](Results &res, Instance &inst) {
     check_selected(res, "persona_session.interval_read_back", inst.bar, kIntervalSelector, interval_now);
@@ -84,19 +80,15 @@ int cmd_persona_session(const std::string &exe, int button, int interval_now, co
 // Memory runs out (the layer's allocations fail once its event is set) while the bar runs: one
 // box says so; while it is up the bar takes no message (no refresh, no session end that could
 // save half-made state) and no second box comes; OK ends the program with code 3.
-int cmd_persona_no_memory(const std::string &exe) {
+int persona_no_memory(const std::string &exe) {
   return run_scenario(Scenario("no_memory", Up::kAnyBoxes, Ending::kBySteps), exe, [](Results &res, Instance &inst) {
     HANDLE no_memory = OpenEventA(EVENT_MODIFY_STATE, FALSE, "VelkinPersonalityNoMemory");
     if (res.check(no_memory != nullptr, "no_memory.event", "the layer's event", "error " + num(GetLastError()))) {
       SetEvent(no_memory);
       CloseHandle(no_memory);
       PostMessageA(inst.bar, WM_COMMAND, kVersionCommand, 0);  // the dialog's texts need memory
-      std::vector<HWND> shown;
-      for (DWORD start = GetTickCount(); shown.empty() && GetTickCount() - start < 10000; Sleep(100))
-        shown = process_dialogs(inst.pi.dwProcessId, "Velkin");
-      if (res.check(shown.size() == 1, "no_memory.box", "one box captioned \"Velkin\" within 10 s",
-                    num(shown.size()) + " boxes")) {
-        check_text(res, "no_memory.text", GetDlgItem(shown.front(), kBoxTextId),
+      if (HWND box = check_dialog(res, "no_memory.box", inst.pi.dwProcessId, "Velkin", "the version command", 10000)) {
+        check_text(res, "no_memory.text", GetDlgItem(box, kBoxTextId),
                    "メモリが足りないため、Velkinを終了します。");
         DWORD_PTR answer = 0;
         const bool ticks = SendMessageTimeoutA(inst.bar, kStatisticsMessage, kTicksQuery, 0, SMTO_ABORTIFHUNG,
@@ -108,7 +100,7 @@ int cmd_persona_no_memory(const std::string &exe) {
         res.check(!ending, "no_memory.no_session_end", "WM_QUERYENDSESSION not taken while the box is up",
                   "the bar answered it");
         Sleep(1000);
-        shown = process_dialogs(inst.pi.dwProcessId, "Velkin");
+        const std::vector<HWND> shown = process_dialogs(inst.pi.dwProcessId, "Velkin");
         res.check(shown.size() == 1, "no_memory.one_box", "still one box", num(shown.size()) + " boxes");
         if (!shown.empty()) PostMessageA(GetDlgItem(shown.front(), IDOK), BM_CLICK, 0, 0);
         const bool ended = WaitForSingleObject(inst.pi.hProcess, 10000) == WAIT_OBJECT_0;
@@ -121,4 +113,13 @@ int cmd_persona_no_memory(const std::string &exe) {
   });
 }
 
+const Commands kCommands = {
+    {"persona-readouts", "VELKIN_EXE VERSION INTERVAL_NOW INTERVAL_NEXT RESOURCES FREE TOTAL MEMORY", 8,
+     [](char **a) { return persona_readouts(a[0], a[1], atoi(a[2]), atoi(a[3]), a[4], a[5], a[6], a[7]); }},
+    {"persona-session", "VELKIN_EXE BUTTON_ID INTERVAL_NOW ends|refreshes", 4,
+     [](char **a) { return persona_session(a[0], atoi(a[1]), atoi(a[2]), a[3]); }},
+    {"persona-no-memory", "VELKIN_EXE", 1, [](char **a) { return persona_no_memory(a[0]); }},
+};
+
+}  // namespace
 }  // namespace driver

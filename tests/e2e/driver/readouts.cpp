@@ -38,10 +38,6 @@ bool measure_disk(const std::string &root, bool clusters, DiskSizes *d, DWORD *e
   return ok;
 }
 
-unsigned long long distance(unsigned long long a, unsigned long long b) { return a > b ? a - b : b - a; }
-
-std::string bytes_str(unsigned long long n) { return "\"" + num((long long)n) + " Bytes\""; }
-
 namespace {
 
 // What the freshness check writes to the measured drive, well above the tolerance.
@@ -58,14 +54,12 @@ void check_free_agrees(Results &res, const std::string &name, HWND bar, const st
   DiskSizes own;
   DWORD error = 0;
   bool measured = false;
-  for (DWORD start = GetTickCount();; Sleep(100)) {
+  const bool agree = wait_for(kRefreshWaitMs, [&] {
     shown = read_size(bar, kFreeReadout);
     measured = measure_disk(root, false, &own, &error);
-    if ((measured && shown.valid && distance(shown.bytes, own.free) <= kFreeTolerance) ||
-        GetTickCount() - start >= kRefreshWaitMs)
-      break;
-  }
-  res.check(measured && shown.valid && distance(shown.bytes, own.free) <= kFreeTolerance, name,
+    return measured && shown.valid && distance(shown.bytes, own.free) <= kFreeTolerance;
+  });
+  res.check(agree, name,
             "within " + num(kRefreshWaitMs / 1000) + " s " + when + ", " + near_str(own.free),
             measured ? readout_str(shown) : "GetDiskFreeSpaceExA error " + num(error));
 }
@@ -113,40 +107,35 @@ void check_free_follows(Results &res, HWND bar, const std::string &root) {
   check_free_agrees(res, "readouts.free_follows_removal", bar, root, "of removing the file");
 }
 
+// A selector's entries: "ctlN.items", against `want`, which `why` explains; and the entry
+// selected, "ctlN.selected". The entries go to *items, the position selected is returned.
+LRESULT check_selector(Results &res, HWND bar, int id, const std::vector<std::string> &want, const std::string &why,
+                       int selected_want, std::vector<std::string> *items) {
+  const std::string name = "ctl" + num(id);
+  std::string error = "no control " + num(id);
+  HWND box = GetDlgItem(bar, id);
+  const bool have = box && combo_items(box, items, &error);
+  if (!have) items->clear();
+  res.check(have && *items == want, name + ".items", list_str(want) + why, have ? list_str(*items) : error);
+  check_selected(res, name + ".selected", bar, id, selected_want);
+  DWORD_PTR selected = 0;
+  return box && send(box, CB_GETCURSEL, 0, 0, &selected) ? (LRESULT)selected : -1;
+}
+
 // Checks both selectors' entries and selections; returns the root of the drive selected ("" when
 // there is none).
 std::string check_selectors(Results &res, HWND bar) {
-  std::vector<std::string> drives;
-  std::string error;
-  HWND drive_box = GetDlgItem(bar, kDriveSelector);
-  bool have = drive_box && combo_items(drive_box, &drives, &error);
-  if (!drive_box) error = "no control " + num(kDriveSelector);
-  std::vector<std::string> want = fixed_drives();
+  std::vector<std::string> drives, intervals, want = fixed_drives();
   want.push_back(kAllDrivesEntry);
-  res.check(have && drives == want, "ctl115.items",
-            list_str(want) + ", the fixed drives GetDriveTypeA finds and \"All\"", have ? list_str(drives) : error);
+  const LRESULT selected = check_selector(res, bar, kDriveSelector, want,
+                                          ", the fixed drives GetDriveTypeA finds and \"All\"", 0, &drives);
   // Wine's prefix maps C: to its drive_c folder and Z: to the host's root, both fixed drives.
   auto listed = [&](const char *root) { return std::find(drives.begin(), drives.end(), root) != drives.end(); };
-  res.check(have && listed("C:\\") && listed("Z:\\"), "ctl115.wine_drives", "\"C:\\\" and \"Z:\\\" among the entries",
-            have ? list_str(drives) : error);
-  DWORD_PTR selected = 0;
-  bool answered = drive_box && send(drive_box, CB_GETCURSEL, 0, 0, &selected);
-  res.check(answered && selected == 0, "ctl115.selected", "entry 0",
-            answered ? "entry " + num((LRESULT)selected) : "no answer to CB_GETCURSEL");
-  const std::string root = have && answered && selected < drives.size() ? drives[selected] : "";
-
-  std::vector<std::string> intervals;
-  HWND interval_box = GetDlgItem(bar, kIntervalSelector);
-  have = interval_box && combo_items(interval_box, &intervals, &error);
-  if (!interval_box) error = "no control " + num(kIntervalSelector);
-  const std::vector<std::string> want_intervals(std::begin(kIntervalEntries), std::end(kIntervalEntries));
-  res.check(have && intervals == want_intervals, "ctl114.items", list_str(want_intervals),
-            have ? list_str(intervals) : error);
-  answered = interval_box && send(interval_box, CB_GETCURSEL, 0, 0, &selected);
-  res.check(answered && selected == kDefaultInterval, "ctl114.selected",
-            "entry " + num(kDefaultInterval) + " \"" + kIntervalEntries[kDefaultInterval] + "\"",
-            answered ? "entry " + num((LRESULT)selected) : "no answer to CB_GETCURSEL");
-  return root;
+  res.check(listed("C:\\") && listed("Z:\\"), "ctl115.wine_drives", "\"C:\\\" and \"Z:\\\" among the entries",
+            list_str(drives));
+  check_selector(res, bar, kIntervalSelector, {std::begin(kIntervalEntries), std::end(kIntervalEntries)}, "",
+                 kDefaultInterval, &intervals);
+  return selected >= 0 && selected < (LRESULT)drives.size() ? drives[selected] : "";
 }
 
 }  // namespace
@@ -161,14 +150,13 @@ bool check_drive_readouts(Results &res, const std::string &prefix, HWND bar, con
   DiskSizes own;
   DWORD error = 0;
   bool measured = false;
-  for (DWORD start = GetTickCount();; Sleep(100)) {
+  wait_for(kRefreshWaitMs, [&] {
     free_space = read_size(bar, kFreeReadout);
     total = read_size(bar, kTotalReadout);
     measured = measure_disk(root, clusters, &own, &error);
-    bool agree = measured && free_space.valid && total.valid && total.bytes == own.total &&
-                 distance(free_space.bytes, own.free) <= kFreeTolerance;
-    if (agree || GetTickCount() - start >= kRefreshWaitMs) break;
-  }
+    return measured && free_space.valid && total.valid && total.bytes == own.total &&
+           distance(free_space.bytes, own.free) <= kFreeTolerance;
+  });
   const std::string how = std::string(clusters ? "GetDiskFreeSpaceA" : "GetDiskFreeSpaceExA") + " of " + root;
   if (!res.check(measured, prefix + ".measured", how + " in the driver", "error " + num(error))) return false;
   res.check(total.valid && total.bytes == own.total, prefix + ".total", bytes_str(own.total) + " (" + how + ")",
@@ -180,7 +168,14 @@ bool check_drive_readouts(Results &res, const std::string &prefix, HWND bar, con
   return total.valid && free_space.valid;
 }
 
-int cmd_check_readouts(const std::string &exe, const HostFigures &host) {
+namespace {
+
+// What the host reports: drive C:'s folder and the physical memory, in bytes.
+struct HostFigures {
+  unsigned long long disk_total, disk_free, memory;
+};
+
+int check_readouts(const std::string &exe, const HostFigures &host) {
   return run_scenario(Scenario("readouts", Up::kBar, Ending::kClose), exe, [&](Results &res, Instance &inst) {
     const std::string root = check_selectors(res, inst.bar);
     DiskSizes shown;
@@ -211,5 +206,17 @@ int cmd_check_readouts(const std::string &exe, const HostFigures &host) {
     check_text(res, "readouts.resources", GetDlgItem(inst.bar, kResourcesReadout), kNoResources);
   });
 }
+
+const Commands kCommands = {
+    {"check-readouts", "VELKIN_EXE C_TOTAL C_FREE MEMORY", 4,
+     [](char **a) {
+       HostFigures host;
+       const bool ok = parse_count(a[1], &host.disk_total) && parse_count(a[2], &host.disk_free) &&
+                       parse_count(a[3], &host.memory);
+       return ok ? check_readouts(a[0], host) : usage();
+     }},
+};
+
+}  // namespace
 
 }  // namespace driver

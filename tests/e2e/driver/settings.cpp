@@ -1,7 +1,6 @@
 // The settings files: a first start (the welcome box, the defaults), changes kept over a
-// restart, bad stored values (their warnings), and a plain start and exit. The files themselves
-// are run_e2e.sh's business, which writes them before and reads them after each sub-command.
-// The program starts in the driver's current directory, not its own folder.
+// restart, bad stored values (their warnings), and a plain start and exit. run_e2e.sh writes
+// the files before and reads them after; the program starts in the driver's current directory.
 #include "tests/e2e/driver/driver.h"
 
 namespace driver {
@@ -22,27 +21,6 @@ const WPARAM kThreeDecimalsCommand = 32786;
 const int kChangedInterval = 2;  // "200ミリ秒"
 const int kChangedDrive = 2;     // "All" under Wine: C:\, Z:\, All
 const int kDefaultDrive = 0;
-
-// A readout in a unit other than bytes: "N.DDD Unit" with `decimals` digits after the point (no
-// point with none), N in decimal digits without leading zeros. Its value in 10^-decimals units.
-bool parse_fixed(const std::string &text, const std::string &unit, int decimals, unsigned long long *scaled) {
-  const std::string tail = " " + unit;
-  if (text.size() <= tail.size() || text.compare(text.size() - tail.size(), tail.size(), tail) != 0) return false;
-  const std::string figure = text.substr(0, text.size() - tail.size());
-  const size_t point = decimals ? figure.size() - decimals - 1 : figure.size();
-  if (figure.size() < (size_t)decimals + (decimals ? 2 : 1) || (decimals && figure[point] != '.')) return false;
-  const std::string whole = figure.substr(0, point);
-  const std::string digits = whole + (decimals ? figure.substr(point + 1) : "");
-  if (whole.size() > 1 && whole[0] == '0') return false;
-  if (digits.size() > 19) return false;
-  unsigned long long v = 0;
-  for (char ch : digits) {
-    if (ch < '0' || ch > '9') return false;
-    v = v * 10 + (ch - '0');
-  }
-  *scaled = v;
-  return true;
-}
 
 // count / 2^shift with `decimals` places after the point, rounded to the nearest, ties to even:
 // the driver's own reckoning of a readout in kBytes (10), MBytes (20) or GBytes (30).
@@ -91,14 +69,13 @@ void check_bytes_readouts(Results &res, const std::string &prefix, HWND bar) {
   DiskSizes own;
   DWORD error = 0;
   bool measured = false;
-  for (DWORD start = GetTickCount();; Sleep(100)) {
+  wait_for(kRefreshWaitMs, [&] {
     free_space = read_size(bar, kFreeReadout);
     total = read_size(bar, kTotalReadout);
     memory = read_size(bar, kMemoryReadout);
     measured = !drives.empty() && measure_disk(drives.front(), false, &own, &error);
-    bool all = free_space.valid && total.valid && memory.valid && measured && total.bytes == own.total;
-    if (all || GetTickCount() - start >= kRefreshWaitMs) break;
-  }
+    return free_space.valid && total.valid && memory.valid && measured && total.bytes == own.total;
+  });
   const std::string form = "\"N Bytes\", N the byte count in decimal digits";
   res.check(free_space.valid, prefix + ".free_bytes", form, readout_str(free_space));
   res.check(total.valid && measured && total.bytes == own.total, prefix + ".total_bytes",
@@ -122,7 +99,7 @@ void check_changed_readouts(Results &res, const std::string &prefix, HWND bar) {
   status.dwLength = sizeof status;
   const bool have_status = GlobalMemoryStatusEx(&status) != FALSE;
   const unsigned long long memory_limit = (status.ullTotalPhys >> 10) * per_unit;  // in 10^-3 kBytes
-  for (DWORD start = GetTickCount();; Sleep(100)) {
+  wait_for(kRefreshWaitMs, [&] {
     get_text(GetDlgItem(bar, kFreeReadout), &free_text);
     get_text(GetDlgItem(bar, kTotalReadout), &total_text);
     get_text(GetDlgItem(bar, kMemoryReadout), &memory_text);
@@ -134,8 +111,8 @@ void check_changed_readouts(Results &res, const std::string &prefix, HWND bar) {
               distance(free_shown, free_want) <= free_slack;
     memory_ok = have_status && parse_fixed(memory_text, "kBytes", places, &memory_shown) && memory_shown > 0 &&
                 memory_shown < memory_limit;
-    if ((total_ok && free_ok && memory_ok) || GetTickCount() - start >= kRefreshWaitMs) break;
-  }
+    return total_ok && free_ok && memory_ok;
+  });
   out("note: " + prefix + ": free " + text_str(free_text) + ", total " + text_str(total_text) + ", memory " +
       text_str(memory_text));
   if (!res.check(measured, prefix + ".measured", "GetDiskFreeSpaceExA of every fixed drive in the driver", error))
@@ -155,11 +132,9 @@ void check_changed_readouts(Results &res, const std::string &prefix, HWND bar) {
 // A start with settings, in the driver's current directory: no box on the way up.
 Scenario with_settings(const std::string &name, Ending ending) { return Scenario(name, Up::kNoBox, ending, false); }
 
-}  // namespace
-
 // First start in a folder without settings: the welcome before the bar and before any file is
 // written, then the defaults; then the exit button (which writes the files).
-int cmd_first_start(const std::string &exe) {
+int first_start(const std::string &exe) {
   char cwd[MAX_PATH] = "";
   GetCurrentDirectoryA(sizeof cwd, cwd);
   out("note: the program starts in " + std::string(cwd));
@@ -182,14 +157,12 @@ int cmd_first_start(const std::string &exe) {
 
 // With settings: no box; units, places, interval and drive changed from outside, the readouts
 // following; then the exit button.
-int cmd_change_settings(const std::string &exe) {
+int change_settings(const std::string &exe) {
   return run_scenario(with_settings("change", Ending::kExitButton), exe, [](Results &res, Instance &inst) {
     for (WPARAM command : {kFreeGBytesCommand, kTotalMBytesCommand, kMemoryKBytesCommand, kThreeDecimalsCommand})
       PostMessageA(inst.bar, WM_COMMAND, command, 0);
-    res.check(select_entry(inst.bar, kIntervalSelector, kChangedInterval), "change.select_interval",
-              "CB_SETCURSEL " + num(kChangedInterval) + " and CBN_SELCHANGE posted", "no");
-    res.check(select_entry(inst.bar, kDriveSelector, kChangedDrive), "change.select_drive",
-              "CB_SETCURSEL " + num(kChangedDrive) + " and CBN_SELCHANGE posted", "no");
+    check_select(res, "change.select_interval", inst.bar, kIntervalSelector, kChangedInterval);
+    check_select(res, "change.select_drive", inst.bar, kDriveSelector, kChangedDrive);
     check_changed_readouts(res, "change", inst.bar);
     check_selected(res, "change.interval_selected", inst.bar, kIntervalSelector, kChangedInterval);
     check_selected(res, "change.drive_selected", inst.bar, kDriveSelector, kChangedDrive);
@@ -198,20 +171,18 @@ int cmd_change_settings(const std::string &exe) {
 
 // After change-settings: no box, the changes back; then the interval changed to "2秒" through
 // its selector and WM_CLOSE, which saves as the exit button does (the caller reads the files).
-int cmd_check_restored(const std::string &exe) {
+int check_restored(const std::string &exe) {
   return run_scenario(with_settings("restored", Ending::kClose), exe, [](Results &res, Instance &inst) {
-    const int kClosedInterval = 5;  // "2秒"
     check_selected(res, "restored.interval_selected", inst.bar, kIntervalSelector, kChangedInterval);
     check_selected(res, "restored.drive_selected", inst.bar, kDriveSelector, kChangedDrive);
     check_changed_readouts(res, "restored", inst.bar);
-    res.check(select_entry(inst.bar, kIntervalSelector, kClosedInterval), "restored.select_interval",
-              "CB_SETCURSEL " + num(kClosedInterval) + " and CBN_SELCHANGE posted", "no");
+    check_select(res, "restored.select_interval", inst.bar, kIntervalSelector, 5);  // "2秒"
   });
 }
 
 // A stored selector position the selector does not have: the warning, then the bar with the
 // given positions selected; then the exit button.
-int cmd_check_warning(const std::string &exe, const std::string &kind, int interval, int drive) {
+int check_warning(const std::string &exe, const std::string &kind, int interval, int drive) {
   const std::string prefix = "warning-" + kind;
   Scenario warned(prefix, Up::kOneBox, Ending::kExitButton, false);
   warned.box_caption = kWarningCaption;
@@ -229,8 +200,25 @@ int cmd_check_warning(const std::string &exe, const std::string &kind, int inter
 }
 
 // With settings: no box; then the exit button.
-int cmd_start_exit(const std::string &exe) {
+int start_exit(const std::string &exe) {
   return run_scenario(with_settings("restart", Ending::kExitButton), exe, nullptr);
 }
+
+const Commands kCommands = {
+    {"first-start", "VELKIN_EXE", 1, [](char **a) { return first_start(a[0]); }},
+    {"change-settings", "VELKIN_EXE", 1, [](char **a) { return change_settings(a[0]); }},
+    {"check-restored", "VELKIN_EXE", 1, [](char **a) { return check_restored(a[0]); }},
+    {"check-warning", "VELKIN_EXE interval|drive INTERVAL_POS DRIVE_POS", 4,
+     [](char **a) {
+       const std::string kind = a[1];
+       unsigned long long interval = 0, drive = 0;
+       if ((kind != "interval" && kind != "drive") || !parse_count(a[2], &interval) || !parse_count(a[3], &drive))
+         return usage();
+       return check_warning(a[0], kind, (int)interval, (int)drive);
+     }},
+    {"start-exit", "VELKIN_EXE", 1, [](char **a) { return start_exit(a[0]); }},
+};
+
+}  // namespace
 
 }  // namespace driver

@@ -72,35 +72,17 @@ void check_buttons(Results &res, HWND bar, bool suspend) {
 // Opens the version dialog the way its menu command does, checks its texts, closes it with
 // its button and checks that the bar lives on.
 void check_version_dialog(Results &res, const Instance &inst, const VersionTexts &expected) {
-  const DWORD pid = inst.pi.dwProcessId;
   PostMessageA(inst.bar, WM_COMMAND, kVersionCommand, 0);
-  std::vector<HWND> dialogs;
-  for (DWORD start = GetTickCount(); dialogs.empty() && GetTickCount() - start < 5000;) {
-    Sleep(100);
-    dialogs = process_dialogs(pid, kVersionCaption);
-  }
-  if (!res.check(dialogs.size() == 1, "dialog.shown",
-                 "one visible \"#32770\" window captioned " + text_str(kVersionCaption) + " within 5 s of WM_COMMAND " +
-                     num(kVersionCommand),
-                 num(dialogs.size()) + " such windows") &&
-      dialogs.empty())
-    return;
-  HWND dialog = dialogs.front();
+  HWND dialog = check_dialog(res, "dialog.shown", inst.pi.dwProcessId, kVersionCaption,
+                             "WM_COMMAND " + num(kVersionCommand));
+  if (!dialog) return;
   const bool owned = GetWindow(dialog, GW_OWNER) == inst.bar;
   out("note: the dialog's owner is " + std::string(owned ? "the bar" : "not the bar"));
   check_text(res, "dialog.ctl1002.text", GetDlgItem(dialog, kVersionTextId), expected.version);
   check_text(res, "dialog.ctl1003.text", GetDlgItem(dialog, kDiskSupportId), expected.disks);
   check_text(res, "dialog.ctl1014.text", GetDlgItem(dialog, kSuspendSupportId), expected.suspend_text);
-  HWND ok = GetDlgItem(dialog, kVersionOkId);
-  check_text(res, "dialog.ctl101.text", ok, "了解");
-
-  PostMessageA(ok, BM_CLICK, 0, 0);
-  bool closed = false;
-  for (DWORD start = GetTickCount(); !closed && GetTickCount() - start < 5000;) {
-    Sleep(100);
-    closed = !IsWindow(dialog);
-  }
-  res.check(closed, "dialog.closed", "no dialog within 5 s of clicking ctl" + num(kVersionOkId), "it is still there");
+  check_text(res, "dialog.ctl101.text", GetDlgItem(dialog, kVersionOkId), "了解");
+  click_closes(res, "dialog.closed", dialog, kVersionOkId);
   DWORD_PTR ignored = 0;
   bool running = WaitForSingleObject(inst.pi.hProcess, 0) == WAIT_TIMEOUT;
   bool answers = running && send(inst.bar, WM_NULL, 0, 0, &ignored);
@@ -109,10 +91,9 @@ void check_version_dialog(Results &res, const Instance &inst, const VersionTexts
             !running ? "the process ended" : !answers ? "no answer to WM_NULL" : "the bar is hidden");
 }
 
-bool known_wine_version(const std::string &setting) { return find_wine_version(setting) != nullptr; }
+namespace {
 
-int cmd_check_version(const std::string &exe, const std::string &setting) {
-  const WineVersion &wine = *find_wine_version(setting);
+int check_version(const std::string &exe, const WineVersion &wine) {
   Results res;
   OSVERSIONINFOA v = {};
   v.dwOSVersionInfoSize = sizeof v;
@@ -135,5 +116,15 @@ int cmd_check_version(const std::string &exe, const std::string &setting) {
   };
   return run_scenario(Scenario("version", Up::kBar, Ending::kClose), exe, steps, res);
 }
+
+const Commands kCommands = {
+    {"check-version", "VELKIN_EXE win95|win98|win7", 2,
+     [](char **a) {
+       const WineVersion *wine = find_wine_version(a[1]);
+       return wine ? check_version(a[0], *wine) : usage();
+     }},
+};
+
+}  // namespace
 
 }  // namespace driver

@@ -5,6 +5,8 @@
 #include "tests/e2e/driver/driver.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 namespace driver {
 namespace {
@@ -29,8 +31,8 @@ const size_t kExclusionLimit = 20;
 const DWORD kWindowWaitMs = 5000;
 const DWORD kSettleMs = 1000;
 
-// The titles run_e2e.sh writes to nonapp.dat beside the program. The file is in no order; the
-// dialog's list box sorts it, and "閉じる" hands the list on in the box's order.
+// The titles run_e2e.sh writes to nonapp.dat, in no order; the dialog's list box sorts them, and
+// "閉じる" hands the list on in the box's order.
 const char *const kKeepTitle = "Velkin keep me";
 const char *const kPickTitle = "Velkin pick me";
 const char *const kOtherTitle = "Velkin other";
@@ -58,108 +60,69 @@ struct WindowPlan {
 // The driver's windows, on a thread of their own that pumps messages: ShowWindow from the
 // program on a window of another thread waits for that thread to answer, so the windows must
 // not belong to the driver's main thread, which sits in Sleep and SendMessageTimeout.
-class WindowThread {
- public:
-  ~WindowThread() { stop(); }
+struct WindowThread {
+  std::vector<WindowPlan> plans;
+  std::vector<HWND> windows;
+  std::string error;
+  HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr), thread = nullptr;
+  DWORD thread_id = 0;
 
-  bool start(const std::vector<WindowPlan> &plans, std::string *error) {
-    plans_ = plans;
-    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    thread_ = CreateThread(nullptr, 0, &WindowThread::run, this, 0, &thread_id_);
-    if (!ready_ || !thread_ || WaitForSingleObject(ready_, 10000) != WAIT_OBJECT_0) {
-      *error = "the window thread never got ready";
-      return false;
+  bool start(std::string *why) {
+    thread = CreateThread(nullptr, 0, &WindowThread::run, this, 0, &thread_id);
+    const bool up = ready && thread && WaitForSingleObject(ready, 10000) == WAIT_OBJECT_0;
+    *why = up ? error : "the window thread never got ready";
+    return why->empty();
+  }
+  ~WindowThread() {
+    if (thread) {
+      PostThreadMessageA(thread_id, WM_QUIT, 0, 0);
+      WaitForSingleObject(thread, 5000);
+      CloseHandle(thread);
     }
-    *error = error_;
-    return error_.empty();
+    if (ready) CloseHandle(ready);
   }
 
-  HWND window(const std::string &name) const {
-    for (size_t i = 0; i < plans_.size(); ++i)
-      if (plans_[i].name == name) return windows_[i];
-    return nullptr;
+  size_t index(const std::string &name) const {
+    size_t i = 0;
+    while (i < plans.size() && plans[i].name != name) ++i;
+    return i;
   }
-  std::string title(const std::string &name) const {
-    for (const WindowPlan &s : plans_)
-      if (s.name == name) return s.title;
-    return "";
-  }
+  HWND window(const std::string &name) const { return index(name) < windows.size() ? windows[index(name)] : nullptr; }
+  std::string title(const std::string &name) const { return index(name) < plans.size() ? plans[index(name)].title : ""; }
 
-  void stop() {
-    if (thread_) {
-      PostThreadMessageA(thread_id_, WM_QUIT, 0, 0);
-      WaitForSingleObject(thread_, 5000);
-      CloseHandle(thread_);
-      thread_ = nullptr;
-    }
-    if (ready_) CloseHandle(ready_);
-    ready_ = nullptr;
-  }
-
- private:
   static DWORD WINAPI run(void *p) {
     WindowThread *self = (WindowThread *)p;
     MSG msg;
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the queue, for WM_QUIT
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
-    wc.lpszClassName = "VelkinE2EWindow";
+    WNDCLASSA wc = {0, DefWindowProcA, 0, 0, GetModuleHandleA(nullptr), nullptr, LoadCursorA(nullptr, IDC_ARROW),
+                    (HBRUSH)(COLOR_WINDOW + 1), nullptr, "VelkinE2EWindow"};
     RegisterClassA(&wc);
-    for (size_t i = 0; i < self->plans_.size(); ++i) {
-      const WindowPlan &s = self->plans_[i];
-      HWND owner = s.owner >= 0 ? self->windows_[s.owner] : nullptr;
+    for (size_t i = 0; i < self->plans.size(); ++i) {
+      const WindowPlan &s = self->plans[i];
+      HWND owner = s.owner >= 0 ? self->windows[s.owner] : nullptr;
       // Owned windows are popups: GetParent gives the owner of a popup only.
       const DWORD style = (owner ? WS_POPUP | WS_CAPTION | WS_SYSMENU : WS_OVERLAPPEDWINDOW) |
                           (s.visible ? WS_VISIBLE : 0);
       const int at = 60 + 24 * (int)i;
-      HWND h = CreateWindowExA(s.topmost ? WS_EX_TOPMOST : 0, wc.lpszClassName, s.title.c_str(), style, at, at + 40, 320, 200, owner, nullptr,
-                               wc.hInstance, nullptr);
-      if (!h && self->error_.empty()) self->error_ = "CreateWindowExA " + text_str(s.title) + " error " + num(GetLastError());
-      self->windows_.push_back(h);
+      HWND h = CreateWindowExA(s.topmost ? WS_EX_TOPMOST : 0, wc.lpszClassName, s.title.c_str(), style, at, at + 40,
+                               320, 200, owner, nullptr, wc.hInstance, nullptr);
+      if (!h && self->error.empty()) self->error = "CreateWindowExA " + text_str(s.title) + " error " + num(GetLastError());
+      self->windows.push_back(h);
     }
-    SetEvent(self->ready_);
+    SetEvent(self->ready);
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
     }
-    for (auto it = self->windows_.rbegin(); it != self->windows_.rend(); ++it)
+    for (auto it = self->windows.rbegin(); it != self->windows.rend(); ++it)
       if (*it) DestroyWindow(*it);
     return 0;
   }
-
-  std::vector<WindowPlan> plans_;
-  std::vector<HWND> windows_;
-  std::string error_;
-  HANDLE ready_ = nullptr;
-  HANDLE thread_ = nullptr;
-  DWORD thread_id_ = 0;
 };
 
 std::string window_state(HWND h) {
   if (!IsWindow(h)) return "no window";
   return std::string(IsIconic(h) ? "minimized" : "not minimized") + (IsWindowVisible(h) ? ", visible" : ", hidden");
-}
-
-// Waits up to kWindowWaitMs for every one of `windows` to be minimized.
-bool wait_minimized(const std::vector<HWND> &windows) {
-  for (DWORD start = GetTickCount();; Sleep(100)) {
-    bool all = true;
-    for (HWND h : windows) all = all && IsIconic(h);
-    if (all) return true;
-    if (GetTickCount() - start >= kWindowWaitMs) return false;
-  }
-}
-
-// Watches `windows` for kSettleMs: true when none of them was ever minimized meanwhile.
-bool stay_unminimized(const std::vector<HWND> &windows) {
-  for (DWORD start = GetTickCount();; Sleep(50)) {
-    for (HWND h : windows)
-      if (IsIconic(h)) return false;
-    if (GetTickCount() - start >= kSettleMs) return true;
-  }
 }
 
 // The titles the program may minimize, by the driver's own walk of the top-level windows:
@@ -183,37 +146,26 @@ bool contains(const std::vector<std::string> &v, const std::string &s) {
   return std::find(v.begin(), v.end(), s) != v.end();
 }
 
-// Waits up to 5 s for one visible "#32770" window of the process with this caption.
-HWND wait_dialog(DWORD pid, const char *caption) {
-  for (DWORD start = GetTickCount();; Sleep(100)) {
-    std::vector<HWND> dialogs = process_dialogs(pid, caption);
-    if (dialogs.size() == 1) return dialogs.front();
-    if (GetTickCount() - start >= 5000) return nullptr;
-  }
-}
-
-bool wait_gone(HWND h) {
-  for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(100))
-    if (!IsWindow(h)) return true;
-  return !IsWindow(h);
-}
-
 void click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
-// Opens the exclusion list's dialog with its menu command; checks that it shows, owned by the
-// bar. Null after a FAIL.
-HWND open_exclusions(Results &res, const std::string &prefix, HWND bar) {
-  PostMessageA(bar, WM_COMMAND, kEditExclusionsCommand, 0);
-  HWND dialog = wait_dialog(window_pid(bar), kExclusionCaption);
-  if (!res.check(dialog != nullptr, prefix + ".shown",
-                 "one visible \"#32770\" window captioned " + text_str(kExclusionCaption) + " within 5 s of WM_COMMAND " +
-                     num(kEditExclusionsCommand),
-                 "none"))
-    return nullptr;
-  HWND owner = GetWindow(dialog, GW_OWNER);
-  res.check(owner == bar, prefix + ".owner", "the bar " + hex((uintptr_t)bar), hex((uintptr_t)owner));
+// Opens the exclusion list's dialog with its menu command, or its picker with the dialog's add
+// button; checks that it shows ("<prefix>.shown"), owned by the bar or the dialog
+// ("<prefix>.owner"). Null when none showed.
+HWND open_owned(Results &res, const std::string &prefix, HWND owner, bool picker) {
+  if (picker)
+    click(owner, kAddButtonId);
+  else
+    PostMessageA(owner, WM_COMMAND, kEditExclusionsCommand, 0);
+  HWND dialog = check_dialog(res, prefix + ".shown", window_pid(owner), picker ? kPickerCaption : kExclusionCaption,
+                             picker ? "clicking ctl" + num(kAddButtonId) : "WM_COMMAND " + num(kEditExclusionsCommand));
+  if (dialog)
+    res.check(GetWindow(dialog, GW_OWNER) == owner, prefix + ".owner",
+              (picker ? "the exclusion list's dialog " : "the bar ") + hex((uintptr_t)owner),
+              hex((uintptr_t)GetWindow(dialog, GW_OWNER)));
   return dialog;
 }
+HWND open_exclusions(Results &res, const std::string &prefix, HWND bar) { return open_owned(res, prefix, bar, false); }
+HWND open_picker(Results &res, const std::string &prefix, HWND dialog) { return open_owned(res, prefix, dialog, true); }
 
 // Checks a dialog's list box against `expected`, waiting up to 5 s for it to get there; true
 // when it holds them. The entries it holds go to *got.
@@ -223,10 +175,7 @@ bool check_list(Results &res, const std::string &name, HWND dialog, const std::v
   std::string error;
   bool have = false;
   HWND list = GetDlgItem(dialog, kTitleListId);
-  for (DWORD start = GetTickCount();; Sleep(100)) {
-    have = list && list_items(list, &items, &error);
-    if ((have && items == expected) || GetTickCount() - start >= 5000) break;
-  }
+  wait_for(5000, [&] { return (have = list && list_items(list, &items, &error)) && items == expected; });
   if (!list) error = "no control " + num(kTitleListId);
   if (got) *got = have ? items : std::vector<std::string>();
   return res.check(have && items == expected, name, list_str(expected), have ? list_str(items) : error);
@@ -260,32 +209,18 @@ int select_title(Results &res, const std::string &name, HWND dialog, const std::
   return (int)pos;
 }
 
-// Opens the picker from the exclusion list's dialog; checks that it shows, owned by that dialog.
-HWND open_picker(Results &res, const std::string &prefix, HWND dialog) {
-  click(dialog, kAddButtonId);
-  HWND picker = wait_dialog(window_pid(dialog), kPickerCaption);
-  if (!res.check(picker != nullptr, prefix + ".shown",
-                 "one visible \"#32770\" window captioned " + text_str(kPickerCaption) + " within 5 s of clicking ctl" +
-                     num(kAddButtonId),
-                 "none"))
-    return nullptr;
-  HWND owner = GetWindow(picker, GW_OWNER);
-  res.check(owner == dialog, prefix + ".owner", "the exclusion list's dialog " + hex((uintptr_t)dialog),
-            hex((uintptr_t)owner));
-  return picker;
-}
-
 // Picks a title in the picker and clicks "選択"; true when the picker closed.
 bool pick(Results &res, const std::string &prefix, HWND picker, const std::string &title) {
-  if (select_title(res, prefix + ".pick", picker, title) < 0) return false;
-  click(picker, kSelectButtonId);
-  return res.check(wait_gone(picker), prefix + ".closed",
-                   "no picker within 5 s of clicking ctl" + num(kSelectButtonId), "it is still there");
+  return select_title(res, prefix + ".pick", picker, title) >= 0 &&
+         click_closes(res, prefix + ".closed", picker, kSelectButtonId);
 }
 
-// Closes a dialog of the exclusion list and checks that it went.
-bool close_dialog(Results &res, const std::string &name, HWND dialog, const std::string &how) {
-  return res.check(wait_gone(dialog), name, "no dialog within 5 s of " + how, "it is still there");
+// Deletes a title from the exclusion list's dialog; "<prefix>.deleted": the list then holds `left`.
+void delete_title(Results &res, const std::string &prefix, HWND dialog, const std::string &title,
+                  const std::vector<std::string> &left) {
+  if (select_title(res, prefix + ".delete", dialog, title) < 0) return;
+  click(dialog, kDeleteButtonId);
+  check_list(res, prefix + ".deleted", dialog, left);
 }
 
 // Clicks minimize-all (the button, or the menu command), waits for the windows that must go
@@ -300,18 +235,16 @@ void check_minimize_all(Results &res, const std::string &prefix, HWND bar, const
   else
     PostMessageA(bar, WM_COMMAND, kMinimizeAllCommand, 0);
   const std::string how = by_button ? "clicking ctl" + num(kMinimizeAllButton) : "WM_COMMAND " + num(kMinimizeAllCommand);
-  wait_minimized(going);
-  stay_unminimized(staying);  // ends early once one is minimized; the checks below tell which
-  for (size_t i = 0; i < go.size(); ++i)
-    res.check(IsIconic(going[i]) != FALSE, prefix + ".minimized." + go[i],
-              "window " + text_str(windows.title(go[i])) + " minimized within " + num(kWindowWaitMs / 1000) +
-                  " s of " + how,
-              window_state(going[i]));
-  for (size_t i = 0; i < stay.size(); ++i)
-    res.check(IsWindow(staying[i]) && !IsIconic(staying[i]), prefix + ".kept." + stay[i],
-              "window " + text_str(windows.title(stay[i])) + " not minimized, " + num(kSettleMs / 1000) +
-                  " s after the others",
-              window_state(staying[i]));
+  wait_for(kWindowWaitMs, [&] { return std::all_of(going.begin(), going.end(), IsIconic); });
+  // Watches the others for kSettleMs, ending early once one is minimized; the checks tell which.
+  wait_for(kSettleMs, [&] { return std::any_of(staying.begin(), staying.end(), IsIconic); }, 50);
+  for (const std::string &t : go)
+    res.check(IsIconic(windows.window(t)) != FALSE, prefix + ".minimized." + t, "window " + text_str(windows.title(t)) +
+              " minimized within " + num(kWindowWaitMs / 1000) + " s of " + how, window_state(windows.window(t)));
+  for (const std::string &t : stay)
+    res.check(IsWindow(windows.window(t)) && !IsIconic(windows.window(t)), prefix + ".kept." + t,
+              "window " + text_str(windows.title(t)) + " not minimized, " + num(kSettleMs / 1000) + " s after the others",
+              window_state(windows.window(t)));
   res.check(!IsIconic(bar) && IsWindowVisible(bar), prefix + ".bar_shown", "the bar visible, not minimized",
             window_state(bar));
   res.eq_rect(prefix + ".bar_rect", kBarRect, window_rect(bar));
@@ -331,31 +264,16 @@ bool check_windows_made(Results &res, const std::string &prefix, const WindowThr
   return res.check(all, prefix + ".windows_made", "the driver's windows made, none minimized", got);
 }
 
-// Opens a file beside the program and reads its bytes; false when it cannot.
-bool read_file(const std::string &path, std::string *bytes) {
-  HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (f == INVALID_HANDLE_VALUE) return false;
-  bytes->clear();
-  char buf[4096];
-  DWORD n = 0;
-  while (ReadFile(f, buf, sizeof buf, &n, nullptr) && n) bytes->append(buf, n);
-  CloseHandle(f);
-  return true;
-}
-
 // After the exit: nonapp.dat beside the program holds these titles, each ending in CR LF.
 void check_saved_list(Results &res, const std::string &name, const Instance &inst,
                       const std::vector<std::string> &titles) {
-  std::string want, got;
+  std::string want;
   for (const std::string &t : titles) want += t + "\r\n";
   const std::string path = inst.dir + "nonapp.dat";
-  const bool have = read_file(path, &got);
+  std::ifstream file(path, std::ios::binary);
+  const bool have = file.is_open();
+  const std::string got((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   res.check(have && got == want, name, text_str(want) + " in " + path, have ? text_str(got) : "no file");
-}
-
-// The visible popup menus ("#32768") of one process.
-std::vector<HWND> visible_menus(DWORD pid) {
-  return top_windows([&](HWND h) { return window_pid(h) == pid && IsWindowVisible(h) && class_name(h) == "#32768"; });
 }
 
 // The context menu: WM_CONTEXTMENU with a point on the screen shows a popup menu there, its
@@ -368,10 +286,7 @@ void check_context_menu(Results &res, const Instance &inst) {
   SetCursorPos(kScreenWidth - 8, kScreenHeight - 8);
   PostMessageA(inst.bar, WM_CONTEXTMENU, (WPARAM)inst.bar, MAKELPARAM(at.x, at.y));
   std::vector<HWND> menus;
-  for (DWORD start = GetTickCount(); menus.empty() && GetTickCount() - start < 5000;) {
-    Sleep(100);
-    menus = visible_menus(pid);
-  }
+  wait_for(5000, [&] { return !(menus = process_windows(pid, "#32768")).empty(); });
   if (!res.check(menus.size() == 1, "menu.shown", "one visible \"#32768\" window within 5 s of WM_CONTEXTMENU",
                  num(menus.size()) + " such windows") &&
       menus.empty())
@@ -381,10 +296,7 @@ void check_context_menu(Results &res, const Instance &inst) {
             "top-left corner (" + num(at.x) + "," + num(at.y) + "), the message's point", rect_str(r));
   // The menu's own loop takes the key from the thread's queue, whichever window it is for.
   PostMessageA(inst.bar, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-  for (DWORD start = GetTickCount(); !menus.empty() && GetTickCount() - start < 5000;) {
-    Sleep(100);
-    menus = visible_menus(pid);
-  }
+  wait_for(5000, [&] { return (menus = process_windows(pid, "#32768")).empty(); });
   res.check(menus.empty(), "menu.closed_by_esc", "no visible menu within 5 s of Esc", num(menus.size()) + " menus");
   DWORD_PTR ignored = 0;
   res.check(send(inst.bar, WM_NULL, 0, 0, &ignored), "menu.bar_answers", "the bar answering WM_NULL", "no answer");
@@ -397,16 +309,15 @@ int run_over_windows(const Scenario &s, const std::string &exe, const std::vecto
   Results res;
   WindowThread windows;
   std::string error;
-  if (!res.check(windows.start(plans, &error), s.name + ".windows", "the driver's windows", error)) return res.finish();
+  windows.plans = plans;
+  if (!res.check(windows.start(&error), s.name + ".windows", "the driver's windows", error)) return res.finish();
   if (check_made) check_windows_made(res, s.name, windows, plans);
   return run_scenario(s, exe, [&](Results &res, Instance &inst) { steps(res, inst, windows); }, res);
 }
 
-}  // namespace
-
 // Minimize-all with the button, over windows of every kind; the exclusion list (nonapp.dat) holds
 // kKeepTitle. Also the context menu: it shows where asked, and Esc closes it.
-int cmd_minimize_all(const std::string &exe) {
+int minimize_all(const std::string &exe) {
   const std::vector<WindowPlan> plans = {
       {"a", "Velkin test A", true, -1},
       {"b", "Velkin test B", true, -1},
@@ -434,7 +345,7 @@ int cmd_minimize_all(const std::string &exe) {
 // only a case apart from it, a hidden window above a shown one of the same title, and two shown
 // windows of one title. The exclusion list (nonapp.dat) holds kKeepTitle. Every shown window but
 // the excluded one is minimized; the excluded one and the hidden one are left as they are.
-int cmd_minimize_lookalikes(const std::string &exe) {
+int minimize_lookalikes(const std::string &exe) {
   const std::vector<WindowPlan> plans = {
       {"case", "velkin keep me", true, -1},
       {"excluded", kKeepTitle, true, -1},  // made later: above "velkin keep me"
@@ -456,7 +367,7 @@ int cmd_minimize_lookalikes(const std::string &exe) {
 // The exclusion list edited through its dialogs: the picker's entries, "キャンセル" adding
 // nothing, a title picked and added in the list box's order, "閉じる" keeping it; minimize-all
 // passing over it; the exit saving the list in that order.
-int cmd_exclusions_edit(const std::string &exe) {
+int exclusions_edit(const std::string &exe) {
   const std::vector<WindowPlan> plans = {
       {"pick", kPickTitle, true, -1},
       {"other", kOtherTitle, true, -1},
@@ -490,15 +401,13 @@ int cmd_exclusions_edit(const std::string &exe) {
                   "\"Velkin pick me\", \"Velkin other\" and the excluded \"Velkin keep me\"; not \"Velkin owned\" or "
                   "\"Velkin hidden\"",
                   have ? list_str(items) : why);
-        click(picker, kPickCancelButtonId);
-        if (close_dialog(res, "edit.picker.cancel_closed", picker, "clicking ctl" + num(kPickCancelButtonId)))
+        if (click_closes(res, "edit.picker.cancel_closed", picker, kPickCancelButtonId))
           check_list(res, "edit.dialog.cancel_adds_nothing", dialog, kStoredSorted);
       }
       if (HWND picker = open_picker(res, "edit.picker_again", dialog))
         if (pick(res, "edit.picker_again", picker, kPickTitle))
           check_list(res, "edit.dialog.added", dialog, kEditedSorted, &kept);
-      click(dialog, kCloseListButtonId);
-      close_dialog(res, "edit.dialog.closed", dialog, "clicking ctl" + num(kCloseListButtonId));
+      click_closes(res, "edit.dialog.closed", dialog, kCloseListButtonId);
     }
     check_minimize_all(res, "edit.minimize", inst.bar, windows, {"other"}, {"pick", "keep"}, true);
     exit_and_check(res, inst, "edit.exit");
@@ -508,43 +417,34 @@ int cmd_exclusions_edit(const std::string &exe) {
 
 // The list saved by exclusions-edit back after a start. A deletion dropped with Esc, another
 // with the close box; minimize-all (the menu command) passing over the titles throughout.
-int cmd_exclusions_back(const std::string &exe) {
+int exclusions_back(const std::string &exe) {
   const std::vector<WindowPlan> plans = {{"pick", kPickTitle, true, -1}, {"other", kOtherTitle, true, -1}};
   return run_over_windows(Scenario("back", Up::kNoBox, Ending::kExitButton, false), exe, plans, true,
                           [&](Results &res, Instance &inst, const WindowThread &windows) {
     if (HWND dialog = open_exclusions(res, "back.dialog", inst.bar)) {
       check_list(res, "back.dialog.restored", dialog, kEditedSorted);
-      if (select_title(res, "back.dialog.delete", dialog, kPickTitle) >= 0) {
-        click(dialog, kDeleteButtonId);
-        check_list(res, "back.dialog.deleted", dialog, kStoredSorted);
-      }
+      delete_title(res, "back.dialog", dialog, kPickTitle, kStoredSorted);
       // Esc, as a key pressed in the list box: the dialog's own handling makes it IDCANCEL.
       PostMessageA(GetDlgItem(dialog, kTitleListId), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-      close_dialog(res, "back.dialog.escaped", dialog, "Esc");
+      check_gone(res, "back.dialog.escaped", dialog, "Esc");
     }
     check_minimize_all(res, "back.minimize", inst.bar, windows, {"other"}, {"pick"}, false);
     if (HWND dialog = open_exclusions(res, "back.dialog_again", inst.bar)) {
       check_list(res, "back.dialog_again.esc_dropped", dialog, kEditedSorted);
       // The CP932 title this time.
-      if (select_title(res, "back.dialog_again.delete", dialog, kStoredSorted.back()) >= 0) {
-        click(dialog, kDeleteButtonId);
-        std::vector<std::string> fewer = kEditedSorted;
-        fewer.pop_back();
-        check_list(res, "back.dialog_again.deleted", dialog, fewer);
-      }
+      delete_title(res, "back.dialog_again", dialog, kStoredSorted.back(), {kEditedSorted.begin(), kEditedSorted.end() - 1});
       PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-      close_dialog(res, "back.dialog_again.close_box", dialog, "SC_CLOSE");
+      check_gone(res, "back.dialog_again.close_box", dialog, "SC_CLOSE");
     }
     if (HWND dialog = open_exclusions(res, "back.dialog_third", inst.bar)) {
       check_list(res, "back.dialog_third.close_box_dropped", dialog, kEditedSorted);
-      click(dialog, kCloseListButtonId);
-      close_dialog(res, "back.dialog_third.closed", dialog, "clicking ctl" + num(kCloseListButtonId));
+      click_closes(res, "back.dialog_third.closed", dialog, kCloseListButtonId);
     }
   });
 }
 
 // A full list of 20 titles: a 21st picked gives the warning and is not added.
-int cmd_exclusions_full(const std::string &exe) {
+int exclusions_full(const std::string &exe) {
   const std::vector<WindowPlan> plans = {{"pick", kPickTitle, true, -1}};
   return run_over_windows(Scenario("full", Up::kNoBox, Ending::kExitButton, false), exe, plans, false,
                           [&](Results &res, Instance &inst, const WindowThread &) {
@@ -552,23 +452,29 @@ int cmd_exclusions_full(const std::string &exe) {
       check_list(res, "full.dialog.stored", dialog, full_list());
       if (HWND picker = open_picker(res, "full.picker", dialog)) {
         if (pick(res, "full.picker", picker, kPickTitle)) {
-          HWND box = wait_dialog(inst.pi.dwProcessId, kWarningCaption);
-          if (res.check(box != nullptr, "full.warning.shown",
-                        "a box captioned " + text_str(kWarningCaption) + " within 5 s of picking a 21st title", "none")) {
+          if (HWND box = check_dialog(res, "full.warning.shown", inst.pi.dwProcessId, kWarningCaption,
+                                      "picking a 21st title")) {
             check_text(res, "full.warning.text", GetDlgItem(box, kBoxTextId), kFullListText);
             HWND owner = GetWindow(box, GW_OWNER);
             out("note: the warning's owner is " + std::string(owner == dialog ? "the exclusion list's dialog" : hex((uintptr_t)owner)));
             out("note: the warning shows the " + box_icon(box) + " icon");
-            click(box, IDOK);
-            close_dialog(res, "full.warning.closed", box, "clicking OK");
+            click_closes(res, "full.warning.closed", box, IDOK);
           }
           check_list(res, "full.dialog.unchanged", dialog, full_list());
         }
       }
-      click(dialog, kCloseListButtonId);
-      close_dialog(res, "full.dialog.closed", dialog, "clicking ctl" + num(kCloseListButtonId));
+      click_closes(res, "full.dialog.closed", dialog, kCloseListButtonId);
     }
   });
 }
 
+const Commands kCommands = {
+    {"minimize-all", "VELKIN_EXE", 1, [](char **a) { return minimize_all(a[0]); }},
+    {"minimize-lookalikes", "VELKIN_EXE", 1, [](char **a) { return minimize_lookalikes(a[0]); }},
+    {"exclusions-edit", "VELKIN_EXE", 1, [](char **a) { return exclusions_edit(a[0]); }},
+    {"exclusions-back", "VELKIN_EXE", 1, [](char **a) { return exclusions_back(a[0]); }},
+    {"exclusions-full", "VELKIN_EXE", 1, [](char **a) { return exclusions_full(a[0]); }},
+};
+
+}  // namespace
 }  // namespace driver
