@@ -169,8 +169,21 @@ void check_tooltip(Results &res, const Instance &inst) {
             "no visible tooltip 1.5 s after moving to ctl" + num(kNoTipLabelId), "tooltip " + shown);
 }
 
-// The bar's window, class, controls, readouts' forms and tooltip; WM_CLOSE; a second start
-// docks at the same place.
+// The bar answers the message a benchmark asks how it is doing with: wParam 0, how many control
+// texts were set (some, after its first readouts); 1, how many refresh ticks ran (one a second).
+// The message's registration is the program's one static constructor, so this also shows that
+// the release image runs its static constructors.
+void check_statistics(Results &res, HWND bar) {
+  const UINT message = RegisterWindowMessageA("VelkinStatistics");
+  DWORD_PTR texts = 0, ticks = 0;
+  wait_for(kRefreshWaitMs, [&] { return send(bar, message, 1, 0, &ticks) && ticks > 0; });
+  const bool answered = send(bar, message, 0, 0, &texts);
+  res.check(answered && texts > 0, "statistics.texts", "a count above 0", answered ? num(texts) : "no answer");
+  res.check(ticks > 0, "statistics.ticks", "a tick within " + num(kRefreshWaitMs / 1000) + " s", num(ticks));
+}
+
+// The bar's window, class, controls, readouts' forms, statistics and tooltip; WM_CLOSE; a
+// second start docks at the same place.
 int check_bar(const std::string &exe) {
   Results res;
   const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
@@ -183,6 +196,7 @@ int check_bar(const std::string &exe) {
     check_window(res, inst.bar);
     check_children(res, inst.bar);
     check_readout_forms(res, inst.bar);
+    check_statistics(res, inst.bar);
     check_tooltip(res, inst);
   });
   Scenario second("relaunch", Up::kBar, Ending::kClose);
