@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/window_reading.h"
 #include "tests/support/expected_layout.h"
 
 namespace driver {
@@ -92,32 +93,6 @@ const DWORD kRefreshWaitMs = 3000;
 const WPARAM kVersionCommand = 32789;  // the version dialog's menu command
 
 // Reading windows
-
-inline std::string class_name(HWND h) {
-  char buf[256] = "";
-  GetClassNameA(h, buf, sizeof buf);
-  return buf;
-}
-
-inline DWORD window_pid(HWND h) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(h, &pid);
-  return pid;
-}
-
-// The top-level windows for which keep(window) holds.
-template <typename Keep>
-std::vector<HWND> top_windows(Keep keep) {
-  std::pair<Keep *, std::vector<HWND>> f = {&keep, {}};
-  EnumWindows(
-      [](HWND h, LPARAM lp) -> BOOL {
-        auto *f = (std::pair<Keep *, std::vector<HWND>> *)lp;
-        if ((*f->first)(h)) f->second.push_back(h);
-        return TRUE;
-      },
-      (LPARAM)&f);
-  return f.second;
-}
 
 // The visible top-level windows of one process with this class.
 inline std::vector<HWND> process_windows(DWORD pid, const char *cls) {
