@@ -2,6 +2,9 @@
 # Sets a private prefix under build/, the Japanese locale (ANSI code page 932) and a display:
 # the caller's DISPLAY when it is set, otherwise a virtual 1024x768x24 screen of our own.
 # VELKIN_HEADLESS=1 forces the virtual screen even when DISPLAY is set (the tests use it).
+# VELKIN_LOCALE names another locale, and so another ANSI code page: Wine takes it from the
+# locale it starts in (C.UTF-8 gives 1252), which is how the tests see the bar on a
+# non-Japanese Windows.
 
 velkin_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX="${WINEPREFIX_VELKIN:-$velkin_root/build/wineprefix}"
@@ -9,7 +12,7 @@ export WINEARCH=win64
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko installer dialogs: the program needs neither.
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
-export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+export LANG="${VELKIN_LOCALE:-ja_JP.UTF-8}" LC_ALL="${VELKIN_LOCALE:-ja_JP.UTF-8}"
 
 velkin_xvfb_pid=""
 velkin_start_display() {
