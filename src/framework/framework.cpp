@@ -1,5 +1,7 @@
 #include "framework/framework.h"
 
+#include "framework/text_edge.h"
+
 #include <initializer_list>
 #include <vector>
 
@@ -40,32 +42,6 @@ bool RowTakes(const MsgMapRow& row, UINT message, WPARAM wParam, LPARAM lParam) 
       break;
   }
   return false;
-}
-
-CString WindowTextOf(HWND hWnd) {
-  const int length = GetWindowTextLengthA(hWnd);
-  CString text;
-  if (length > 0) {
-    std::vector<char> buffer(static_cast<size_t>(length) + 1);
-    const int copied = GetWindowTextA(hWnd, buffer.data(), length + 1);
-    text.assign(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
-  }
-  return text;
-}
-
-// A list entry's text, whole, read with its two messages: the length, then the text. False for
-// an entry that does not exist (CB_ERR and LB_ERR are both -1).
-bool EntryText(const CWnd& control, UINT lengthMessage, UINT textMessage, int index, CString& text) {
-  static_assert(CB_ERR == LB_ERR, "one answer for no such entry");
-  text.clear();
-  const LRESULT length = control.SendMessage(lengthMessage, static_cast<WPARAM>(index));
-  if (length == LB_ERR) return false;
-  std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
-  const LRESULT copied =
-      control.SendMessage(textMessage, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
-  if (copied == LB_ERR) return false;
-  text.assign(buffer.data(), static_cast<size_t>(copied));
-  return true;
 }
 
 }  // namespace
@@ -274,6 +250,8 @@ LRESULT CWnd::Route(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  // The common controls ask in which form to notify; the answer follows the program's texts.
+  if (message == WM_NOTIFYFORMAT && lParam == NF_QUERY) return velkin::AnswerNotifyFormat();
   LRESULT result = 0;
   if (Dispatch(message, wParam, lParam, &result)) return result;
   return Default();
@@ -371,9 +349,9 @@ BOOL CWnd::ModifyStyle(DWORD remove, DWORD add) {
 
 BOOL CWnd::ShowWindow(int command) { return ::ShowWindow(m_hWnd, command); }
 
-void CWnd::SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
+void CWnd::SetWindowText(const char* text) { velkin::SetWindowText932(m_hWnd, text); }
 
-CString CWnd::GetWindowText() const { return WindowTextOf(m_hWnd); }
+CString CWnd::GetWindowText() const { return velkin::WindowText(m_hWnd); }
 
 BOOL CWnd::EnableToolTips(BOOL enable) {
   if (m_toolTip.Get() == nullptr) {
@@ -387,13 +365,7 @@ BOOL CWnd::EnableToolTips(BOOL enable) {
     if (m_toolTip.Get() == nullptr) return FALSE;
     for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child != nullptr;
          child = ::GetWindow(child, GW_HWNDNEXT)) {
-      TOOLINFOA tool{};
-      tool.cbSize = sizeof tool;
-      tool.uFlags = TTF_IDISHWND;
-      tool.hwnd = m_hWnd;
-      tool.uId = reinterpret_cast<UINT_PTR>(child);
-      tool.lpszText = LPSTR_TEXTCALLBACKA;
-      ::SendMessageA(m_toolTip.Get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+      velkin::AddCallbackTool(m_toolTip.Get(), m_hWnd, child);
     }
   }
   ::SendMessageA(m_toolTip.Get(), TTM_ACTIVATE, enable ? TRUE : FALSE, 0);
@@ -441,9 +413,8 @@ INT_PTR CDialog::DoModal() {
   if (m_hWnd != nullptr) return -1;
   CWnd* owner = m_pParentWnd;
   if (owner == nullptr && AfxGetApp() != nullptr) owner = AfxGetApp()->m_pMainWnd;
-  return DialogBoxParamA(AfxGetResourceHandle(), MAKEINTRESOURCEA(m_nIDTemplate),
-                         owner != nullptr ? owner->GetSafeHwnd() : nullptr, &CDialog::DialogProc,
-                         reinterpret_cast<LPARAM>(this));
+  return velkin::DialogBox932(AfxGetResourceHandle(), m_nIDTemplate, owner != nullptr ? owner->GetSafeHwnd() : nullptr,
+                              &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
 }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -512,7 +483,7 @@ BOOL CComboBox::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
 }
 
 int CComboBox::AddString(const char* text) {
-  return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
+  return static_cast<int>(velkin::SendText(m_hWnd, CB_ADDSTRING, 0, text));
 }
 
 int CComboBox::GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
@@ -524,11 +495,11 @@ int CComboBox::SetCurSel(int index) {
 }
 
 bool CComboBox::GetLBText(int index, CString& text) const {
-  return EntryText(*this, CB_GETLBTEXTLEN, CB_GETLBTEXT, index, text);
+  return velkin::EntryText(m_hWnd, CB_GETLBTEXTLEN, CB_GETLBTEXT, index, text);
 }
 
 int CListBox::AddString(const char* text) {
-  return static_cast<int>(SendMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
+  return static_cast<int>(velkin::SendText(m_hWnd, LB_ADDSTRING, 0, text));
 }
 
 int CListBox::DeleteString(int index) { return static_cast<int>(SendMessage(LB_DELETESTRING, static_cast<WPARAM>(index))); }
@@ -540,7 +511,7 @@ int CListBox::GetCurSel() const { return static_cast<int>(SendMessage(LB_GETCURS
 int CListBox::SetCurSel(int index) { return static_cast<int>(SendMessage(LB_SETCURSEL, static_cast<WPARAM>(index))); }
 
 bool CListBox::GetText(int index, CString& text) const {
-  return EntryText(*this, LB_GETTEXTLEN, LB_GETTEXT, index, text);
+  return velkin::EntryText(m_hWnd, LB_GETTEXTLEN, LB_GETTEXT, index, text);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -557,7 +528,7 @@ BOOL CMenu::LoadMenu(UINT id) {
 }
 
 BOOL CMenu::ModifyMenu(UINT item, UINT flags, UINT_PTR newItem, const char* text) {
-  return ::ModifyMenuA(m_hMenu, item, flags, newItem, text);
+  return velkin::ModifyMenu932(m_hMenu, item, flags, newItem, text);
 }
 
 UINT CMenu::EnableMenuItem(UINT item, UINT flags) { return ::EnableMenuItem(m_hMenu, item, flags); }
@@ -584,7 +555,7 @@ void DDX_Text(CDataExchange* dx, int id, CString& value) {
   CWnd* wnd = dx->m_pDlgWnd;
   if (dx->m_bSaveAndValidate) {
     HWND control = wnd->GetDlgItem(id);
-    if (control != nullptr) value = WindowTextOf(control);
+    if (control != nullptr) value = velkin::WindowText(control);
     if (control != nullptr) wnd->RememberShownText(id, value);
     return;
   }
@@ -592,8 +563,8 @@ void DDX_Text(CDataExchange* dx, int id, CString& value) {
   if (shown != nullptr && *shown == value) return;
   HWND control = wnd->GetDlgItem(id);
   if (control == nullptr) return;
-  if (shown != nullptr || WindowTextOf(control) != value) {
-    SetWindowTextA(control, value.c_str());
+  if (shown != nullptr || velkin::WindowText(control) != value) {
+    velkin::SetWindowText932(control, value.c_str());
     ++g_textSets;
   }
   wnd->RememberShownText(id, value);
@@ -614,8 +585,8 @@ CFont::~CFont() {
   if (m_hObject != nullptr) DeleteObject(m_hObject);
 }
 
-BOOL CFont::CreateFontIndirect(const LOGFONTA* logFont) {
+BOOL CFont::CreateIconTitleFont() {
   if (m_hObject != nullptr) DeleteObject(m_hObject);
-  m_hObject = ::CreateFontIndirectA(logFont);
+  m_hObject = velkin::CreateIconTitleFont();
   return m_hObject != nullptr;
 }

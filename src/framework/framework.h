@@ -257,7 +257,8 @@ class CWnd {
   CString GetWindowText() const;
 
   // Tooltips for every child control that exists when this is called: each is a tool identified
-  // by its window handle, whose text is asked for with TTN_NEEDTEXT when the tip is to show.
+  // by its window handle, whose text is asked for with TTN_NEEDTEXTA, or TTN_NEEDTEXTW where
+  // texts cross as UTF-16, when the tip is to show (AnswerTipText answers both).
   BOOL EnableToolTips(BOOL enable = TRUE);
   // Hands mouse messages for this window and its children to the tooltip control.
   void FilterToolTipMessage(MSG* msg);
@@ -452,7 +453,8 @@ class CFont {
   CFont(const CFont&) = delete;
   CFont& operator=(const CFont&) = delete;
 
-  BOOL CreateFontIndirect(const LOGFONTA* logFont);
+  // The icon-title font, as the system describes it.
+  BOOL CreateIconTitleFont();
   HFONT GetSafeHandle() const { return m_hObject; }
 
  private:

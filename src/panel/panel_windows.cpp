@@ -7,12 +7,13 @@
 
 bool CPanelWnd::BuildContextMenu(CMenu& menu) {
   if (!menu.LoadMenu(IDR_CONTEXTMENU)) return false;
-  const std::vector<std::string> titles = velkin::CandidateTitles(m_sys, m_hWnd, &m_strExclusions, kTitleSlotCount);
+  const std::vector<velkin::Candidate> listed = velkin::Candidates(m_sys, m_hWnd, &m_strExclusions, kTitleSlotCount);
   for (int slot = 0; slot < kTitleSlotCount; ++slot) {
     const UINT id = static_cast<UINT>(ID_MINIMIZE_SLOT_FIRST + slot);
-    if (static_cast<size_t>(slot) < titles.size()) {
+    if (static_cast<size_t>(slot) < listed.size()) {
       // The title as it is: an ampersand marks a mnemonic, as in any menu text.
-      m_strWindowTitles[slot] = titles[static_cast<size_t>(slot)];
+      m_strWindowTitles[slot] = listed[static_cast<size_t>(slot)].title;
+      m_hListedWindows[slot] = listed[static_cast<size_t>(slot)].window;
       menu.ModifyMenu(id, MF_BYCOMMAND | MF_STRING, id, m_strWindowTitles[slot].c_str());
       menu.EnableMenuItem(id, MF_BYCOMMAND | MF_ENABLED);
     } else {
@@ -31,7 +32,8 @@ void CPanelWnd::OnContextMenu(HWND /*window*/, POINT point) {
 }
 
 void CPanelWnd::OnMinimizeSlot(UINT id) {
-  velkin::MinimizeByTitle(m_sys, m_strWindowTitles[id - ID_MINIMIZE_SLOT_FIRST]);
+  const UINT slot = id - ID_MINIMIZE_SLOT_FIRST;
+  velkin::MinimizeListed(m_sys, m_hWnd, velkin::Candidate{m_hListedWindows[slot], m_strWindowTitles[slot]});
 }
 
 void CPanelWnd::OnMinimizeAll() {

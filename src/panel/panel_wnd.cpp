@@ -1,5 +1,7 @@
 #include "panel/panel_wnd.h"
 
+#include "framework/text_edge.h"
+
 #include "panel/panel_layout.h"
 #include "readouts/format.h"
 #include "settings/settings_file.h"
@@ -50,6 +52,7 @@ BEGIN_MESSAGE_MAP(CPanelWnd, CAppBarWnd)
   ON_COMMAND(IDC_MINIMIZEALL, OnMinimizeAll)
   ON_COMMAND(IDC_EXIT, OnExit)
   ON_NOTIFY_EX(TTN_NEEDTEXTA, OnToolTipNotify)
+  ON_NOTIFY_EX(TTN_NEEDTEXTW, OnToolTipNotify)
   ON_COMMAND(ID_APP_EXIT_MENU, OnExit)
   ON_COMMAND_RANGE(ID_FREEUNIT_BYTES, ID_FREEUNIT_GBYTES, OnFreeSpaceUnit)
   ON_COMMAND_RANGE(ID_TOTALUNIT_BYTES, ID_TOTALUNIT_GBYTES, OnTotalCapUnit)
@@ -193,10 +196,9 @@ void CPanelWnd::CreateControls() {
 }
 
 void CPanelWnd::CreatePanelFont() {
-  // The icon-title font, taken as it is.
-  LOGFONTA logFont{};
-  SystemParametersInfoA(SPI_GETICONTITLELOGFONT, sizeof logFont, &logFont, 0);
-  m_font.CreateFontIndirect(&logFont);
+  // The icon-title font, taken as it is. Where it has no Japanese letters, the system's font
+  // linking draws them with a font that has.
+  m_font.CreateIconTitleFont();
 }
 
 void CPanelWnd::DoDataExchange(CDataExchange* dx) {
@@ -215,12 +217,10 @@ BOOL CPanelWnd::PreTranslateMessage(MSG* msg) {
 }
 
 BOOL CPanelWnd::OnToolTipNotify(UINT /*id*/, NMHDR* header, LRESULT* /*result*/) {
-  TOOLTIPTEXTA* tip = reinterpret_cast<TOOLTIPTEXTA*>(header);
-  if ((tip->uFlags & TTF_IDISHWND) == 0) return FALSE;
-  const int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(header->idFrom));
+  const HWND tool = velkin::TipToolWindow(header);
+  const int id = tool != nullptr ? ::GetDlgCtrlID(tool) : 0;
   if (id == 0) return FALSE;
-  if (const char* text = velkin::TooltipText(id)) tip->lpszText = const_cast<char*>(text);
-  tip->hinst = AfxGetResourceHandle();
+  velkin::AnswerTipText(header, velkin::TooltipText(id), AfxGetResourceHandle());
   return TRUE;
 }
 

@@ -71,8 +71,9 @@ class CPanelWnd : public CAppBarWnd {
 
   CFont m_font;
 
-  // Slot k: the title offered as item k+1 of the minimize submenu.
+  // Slot k: the title offered as item k+1 of the minimize submenu, and the window that showed it.
   CString m_strWindowTitles[kTitleSlotCount];
+  velkin::WindowHandle m_hListedWindows[kTitleSlotCount] = {};
   // Titles of the applications never to minimize.
   velkin::ExclusionList m_strExclusions;
   // Suspend is offered (Windows 98 and later).

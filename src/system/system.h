@@ -52,7 +52,8 @@ class SystemServices {
   virtual ProcAddress FindProc(ModuleHandle module, const char* name) = 0;
   virtual void ReleaseModule(ModuleHandle module) = 0;
 
-  // A modal message box (MessageBoxA); returns the button pressed.
+  // A modal message box (MessageBoxA, or MessageBoxW with the texts converted on NT); returns the
+  // button pressed.
   virtual int ShowMessage(WindowHandle owner, const char* text, const char* caption, uint32_t style) = 0;
 
   // The full path of the program's executable (GetModuleFileNameA), however long.
@@ -75,16 +76,14 @@ class SystemServices {
 
   // Top-level windows, for the window walk and the minimize commands. FirstWindow and
   // NextWindow go through them in stacking order from the top (GetWindow with GW_HWNDFIRST and
-  // GW_HWNDNEXT); WindowTitle reads a title whole (GetWindowTextLengthA, GetWindowTextA);
-  // WindowOwned is GetParent giving a window; FindWindowByTitle is FindWindowA without a class,
-  // but matching the title exactly, case and all;
+  // GW_HWNDNEXT); WindowTitle reads a title whole, in code page 932 (on NT read in UTF-16 and
+  // converted, whatever the system's ANSI code page); WindowOwned is GetParent giving a window;
   // ShowMinimized is ShowWindow with SW_SHOWMINIMIZED, which activates the window.
   virtual WindowHandle FirstWindow(WindowHandle of) = 0;
   virtual WindowHandle NextWindow(WindowHandle after) = 0;
   virtual bool WindowVisible(WindowHandle window) = 0;
   virtual std::string WindowTitle(WindowHandle window) = 0;
   virtual bool WindowOwned(WindowHandle window) = 0;
-  virtual WindowHandle FindWindowByTitle(const std::string& title) = 0;
   virtual void ShowMinimized(WindowHandle window) = 0;
 
   // Session and power. Each asks, and tells whether the request was taken: false when the

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "framework/text_edge.h"
 #include "system/pe_exports.h"
 
 namespace velkin {
@@ -264,7 +265,7 @@ ProcAddress Win32System::FindProc(ModuleHandle module, const char* name) {
 void Win32System::ReleaseModule(ModuleHandle module) { FreeLibrary(static_cast<HMODULE>(module)); }
 
 int Win32System::ShowMessage(WindowHandle owner, const char* text, const char* caption, uint32_t style) {
-  return MessageBoxA(static_cast<HWND>(owner), text, caption, style);
+  return MessageBox932(static_cast<HWND>(owner), text, caption, style);
 }
 
 void Win32System::StartTimer(WindowHandle window, uintptr_t id, uint32_t period) {
@@ -403,26 +404,9 @@ WindowHandle Win32System::NextWindow(WindowHandle after) { return GetWindow(stat
 
 bool Win32System::WindowVisible(WindowHandle window) { return IsWindowVisible(static_cast<HWND>(window)) != FALSE; }
 
-std::string Win32System::WindowTitle(WindowHandle window) {
-  HWND hWnd = static_cast<HWND>(window);
-  const int length = GetWindowTextLengthA(hWnd);
-  if (length <= 0) return std::string();
-  std::string title(static_cast<size_t>(length) + 1, '\0');
-  const int copied = GetWindowTextA(hWnd, &title[0], length + 1);
-  title.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
-  return title;
-}
+std::string Win32System::WindowTitle(WindowHandle window) { return WindowText(static_cast<HWND>(window)); }
 
 bool Win32System::WindowOwned(WindowHandle window) { return GetParent(static_cast<HWND>(window)) != nullptr; }
-
-WindowHandle Win32System::FindWindowByTitle(const std::string& title) {
-  // FindWindowA compares titles without regard to case and gives the topmost match: an exact
-  // match is that one or one below it in the stacking order.
-  for (HWND window = FindWindowA(nullptr, title.c_str()); window != nullptr; window = GetWindow(window, GW_HWNDNEXT)) {
-    if (WindowTitle(window) == title) return window;
-  }
-  return nullptr;
-}
 
 void Win32System::ShowMinimized(WindowHandle window) { ShowWindow(static_cast<HWND>(window), SW_SHOWMINIMIZED); }
 

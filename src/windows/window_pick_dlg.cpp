@@ -1,5 +1,6 @@
 #include "windows/window_pick_dlg.h"
 
+#include <cstddef>
 #include <limits>
 
 #include "system/system.h"
@@ -21,11 +22,10 @@ void CWindowPickDlg::DoDataExchange(CDataExchange* dx) {
 
 BOOL CWindowPickDlg::OnInitDialog() {
   CDialog::OnInitDialog();
-  // Every application window, excluded or not, that can be found by its title.
-  velkin::SystemServices& sys = m_sys;
+  // Every application window, excluded or not.
   for (const std::string& title :
-       velkin::CandidateTitles(sys, m_hWnd, nullptr, std::numeric_limits<std::size_t>::max())) {
-    if (sys.FindWindowByTitle(title) != nullptr) m_listBox.AddString(title.c_str());
+       velkin::CandidateTitles(m_sys, m_hWnd, nullptr, std::numeric_limits<std::size_t>::max())) {
+    m_listBox.AddString(title.c_str());
   }
   return TRUE;
 }

@@ -28,11 +28,20 @@ std::vector<std::string> CandidateTitles(SystemServices& sys, WindowHandle from,
   return titles;
 }
 
-void MinimizeByTitle(SystemServices& sys, const std::string& title) {
-  // A slot that was never filled has no title: an empty title would find some untitled window,
-  // the bar itself among them.
-  if (title.empty()) return;
-  const WindowHandle window = sys.FindWindowByTitle(title);
+WindowHandle TopmostTitled(SystemServices& sys, WindowHandle from, const std::string& title) {
+  // An empty title would find some untitled window, the bar itself among them.
+  if (title.empty()) return nullptr;
+  for (WindowHandle window = sys.FirstWindow(from); window != nullptr; window = sys.NextWindow(window)) {
+    if (sys.WindowTitle(window) == title) return window;
+  }
+  return nullptr;
+}
+
+void MinimizeListed(SystemServices& sys, WindowHandle from, const Candidate& listed) {
+  // A slot that was never filled has no title.
+  if (listed.title.empty()) return;
+  WindowHandle window = listed.window;
+  if (window == nullptr || sys.WindowTitle(window) != listed.title) window = TopmostTitled(sys, from, listed.title);
   if (window != nullptr) sys.ShowMinimized(window);
 }
 

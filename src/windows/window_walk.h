@@ -28,9 +28,16 @@ std::vector<Candidate> Candidates(SystemServices& sys, WindowHandle from, const 
 std::vector<std::string> CandidateTitles(SystemServices& sys, WindowHandle from, const ExclusionList* excluded,
                                          std::size_t limit);
 
-// Looks the window up by its exact title and shows it minimized; nothing when none has it, or
-// when the title is empty.
-void MinimizeByTitle(SystemServices& sys, const std::string& title);
+// The topmost window whose title, read as the walk reads titles, is exactly `title` (case and
+// all; hidden and owned windows too); null when none has it, or when the title is empty. `from`
+// is any top-level window, as for Candidates.
+WindowHandle TopmostTitled(SystemServices& sys, WindowHandle from, const std::string& title);
+
+// Minimizes a window the menu listed: that window while it still shows the title it was listed
+// with; otherwise, closed or retitled, the topmost window that now shows that title; otherwise
+// nothing. The window itself comes first because a title read through a code page may not find
+// it again: on NT a letter that code page 932 lacks reads as a stand-in, which no window has.
+void MinimizeListed(SystemServices& sys, WindowHandle from, const Candidate& listed);
 
 // Minimizes every candidate window present now, with the exclusion filter. The candidates are
 // taken first and then minimized one by one, because each minimize activates a window and

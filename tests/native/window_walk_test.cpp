@@ -76,17 +76,41 @@ TEST(MinimizeAll, ReachesEveryCandidateOnceWhileTheOrderChanges) {
   for (int i = 1; i <= 14; ++i) EXPECT_EQ(minimized[i - 1], "App " + std::to_string(i));
 }
 
-TEST(MinimizeByTitle, ActsOnWhatTheLookupFindsNow) {
-  FakeSystem fake;
-  fake.AddWindow("Twin");
-  const WindowHandle second = fake.AddWindow("Twin");
-  MinimizeByTitle(fake, "Gone");
-  EXPECT_EQ(fake.CountQueries("ShowMinimized"), 0u);
-  MinimizeByTitle(fake, "Twin");
-  MinimizeByTitle(fake, "Twin");
-  // The lookup finds the topmost twin both times: the other stays as it was.
-  EXPECT_FALSE(fake.FindWindowInfo(second)->minimized);
-  EXPECT_EQ(fake.CountQueries("ShowMinimized"), 2u);
+// A slot acts on the window it listed while that still shows the title, whatever else shows
+// it; else on the topmost window with the title; else on nothing. Windows, top first: "Twin"
+// (hidden), "Twin", "Page ? Firefox" (listed, as a title read through code page 932 comes).
+TEST(MinimizeListed, TheListedWindowFirstThenTheTopmostOfItsTitle) {
+  struct Row {
+    const char* name;
+    int listed;          // the window listed: its index, or -1 for none
+    const char* title;   // the title it was listed with
+    const char* retitle; // what the listed window is called now, or null
+    bool close;          // the listed window is closed meanwhile
+    int minimized;       // the window minimized: its index, or -1 for none
+  };
+  const Row rows[] = {
+      {"the listed twin, not the hidden one above it", 1, "Twin", nullptr, false, 1},
+      {"a title no lookup by title would find again", 2, "Page ? Firefox", nullptr, false, 2},
+      {"retitled: the topmost window now called so", 2, "Twin", "Other", false, 0},
+      {"closed: the topmost window of its title", 1, "Twin", nullptr, true, 0},
+      {"closed, and nothing has its title", 2, "Page ? Firefox", nullptr, true, -1},
+      {"a slot never filled", -1, "", nullptr, false, -1},
+  };
+  for (const Row& row : rows) {
+    FakeSystem fake;
+    const std::vector<WindowHandle> h = {fake.AddWindow("Twin", false), fake.AddWindow("Twin"),
+                                         fake.AddWindow("Page ? Firefox")};
+    const WindowHandle listed = row.listed >= 0 ? h[static_cast<size_t>(row.listed)] : nullptr;
+    for (FakeSystem::Window& w : fake.windows) {
+      if (w.handle == listed && row.retitle != nullptr) w.title = row.retitle;
+    }
+    if (row.close) fake.windows.erase(fake.windows.begin() + row.listed);
+    MinimizeListed(fake, nullptr, Candidate{listed, row.title});
+    EXPECT_EQ(fake.CountQueries("ShowMinimized"), row.minimized >= 0 ? 1u : 0u) << row.name;
+    if (row.minimized >= 0) {
+      EXPECT_TRUE(fake.FindWindowInfo(h[static_cast<size_t>(row.minimized)])->minimized) << row.name;
+    }
+  }
 }
 
 // The one list type with its one capacity: the panel's list, the dialog's working list and the

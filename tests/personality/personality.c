@@ -234,11 +234,19 @@ static BOOL WINAPI OwnGetVersionExA(LPOSVERSIONINFOA info) {
     SetLastError(error); /* last: recording sets it too */                         \
     return FALSE;                                                                  \
   }
+STUB(4, DWORD_PTR a)
+STUB(8, DWORD_PTR a, DWORD_PTR b)
 STUB(12, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c)
+STUB(16, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c, DWORD_PTR d)
+STUB(20, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c, DWORD_PTR d, DWORD_PTR e)
 STUB(24, DWORD_PTR a, DWORD_PTR b, DWORD_PTR c, DWORD_PTR d, DWORD_PTR e, DWORD_PTR f)
 
 static FARPROC StubOf(const char* bytes) {
+  if (strcmp(bytes, "4") == 0) return (FARPROC)Stub4;
+  if (strcmp(bytes, "8") == 0) return (FARPROC)Stub8;
   if (strcmp(bytes, "12") == 0) return (FARPROC)Stub12;
+  if (strcmp(bytes, "16") == 0) return (FARPROC)Stub16;
+  if (strcmp(bytes, "20") == 0) return (FARPROC)Stub20;
   if (strcmp(bytes, "24") == 0) return (FARPROC)Stub24;
   Record("personality: no stub of that many argument bytes");
   ExitProcess(0xBAD4);

@@ -369,14 +369,6 @@ bool FakeSystem::WindowOwned(WindowHandle window) {
   return info != nullptr && info->owned;
 }
 
-WindowHandle FakeSystem::FindWindowByTitle(const std::string& title) {
-  queries.push_back("FindWindow " + title);
-  for (const Window& window : windows) {
-    if (window.title == title) return window.handle;
-  }
-  return nullptr;
-}
-
 void FakeSystem::ShowMinimized(WindowHandle window) {
   for (size_t i = 0; i < windows.size(); ++i) {
     if (windows[i].handle != window) continue;

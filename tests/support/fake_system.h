@@ -89,7 +89,6 @@ class FakeSystem : public SystemServices {
   bool WindowVisible(WindowHandle window) override;
   std::string WindowTitle(WindowHandle window) override;
   bool WindowOwned(WindowHandle window) override;
-  WindowHandle FindWindowByTitle(const std::string& title) override;
   void ShowMinimized(WindowHandle window) override;
   bool RequestExitWindows(uint32_t flags, uint32_t reserved) override;
   bool RequestRestartWindows(uint32_t returnCode) override;

@@ -22,10 +22,24 @@
 constexpr uint64_t kMiB = uint64_t{1} << 20;
 constexpr uint64_t kGiB = uint64_t{1} << 30;
 
-inline std::string TextOf(HWND hWnd) {
-  char buffer[512] = {};
-  GetWindowTextA(hWnd, buffer, sizeof buffer);
+// Texts are read back as the screen shows them, in UTF-16, and made code page 932 here: a text
+// handed to a window in the system's ANSI code page reads back wrong wherever that is not 932.
+inline std::string From932Wide(const wchar_t* text, int length = -1) {
+  char buffer[1024] = {};
+  const int made = WideCharToMultiByte(932, 0, text, length, buffer, sizeof buffer - 1, nullptr, nullptr);
+  return std::string(buffer, made > 0 && length < 0 ? static_cast<size_t>(made) - 1 : static_cast<size_t>(made > 0 ? made : 0));
+}
+
+inline std::wstring WideOf932(const std::string& text) {
+  wchar_t buffer[1024] = {};
+  MultiByteToWideChar(932, 0, text.c_str(), -1, buffer, 1024);
   return buffer;
+}
+
+inline std::string TextOf(HWND hWnd) {
+  wchar_t buffer[512] = {};
+  GetWindowTextW(hWnd, buffer, 512);
+  return From932Wide(buffer);
 }
 
 inline std::string ClassOf(HWND hWnd) {
@@ -93,9 +107,9 @@ class BarTest : public ::testing::Test {
   int Selection(int id) const { return static_cast<int>(SendMessageA(GetDlgItem(hwnd_, id), CB_GETCURSEL, 0, 0)); }
   int EntryCount(int id) const { return static_cast<int>(SendMessageA(GetDlgItem(hwnd_, id), CB_GETCOUNT, 0, 0)); }
   std::string Entry(int id, int index) const {
-    char text[256] = {};
-    SendMessageA(GetDlgItem(hwnd_, id), CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
-    return text;
+    wchar_t text[256] = {};
+    SendMessageW(GetDlgItem(hwnd_, id), CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
+    return From932Wide(text);
   }
 
   // The four value texts, to see which changed.

@@ -185,18 +185,29 @@ TEST_F(BarTest, PaintingValidatesTheWindow) {
   EXPECT_FALSE(GetUpdateRect(hwnd_, nullptr, FALSE));
 }
 
-// Asks the panel for the tooltip text of a child, as the tooltip control does.
+// Asks the panel for the tooltip text of a child as the tooltip control does: in the form the
+// panel asks for (WM_NOTIFYFORMAT), an ANSI answer read in the system's ANSI code page.
 struct TipAnswer { LRESULT result; std::string text; bool answered; };
 
 TipAnswer AskTip(HWND panel, HWND tool, UINT flags) {
-  TOOLTIPTEXTA tip{};
-  tip.hdr.hwndFrom = nullptr;
+  if (SendMessageW(panel, WM_NOTIFYFORMAT, 0, NF_QUERY) == NFR_UNICODE) {
+    NMTTDISPINFOW tip{};
+    tip.hdr.idFrom = reinterpret_cast<UINT_PTR>(tool);
+    tip.hdr.code = TTN_NEEDTEXTW;
+    tip.uFlags = flags;
+    tip.lpszText = tip.szText;
+    const LRESULT result = SendMessageW(panel, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&tip));
+    return TipAnswer{result, tip.lpszText != nullptr ? From932Wide(tip.lpszText) : "", tip.hinst != nullptr};
+  }
+  NMTTDISPINFOA tip{};
   tip.hdr.idFrom = reinterpret_cast<UINT_PTR>(tool);
   tip.hdr.code = TTN_NEEDTEXTA;
   tip.uFlags = flags;
   tip.lpszText = tip.szText;
   const LRESULT result = SendMessageA(panel, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&tip));
-  return TipAnswer{result, tip.lpszText != nullptr ? tip.lpszText : "", tip.hinst != nullptr};
+  wchar_t shown[256] = {};
+  if (tip.lpszText != nullptr) MultiByteToWideChar(CP_ACP, 0, tip.lpszText, -1, shown, 256);
+  return TipAnswer{result, From932Wide(shown), tip.hinst != nullptr};
 }
 
 TEST_F(BarTest, TooltipsOfButtonsAndSelectorsOnly) {

@@ -1,6 +1,7 @@
 // The context menu, the minimize commands, the exclusion-list and picker dialogs and the about
 // box, with real windows that the test creates among the top-level windows.
 #include <algorithm>
+#include <iterator>
 
 #include "bar_fixture.h"
 #include "system/win32_system.h"
@@ -15,7 +16,6 @@ class RealWindowsFake : public velkin::FakeSystem {
   bool WindowVisible(velkin::WindowHandle w) override { return real_.WindowVisible(w); }
   std::string WindowTitle(velkin::WindowHandle w) override { return real_.WindowTitle(w); }
   bool WindowOwned(velkin::WindowHandle w) override { return real_.WindowOwned(w); }
-  velkin::WindowHandle FindWindowByTitle(const std::string& t) override { return real_.FindWindowByTitle(t); }
   void ShowMinimized(velkin::WindowHandle w) override { real_.ShowMinimized(w); }
 
  private:
@@ -40,11 +40,14 @@ class WindowCommandsTest : public BarTest {
     BarTest::TearDown();
   }
 
-  // An application window; the last one made is the topmost.
-  HWND MakeWindow(const std::string& title, bool visible = true, HWND owner = nullptr) {
+  // An application window; the last one made is the topmost. Its title is code page 932 text,
+  // or UTF-16 as another program may give it (`wide`).
+  HWND MakeWindow(const std::string& title, bool visible = true, HWND owner = nullptr, const wchar_t* wide = nullptr) {
     const DWORD style = (owner != nullptr ? WS_POPUP | WS_CAPTION : WS_OVERLAPPEDWINDOW) | (visible ? WS_VISIBLE : 0);
-    HWND window = CreateWindowExA(0, "VelkinTestApp", title.c_str(), style, 300, 200, 200, 100, owner, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
+    wchar_t converted[256] = {};
+    MultiByteToWideChar(932, 0, title.c_str(), -1, converted, 256);
+    HWND window = CreateWindowExW(0, L"VelkinTestApp", wide != nullptr ? wide : converted, style, 300, 200, 200, 100,
+                                  owner, nullptr, GetModuleHandleA(nullptr), nullptr);
     EXPECT_NE(window, nullptr);
     SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     windows_.push_back(window);
@@ -56,9 +59,9 @@ class WindowCommandsTest : public BarTest {
     HWND list = GetDlgItem(dialog, IDC_TITLE_LIST);
     const int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
-      std::string text(static_cast<size_t>(SendMessageA(list, LB_GETTEXTLEN, i, 0)) + 1, '\0');
-      text.resize(static_cast<size_t>(SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&text[0]))));
-      entries.push_back(text);
+      std::wstring text(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
+      text.resize(static_cast<size_t>(SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&text[0]))));
+      entries.push_back(From932Wide(text.c_str()));
     }
     return entries;
   }
@@ -66,7 +69,8 @@ class WindowCommandsTest : public BarTest {
   static void Click(HWND dialog, int id) { PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
   static void Pick(HWND picker, const std::string& title) {
     HWND list = GetDlgItem(picker, IDC_TITLE_LIST);
-    const LRESULT index = SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(title.c_str()));
+    const LRESULT index = SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                       reinterpret_cast<LPARAM>(WideOf932(title).c_str()));
     EXPECT_NE(index, LB_ERR) << title << " is offered";
     SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
     Click(picker, IDC_SELECT);
@@ -115,11 +119,11 @@ void CALLBACK ReadAndCloseMenu(HWND, UINT, UINT_PTR timer, DWORD) {
   std::vector<UINT> ids = {ID_SUSPEND_MENU};
   for (UINT id = ID_MINIMIZE_SLOT_FIRST; id <= ID_MINIMIZE_SLOT_LAST; ++id) ids.push_back(id);
   for (const UINT id : ids) {
-    char text[256] = {};
-    if (GetMenuStringA(menu, id, text, sizeof text, MF_BYCOMMAND) == 0 && GetMenuState(menu, id, MF_BYCOMMAND) == ~0u) {
+    wchar_t text[256] = {};
+    if (GetMenuStringW(menu, id, text, 256, MF_BYCOMMAND) == 0 && GetMenuState(menu, id, MF_BYCOMMAND) == ~0u) {
       continue;
     }
-    g_shownMenu.items[id] = {text, (GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) != 0};
+    g_shownMenu.items[id] = {From932Wide(text), (GetMenuState(menu, id, MF_BYCOMMAND) & MF_GRAYED) != 0};
   }
   KillTimer(nullptr, timer);
   EndMenu();
@@ -200,8 +204,9 @@ TEST_F(WindowCommandsTest, ARightClickShowsTheMenuAtItsPoint) {
 void Describe(HMENU menu, int depth, std::vector<std::string>* lines) {
   const int count = GetMenuItemCount(menu);
   for (int i = 0; i < count; ++i) {
-    char text[128] = {};
-    GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+    wchar_t wide[128] = {};
+    GetMenuStringW(menu, static_cast<UINT>(i), wide, 128, MF_BYPOSITION);
+    const std::string text = From932Wide(wide);
     const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
     HMENU sub = GetSubMenu(menu, i);
     std::string line(static_cast<size_t>(depth) * 2, ' ');
@@ -283,6 +288,36 @@ TEST_F(WindowCommandsTest, ASlotCommandActsByTitleAndNotOnAClosedWindow) {
   // A slot never filled minimizes nothing, not even an untitled window.
   Command(32806);
   EXPECT_FALSE(IsIconic(hwnd_));
+}
+
+// Titles as other programs give them: letters code page 932 lacks (an em dash, emoji, Hangul,
+// é, ¥), and letters only it has. Each is listed as it reads in code page 932, its slot reaches
+// its window, and the picker offers it.
+TEST_F(WindowCommandsTest, EveryListedWindowIsReachedWhateverTheLettersOfItsTitle) {
+  const wchar_t* const titles[] = {L"Page \u2014 Mozilla Firefox", L"Chat \U0001F600\U0001F600 \uD55C\uAD6D\uC5B4",
+                                   L"Caf\u00E9 au lait", L"\u00A5" L"100 shop", L"\u30E1\u30E2\u5E33", L"\u2460",
+                                   L"\u2015"};
+  const int count = static_cast<int>(std::size(titles));
+  CreatePanel();
+  std::vector<HWND> made;
+  for (const wchar_t* title : titles) made.push_back(MakeWindow("", true, nullptr, title));
+  const ShownMenu m = RightClick(hwnd_);
+  ASSERT_TRUE(m.seen);
+  for (int i = 0; i < count; ++i) {
+    const UINT slot = static_cast<UINT>(32797 + count - 1 - i);  // the last made is the topmost
+    EXPECT_EQ(m.Text(slot), From932Wide(titles[i])) << i;
+    Command(slot);
+    for (int j = 0; j < count; ++j) EXPECT_EQ(IsIconic(made[j]) != FALSE, j == i) << "slot of " << i << ", window " << j;
+    ShowWindow(made[i], SW_RESTORE);
+  }
+  std::vector<std::string> offered;
+  ASSERT_EQ(EditList({{kListCaption, [&](HWND d) { Click(d, IDC_ADD); }},
+                      {kPickCaption, [&](HWND p) { offered = ListBoxEntries(p); Click(p, IDC_PICK_CANCEL); }},
+                      {kListCaption, [&](HWND d) { Click(d, IDC_CLOSE_LIST); }}}),
+            3u);
+  for (const wchar_t* title : titles) {
+    EXPECT_NE(std::find(offered.begin(), offered.end(), From932Wide(title)), offered.end()) << From932Wide(title);
+  }
 }
 
 TEST_F(WindowCommandsTest, AddingThroughThePickerKeepsSortedOrderAndDuplicates) {
@@ -425,7 +460,9 @@ TEST_F(WindowCommandsTest, ADialogOpensOnceAndExitEndsItWithTheProgram) {
     RunDialogScript({{row.caption, [&](HWND) { post(WM_COMMAND, row.command); post(WM_COMMAND, row.command); }},
                      {row.caption,
                       [&](HWND) {
-                        for (HWND d = nullptr; (d = FindWindowExA(nullptr, d, "#32770", row.caption)) != nullptr;) ++shown;
+                        for (HWND d = nullptr; (d = FindWindowExW(nullptr, d, L"#32770", WideOf932(row.caption).c_str())) != nullptr;) {
+                          ++shown;
+                        }
                         post(row.exitMessage, row.exitCommand);
                       }}},
                     [&] { SendMessageA(hwnd_, WM_COMMAND, row.command, 0); });
