@@ -36,19 +36,36 @@ void CPanelWnd::RestoreDriveSelection() {
   if (!stored) ShowNotice(velkin::Warning(velkin::DriveWarningText(m_state.WatchedDrive()).c_str()));
 }
 
-void CPanelWnd::SaveSettings() {
+void CPanelWnd::SaveSettings(SaveFor saver) {
   // Before start-up has read both files and restored the selections there is nothing of the
   // user's to write; a file that could not be read is not written over.
   if (!m_state.MaySaveSettings()) return;
   RECT rect{};
   GetWindowRect(&rect);
-  // A save that fails leaves the previous file as it was; the command goes on regardless.
-  velkin::SaveSafely(m_sys, velkin::PathBesideProgram(m_sys, velkin::kSettingsFileName),
-                     velkin::FormatSettings(m_state.Stored(rect.left, rect.top)));
+  SaveFile(velkin::kSettingsFileName, velkin::FormatSettings(m_state.Stored(rect.left, rect.top)),
+           saver == SaveFor::kSessionEnd ? &m_sessionSettings : nullptr);
 }
 
-void CPanelWnd::SaveExclusionList() {
+void CPanelWnd::SaveExclusionList(SaveFor saver) {
   if (!m_state.MaySaveExclusions()) return;
-  velkin::SaveSafely(m_sys, velkin::PathBesideProgram(m_sys, velkin::kExclusionFileName),
-                     velkin::FormatExclusionList(m_strExclusions));
+  SaveFile(velkin::kExclusionFileName, velkin::FormatExclusionList(m_strExclusions),
+           saver == SaveFor::kSessionEnd ? &m_sessionExclusions : nullptr);
+}
+
+void CPanelWnd::SaveFile(const char* name, const std::string& bytes, std::optional<std::string>* sessionCopy) {
+  if (sessionCopy != nullptr && *sessionCopy == bytes) return;
+  // A save that fails leaves the previous file as it was; the command goes on regardless. The
+  // next save of this session end then writes again, whatever it holds.
+  const bool saved = velkin::SaveSafely(m_sys, velkin::PathBesideProgram(m_sys, name), bytes);
+  if (sessionCopy == nullptr) return;
+  if (saved) {
+    *sessionCopy = bytes;
+  } else {
+    sessionCopy->reset();
+  }
+}
+
+void CPanelWnd::ForgetSessionSaves() {
+  m_sessionSettings.reset();
+  m_sessionExclusions.reset();
 }

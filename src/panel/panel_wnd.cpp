@@ -161,7 +161,7 @@ void CPanelWnd::OnClose() {
   }
   // Alt+F4, End task and taskkill end the bar as its exit command does; after that command
   // itself the files are written already.
-  if (!m_bSavedForClose) SaveAndRelease();
+  if (!m_bSavedForClose) SaveAndRelease(SaveFor::kExit);
   m_bSavedForClose = true;
   Default();
 }

@@ -4,6 +4,8 @@
 #define VELKIN_PANEL_PANEL_WND_H
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "appbar/appbar_wnd.h"
 #include "info/about_dlg.h"
@@ -96,6 +98,13 @@ class CPanelWnd : public CAppBarWnd {
   bool m_bSessionEnded = false;
   // The exit command has saved: the WM_CLOSE it posts does not save again.
   bool m_bSavedForClose = false;
+  // What the session end under way has put in place of each file, nothing before it wrote
+  // that file. A session end reaches the bar up to three times (the restart or shutdown
+  // command, WM_QUERYENDSESSION, WM_ENDSESSION) and each saves; a file is written again only
+  // when its content differs from this, so a change made since is never lost. Forgotten when
+  // the end is called off: the next one writes both files again.
+  std::optional<std::string> m_sessionSettings;
+  std::optional<std::string> m_sessionExclusions;
 
   // The readouts, each in the unit the state holds: writes its string and shows the panel's
   // strings. The two drive readouts show the last MeasureDrives; memory and resources are
@@ -118,11 +127,19 @@ class CPanelWnd : public CAppBarWnd {
   // The two files beside the program.
   void LoadSettings();
   void LoadExclusionList();
-  void SaveSettings();
-  void SaveExclusionList();
+  // Who saves: the exit command and WM_CLOSE write each file; a session end writes each once.
+  enum class SaveFor { kExit, kSessionEnd };
+  void SaveSettings(SaveFor saver);
+  void SaveExclusionList(SaveFor saver);
+  // Writes `bytes` as the file `name` beside the program. With `sessionCopy` (what the session
+  // end under way put in place of that file), not when it holds these bytes already; it then
+  // holds what this save put in place, or nothing when the save failed.
+  void SaveFile(const char* name, const std::string& bytes, std::optional<std::string>* sessionCopy);
+  // The session end under way was called off: the next one writes both files again.
+  void ForgetSessionSaves();
   // What the exit command, WM_CLOSE and the end of the session do before anything else: stop
   // the refresh, write both files, release the optional libraries.
-  void SaveAndRelease();
+  void SaveAndRelease(SaveFor saver);
   // Starts the refresh again at the selected interval after a session command that did not end
   // the session; not while start-up is under way (start-up starts it).
   void ResumeRefresh();
@@ -171,8 +188,9 @@ class CPanelWnd : public CAppBarWnd {
   void DetectVersion();
   void ProbeExtendedFreeSpace();
   void StartRefreshTimer();
-  // Restart or shutdown: stop the refresh, save the settings, ask Windows; refresh again when
-  // the call returns unless the session's end reached the bar during it.
+  // Restart or shutdown: stop the refresh, save the settings for the session end, ask Windows;
+  // refresh again when the call returns unless the session's end reached the bar during it. A
+  // refused request calls that session end off.
   void EndSession(velkin::SessionCommand command);
   // True when the program was asked to end during start-up: start-up stops there.
   bool EndAskedDuringStartup();

@@ -187,15 +187,12 @@ TEST_F(SessionTest, TheEndOfTheSessionSavesBothAndReleasesOnce) {
   EXPECT_EQ(SendMessageA(hwnd_, WM_QUERYENDSESSION, 0, 0), TRUE);
   EXPECT_EQ(Requests(from).size(), 7u);
   EXPECT_EQ(fake_.LoadedModuleCount(), 0);
-  // The session did not end after all; then it ends, with its flag FALSE or TRUE.
+  // The session did not end after all; then it ends, with its flag FALSE or TRUE (how often
+  // each writes the files: EachSessionEndWritesEachFileOnce).
   for (const WPARAM ending : {FALSE, TRUE}) {
-    fake_.files.erase(kSettingsPath);
-    fake_.files.erase(kExclusionPath);
     from = fake_.queries.size();
     SendMessageA(hwnd_, WM_ENDSESSION, ending, 0);
-    const std::vector<std::string> requests = Requests(from);
-    EXPECT_EQ(requests.front(), "StopTimer 1");
-    EXPECT_EQ(fake_.files.count(kSettingsPath), 1u);
+    EXPECT_EQ(Requests(from).front(), "StopTimer 1");
     EXPECT_EQ(fake_.files[kExclusionPath], "電卓\r\n");
     EXPECT_EQ(Requests(from, "ReleaseModule"), std::vector<std::string>{}) << "released once";
     // Called off, the refresh goes on; ending, it stays stopped.
@@ -207,6 +204,37 @@ TEST_F(SessionTest, TheEndOfTheSessionSavesBothAndReleasesOnce) {
   EXPECT_EQ(fake_.TimerPeriod(hwnd_, 1), 0u);
   EXPECT_TRUE(IsWindow(hwnd_)) << "Windows ends the program, not the bar";
   EXPECT_EQ(fake_.badCalls, 0);
+}
+
+// However a session end reaches the bar (WM_QUERYENDSESSION, WM_ENDSESSION, the restart and shutdown
+// commands), each file is written once for it; an end called off (WM_ENDSESSION FALSE, a refused
+// request) is over, and a change made since a write is written even when nothing said so.
+TEST_F(SessionTest, EachSessionEndWritesEachFileOnce) {
+  const auto query = [this] { SendMessageA(hwnd_, WM_QUERYENDSESSION, 0, 0); };
+  const auto end = [this](BOOL ending) { SendMessageA(hwnd_, WM_ENDSESSION, ending, 0); };
+  const struct { const char* name; std::function<void()> run; size_t settingsWrites, exclusionWrites; } rows[] = {
+      {"query, end", [&] { query(); end(TRUE); }, 1, 1},
+      {"end alone", [&] { end(TRUE); }, 1, 1},
+      {"restart, query and end during it", [&] { fake_.whileRequesting = [&] { query(); end(TRUE); };
+                                                  Command(IDC_RESTARTSYSTEM); }, 1, 1},
+      {"shutdown, query, end", [&] { Command(IDC_SHUTDOWN); query(); end(TRUE); }, 1, 1},
+      {"query, end called off, a change, query, end",
+       [&] { query(); end(FALSE); Command(ID_DECIMALS_3); query(); end(TRUE); }, 2, 2},
+      {"refused restart, query, end",
+       [&] { fake_.requestsTaken = false; Command(IDC_RESTARTWINDOWS); query(); end(TRUE); }, 2, 1},
+      {"shutdown called off unheard, a change, query, end",
+       [&] { Command(IDC_SHUTDOWN); Command(ID_DECIMALS_3); query(); end(TRUE); }, 2, 1}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    fake_.files[kSettingsPath] = SettingsWith({});
+    fake_.requestsTaken = true;
+    fake_.whileRequesting = nullptr;
+    CreatePanel();
+    const size_t from = fake_.queries.size();
+    row.run();
+    EXPECT_EQ(Requests(from, std::string("WriteFile ") + kSettingsPath).size(), row.settingsWrites);
+    EXPECT_EQ(Requests(from, std::string("WriteFile ") + kExclusionPath).size(), row.exclusionWrites);
+  }
 }
 
 TEST_F(SessionTest, ASaveThatCannotWriteShowsNothingAndTheCommandGoesOn) {
