@@ -14,8 +14,11 @@
 # program in a folder of its own started from another (build/e2e/run/elsewhere, which must stay
 # empty): a first start, changes kept, bad stored values, too many titles, the session's end,
 # the welcome box cut short, minimize-all and the exclusion list's dialogs, and folders whose
-# CP932 names hold the trail byte 0x5C. Ends with "N passed, M failed" over every check; exits
-# non-zero when anything failed.
+# CP932 names hold the trail byte 0x5C; other windows' titles from other code pages. Then the
+# scenarios that read the bar's texts again with Wine in other locales, so in other ANSI code
+# pages (1252, 65001), their checks' names marked "cp1252." and "cp65001.": the bar must read
+# the same, and its files hold the same CP932 bytes, whatever the code page. Ends with
+# "N passed, M failed" over every check; exits non-zero when anything failed.
 #
 # The tests use their own Wine prefix, build/e2e/wineprefix (WINEPREFIX_VELKIN overrides it):
 # "wineserver -k" must not end programs that other runs have going in the shared one.
@@ -64,14 +67,17 @@ velkin_prepare_prefix
 wine_version_value ""
 exe_w=$(winepath -w "$scratch/velkin.exe")
 
-# Runs the driver from $here, its checks counted under this name.
+# Runs the driver from $here, its checks counted under this name; with $mark set, the driver's
+# check names get it as a prefix.
 here=$PWD
+mark=""
 drive() {  # name driver-args...
   local name=$1 log="$scratch/$1.log" rc
   shift
   echo "== $name"
   (cd "$here" && run_driver "$log" "$@")
   rc=$?
+  [ -z "$mark" ] || sed -i -E "s/^(PASS|FAIL) /\1 $mark./" "$log"
   cat "$log"
   tally "$name" "$log" $rc
   return $rc
@@ -87,20 +93,24 @@ scenario() {  # name driver-args...
 
 scenario check-bar check-bar "$exe_w"
 
-# What the host says about the folder behind C: and about memory. Wine gives a drive's free
-# bytes (lpTotalNumberOfFreeBytes as well as the caller's) as statvfs's f_bavail: blocks
-# reserved for root (f_bfree counts them too) never show under Wine.
-read -r disk_total disk_free disk_bfree < <(python3 -c '
+# What the host says about the folder behind C: and about memory, just before the scenario. Wine
+# gives a drive's free bytes (lpTotalNumberOfFreeBytes as well as the caller's) as statvfs's
+# f_bavail: blocks reserved for root (f_bfree counts them too) never show under Wine.
+readouts_scenario() {  # name
+  local disk_total disk_free disk_bfree mem_kb
+  read -r disk_total disk_free disk_bfree < <(python3 -c '
 import os, sys
 s = os.statvfs(sys.argv[1])
 print(s.f_blocks * s.f_frsize, s.f_bavail * s.f_frsize, s.f_bfree * s.f_frsize)' "$WINEPREFIX/drive_c")
-mem_kb=$(awk '$1 == "MemTotal:" && $3 == "kB" {print $2}' /proc/meminfo)
-echo "note: host: drive_c total $disk_total, free $disk_free (f_bfree $disk_bfree) bytes; MemTotal $mem_kb kB"
-if [ -z "$disk_total" ] || [ -z "$mem_kb" ]; then
-  fail check-readouts "the host's figures from statvfs and /proc/meminfo, got \"$disk_total\" and \"$mem_kb\""
-else
-  scenario check-readouts check-readouts "$exe_w" "$disk_total" "$disk_free" $((mem_kb * 1024))
-fi
+  mem_kb=$(awk '$1 == "MemTotal:" && $3 == "kB" {print $2}' /proc/meminfo)
+  echo "note: host: drive_c total $disk_total, free $disk_free (f_bfree $disk_bfree) bytes; MemTotal $mem_kb kB"
+  if [ -z "$disk_total" ] || [ -z "$mem_kb" ]; then
+    fail "$1" "the host's figures from statvfs and /proc/meminfo, got \"$disk_total\" and \"$mem_kb\""
+  else
+    scenario "$1" check-readouts "$exe_w" "$disk_total" "$disk_free" $((mem_kb * 1024))
+  fi
+}
+readouts_scenario check-readouts
 
 for version in win7 win95 win98; do
   as=${version#win7} scenario "version-$version" check-version "$exe_w" "$version"
@@ -259,6 +269,16 @@ settings_folder "$files" "${reversed[@]}"
 scenario windows-exclusions-full exclusions-full "$files_w"
 expect_lines files.exclusions_full.nonapp "$files/nonapp.dat" "${full[@]}"
 
+# Windows titled in UTF-16, some beyond CP932 (driver/windows.cpp's kTitleTable): each one
+# minimized from its slot of the context menu and listed by the picker; "メモ帳" picked there is
+# saved in CP932.
+titles_scenario() {  # name-prefix
+  settings_folder "$scratch/titles" "Velkin keep me"
+  scenario "${1}windows-titles" window-titles "$files_w" nt
+  expect_lines "${1}files.titles.nonapp" "$files/nonapp.dat" "Velkin keep me" "メモ帳"
+}
+titles_scenario ""
+
 # Folders whose names hold double-byte characters with the trail byte 0x5C (表 is 95 5C, ソ is
 # 83 5C in CP932); Wine gives the program the CP932 name. The second ends in such a character.
 # A program that reads the folder wrong may write beside it instead, as "<folder>vlkini.dat" in a
@@ -282,6 +302,49 @@ for folder in 表示ソフト データ表; do
 done
 stray=$(stray_files -printf '%f ')
 if [ -z "$stray" ]; then pass files.folder.none_beside; else fail files.folder.none_beside "no settings files in $e2e, got $stray"; fi
+
+# ---- The bar's texts in other ANSI code pages: its labels and tooltip, the selectors' entries, the
+# welcome box and the first start's vlkini.dat, the version dialog, the title table and its
+# nonapp.dat, each with Wine started in another locale. Wine takes its ANSI code page from the
+# locale alone: C.UTF-8 gives 1252. Wine 8 keeps none of its own: it writes
+# HKLM\System\CurrentControlSet\Control\Nls\CodePage's ACP anew from the locale whenever it
+# starts, so ACP=65001 set there (wine reg add) is gone again and GetACP() answers 1252 under
+# C.UTF-8 or en_US.UTF-8 and 932 under ja_JP.UTF-8 all the same. But a locale whose Windows
+# counterpart has no ANSI code page gets UTF-8, 65001: hi_IN.UTF-8. Few machines have it
+# installed, so localedef compiles it here once, into build/e2e/locale, which LOCPATH names.
+locales="$e2e/locale"
+if [ ! -d "$locales/hi_IN.UTF-8" ]; then
+  mkdir -p "$locales"
+  localedef -i hi_IN -f UTF-8 "$locales/hi_IN.UTF-8" >/dev/null 2>&1 || rm -rf "$locales/hi_IN.UTF-8"
+fi
+
+code_page_run() {  # code-page locale [LOCPATH]
+  mark="cp$1"
+  export LANG=$2 LC_ALL=$2
+  [ -z "${3:-}" ] || export LOCPATH=$3
+  fresh_server
+  run_driver "$scratch/$mark-acp.log" ansi-code-page
+  local acp
+  acp=$(tr -d '\r' <"$scratch/$mark-acp.log")
+  if [ "$acp" = "$1" ]; then pass "$mark.ansi_code_page"
+  else fail "$mark.ansi_code_page" "GetACP() $1 under LANG=$2, got \"$acp\""; fi
+  if [ "$acp" = "$1" ]; then
+    scenario "$mark.check-bar" check-bar "$exe_w"
+    readouts_scenario "$mark.check-readouts"
+    program_folder "$scratch/$mark-first"
+    scenario "$mark.settings-first-start" first-start "$files_w"
+    expect_settings "$mark.files.first" "${defaults[@]}" --
+    scenario "$mark.version-win7" check-version "$exe_w" win7
+    titles_scenario "$mark."
+  fi
+  mark=""
+  export LANG=$velkin_locale LC_ALL=$velkin_locale
+  unset LOCPATH
+}
+velkin_locale=$LANG
+code_page_run 1252 C.UTF-8
+code_page_run 65001 hi_IN.UTF-8 "$locales"
+
 expect_files files.elsewhere_untouched "$here"
 
 fresh_server

@@ -22,6 +22,10 @@
 #                 settings written and the program ended with the session
 #   refused       (NT) the end asked, answered and then refused by another application: the bar
 #                 goes on refreshing and its exit still saves and ends it
+#   titles        (win10, nt4, win98) windows titled in UTF-16, some beyond CP932, in the context
+#                 menu's window slots and the exclusion list's picker: NT reads titles in UTF-16,
+#                 so every one is minimized and listed; 9x reads them in the ANSI code page (932
+#                 here), so only those CP932 holds; "メモ帳" picked is saved in CP932
 # And, scripted, in one personality each (32-bit program):
 #   win95  LoadLibrary16's answer with an undefined high word (a restart that goes through) and
 #          a failed one (the bar goes on refreshing)
@@ -205,6 +209,13 @@ personality() {  # bits name
       fail "$id.no_memory.nothing_written" "both files as they were, got them written"
     fi
   fi
+  case "$bits-$name" in
+    64-win10 | 64-nt4 | 32-win98)
+      write_lines "$files/nonapp.dat" "Velkin keep me"
+      run_persona "$id-titles" window-titles "$exe_w" "$platform"
+      expect_lines "$id.titles.nonapp" "$files/nonapp.dat" "Velkin keep me" "メモ帳"
+      ;;
+  esac
   unset VELKIN_LAUNCHER VELKIN_PERSONALITY VELKIN_PERSONALITY_TABLE VELKIN_PERSONALITY_LOG \
     VELKIN_SCRIPT_DISK VELKIN_SCRIPT_MEMORY VELKIN_SCRIPT_RESOURCES
   wine_version_value ""

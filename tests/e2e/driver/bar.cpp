@@ -236,8 +236,15 @@ int exit_bar() {
   return res.finish();
 }
 
+// Prints the ANSI code page Wine gives a program here, for the runs in other locales.
+int ansi_code_page() {
+  out(num(GetACP()));
+  return 0;
+}
+
 const Commands kCommands = {
     {"check-bar", "VELKIN_EXE", 1, [](char **a) { return check_bar(a[0]); }},
+    {"ansi-code-page", "", 0, [](char **) { return ansi_code_page(); }},
     {"launch", "VELKIN_EXE", 1, [](char **a) { return launch(a[0]); }},
     {"exit", "", 0, [](char **) { return exit_bar(); }},
 };

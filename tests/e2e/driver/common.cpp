@@ -40,12 +40,32 @@ std::string text_str(const std::string &t) {
 
 // Reading windows
 
+std::string cp932_of(const wchar_t *text, int length) {
+  if (length <= 0) return "";
+  std::string s((size_t)length * 2, '\0');  // a UTF-16 unit makes at most two CP932 bytes
+  s.resize(WideCharToMultiByte(932, 0, text, length, &s[0], (int)s.size(), nullptr, nullptr));
+  return s;
+}
+
+std::wstring wide_of(const std::string &cp932) {
+  if (cp932.empty()) return L"";
+  std::wstring w(cp932.size(), L'\0');  // a CP932 byte makes at most one UTF-16 unit
+  w.resize(MultiByteToWideChar(932, 0, cp932.data(), (int)cp932.size(), &w[0], (int)w.size()));
+  return w;
+}
+
 bool get_text(HWND h, std::string *text) {
-  char buf[1024] = "";
+  const size_t size = 1024;
+  wchar_t buf[size] = L"";
   DWORD_PTR len = 0;
-  if (!send(h, WM_GETTEXT, sizeof buf, (LPARAM)buf, &len)) return false;
-  text->assign(buf, len < sizeof buf ? len : sizeof buf - 1);
+  if (!SendMessageTimeoutW(h, WM_GETTEXT, size, (LPARAM)buf, SMTO_ABORTIFHUNG, 5000, &len)) return false;
+  *text = cp932_of(buf, (int)(len < size ? len : size - 1));
   return true;
+}
+
+std::string window_title(HWND h) {
+  wchar_t buf[1024] = L"";
+  return cp932_of(buf, GetWindowTextW(h, buf, sizeof buf / sizeof buf[0]));
 }
 
 void check_text(Results &res, const std::string &name, HWND h, const std::string &expected) {
@@ -86,9 +106,7 @@ bool box_entries(HWND c, bool list, std::vector<std::string> *items, std::string
       *error = "entry " + num(i) + ": " + length_name + " " + num(len) + " characters, " + text_name + " " + num(copied);
       return false;
     }
-    std::string text(len * 2, '\0');  // a UTF-16 unit makes at most two CP932 bytes
-    text.resize(WideCharToMultiByte(932, 0, buf.data(), (int)len, &text[0], (int)text.size(), nullptr, nullptr));
-    items->push_back(text);
+    items->push_back(cp932_of(buf.data(), (int)len));
   }
   return true;
 }
@@ -134,7 +152,7 @@ SizeReadout read_size(HWND bar, int id) {
 std::vector<HWND> find_bars(DWORD pid, bool strict) {
   return top_windows([&](HWND h) {
     HWND exit_button = GetDlgItem(h, kExitButton);
-    if ((pid && window_pid(h) != pid) || !IsWindowVisible(h) || GetWindowTextLengthA(h) || !exit_button)
+    if ((pid && window_pid(h) != pid) || !IsWindowVisible(h) || GetWindowTextLengthW(h) || !exit_button)
       return false;
     return !strict || ((GetWindowLongPtrA(h, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) &&
                        class_name(exit_button) == "Button" && GetDlgItem(h, kDriveSelector));

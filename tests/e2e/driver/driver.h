@@ -122,7 +122,14 @@ inline RECT client_rect_in(HWND child, HWND parent) {  // in the parent's client
 inline bool send(HWND h, UINT msg, WPARAM w, LPARAM l, DWORD_PTR *result) {
   return SendMessageTimeoutA(h, msg, w, l, SMTO_ABORTIFHUNG, 5000, result) != 0;
 }
-bool get_text(HWND h, std::string *text);  // WM_GETTEXT; false when no answer came
+// Texts cross as UTF-16 and the driver makes CP932 of them itself (WideCharToMultiByte(932),
+// unrepresentable characters as its default character): what it reads does not depend on the
+// ANSI code page Wine runs in, and compares with its CP932 literals.
+std::string cp932_of(const wchar_t *text, int length);
+inline std::string cp932_of(const std::wstring &text) { return cp932_of(text.data(), (int)text.size()); }
+std::wstring wide_of(const std::string &cp932);
+bool get_text(HWND h, std::string *text);  // WM_GETTEXT in UTF-16; false when no answer came
+std::string window_title(HWND h);          // GetWindowTextW, as CP932
 void check_text(Results &res, const std::string &name, HWND h, const std::string &expected);
 // A combo box's or list box's entries as CP932 text; false with the reason.
 bool box_entries(HWND c, bool list, std::vector<std::string> *items, std::string *error);

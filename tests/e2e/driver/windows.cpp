@@ -51,10 +51,11 @@ std::vector<std::string> full_list() {
 // A top-level window of the driver's own for the program to find.
 struct WindowPlan {
   std::string name;  // for the checks' names
-  std::string title;
+  std::string title;  // CP932, as the driver reads it
   bool visible;
   int owner;             // the index of the window that owns it (made before it), -1 for none
   bool topmost = false;  // WS_EX_TOPMOST: above every other window from the start
+  std::wstring wide = {};  // the title as made, when CP932 cannot hold it; else made from `title`
 };
 
 // The driver's windows, on a thread of their own that pumps messages: ShowWindow from the
@@ -94,9 +95,10 @@ struct WindowThread {
     WindowThread *self = (WindowThread *)p;
     MSG msg;
     PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the queue, for WM_QUIT
-    WNDCLASSA wc = {0, DefWindowProcA, 0, 0, GetModuleHandleA(nullptr), nullptr, LoadCursorA(nullptr, IDC_ARROW),
-                    (HBRUSH)(COLOR_WINDOW + 1), nullptr, "VelkinE2EWindow"};
-    RegisterClassA(&wc);
+    // Unicode windows with UTF-16 titles: the same titles whatever the ANSI code page.
+    WNDCLASSW wc = {0, DefWindowProcW, 0, 0, GetModuleHandleW(nullptr), nullptr, LoadCursorA(nullptr, IDC_ARROW),
+                    (HBRUSH)(COLOR_WINDOW + 1), nullptr, L"VelkinE2EWindow"};
+    RegisterClassW(&wc);
     for (size_t i = 0; i < self->plans.size(); ++i) {
       const WindowPlan &s = self->plans[i];
       HWND owner = s.owner >= 0 ? self->windows[s.owner] : nullptr;
@@ -104,15 +106,16 @@ struct WindowThread {
       const DWORD style = (owner ? WS_POPUP | WS_CAPTION | WS_SYSMENU : WS_OVERLAPPEDWINDOW) |
                           (s.visible ? WS_VISIBLE : 0);
       const int at = 60 + 24 * (int)i;
-      HWND h = CreateWindowExA(s.topmost ? WS_EX_TOPMOST : 0, wc.lpszClassName, s.title.c_str(), style, at, at + 40,
+      const std::wstring title = s.wide.empty() ? wide_of(s.title) : s.wide;
+      HWND h = CreateWindowExW(s.topmost ? WS_EX_TOPMOST : 0, wc.lpszClassName, title.c_str(), style, at, at + 40,
                                320, 200, owner, nullptr, wc.hInstance, nullptr);
-      if (!h && self->error.empty()) self->error = "CreateWindowExA " + text_str(s.title) + " error " + num(GetLastError());
+      if (!h && self->error.empty()) self->error = "CreateWindowExW " + text_str(s.title) + " error " + num(GetLastError());
       self->windows.push_back(h);
     }
     SetEvent(self->ready);
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
       TranslateMessage(&msg);
-      DispatchMessageA(&msg);
+      DispatchMessageW(&msg);
     }
     for (auto it = self->windows.rbegin(); it != self->windows.rend(); ++it)
       if (*it) DestroyWindow(*it);
@@ -126,13 +129,12 @@ std::string window_state(HWND h) {
 }
 
 // The titles the program may minimize, by the driver's own walk of the top-level windows:
-// visible, titled, unowned (GetParent), not titled "Program Manager".
+// visible, titled, unowned (GetParent), not titled "Program Manager"; read in UTF-16, as CP932.
 std::vector<std::string> candidate_titles() {
   std::vector<std::string> titles;
   for (HWND h : top_windows([](HWND h) { return IsWindowVisible(h) && !GetParent(h); })) {
-    char buf[1024] = "";
-    GetWindowTextA(h, buf, sizeof buf);
-    if (buf[0] && std::string(buf) != "Program Manager") titles.push_back(buf);
+    const std::string title = window_title(h);
+    if (!title.empty() && title != "Program Manager") titles.push_back(title);
   }
   return titles;
 }
@@ -185,8 +187,7 @@ bool check_list(Results &res, const std::string &name, HWND dialog, const std::v
 // ANSI form is tried too, for the note), then LB_SETCURSEL. The position, or -1 after a FAIL.
 int select_title(Results &res, const std::string &name, HWND dialog, const std::string &title) {
   HWND list = GetDlgItem(dialog, kTitleListId);
-  std::wstring wide(title.size() + 1, L'\0');
-  wide.resize(MultiByteToWideChar(932, 0, title.c_str(), -1, &wide[0], (int)wide.size()));
+  const std::wstring wide = wide_of(title);
   DWORD_PTR found = (DWORD_PTR)LB_ERR, ansi = (DWORD_PTR)LB_ERR, selected = (DWORD_PTR)LB_ERR, cur = (DWORD_PTR)LB_ERR;
   const bool answered =
       list && SendMessageTimeoutW(list, LB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)wide.c_str(), SMTO_ABORTIFHUNG, 5000, &found);
@@ -223,18 +224,13 @@ void delete_title(Results &res, const std::string &prefix, HWND dialog, const st
   check_list(res, prefix + ".deleted", dialog, left);
 }
 
-// Clicks minimize-all (the button, or the menu command), waits for the windows that must go
-// and watches those that must stay.
-void check_minimize_all(Results &res, const std::string &prefix, HWND bar, const WindowThread &windows,
-                        const std::vector<std::string> &go, const std::vector<std::string> &stay, bool by_button) {
+// Once the program was told (`how`) to minimize windows: waits for the windows that must go and
+// watches those that must stay; the bar stays as it is.
+void check_minimized(Results &res, const std::string &prefix, HWND bar, const WindowThread &windows,
+                     const std::vector<std::string> &go, const std::vector<std::string> &stay, const std::string &how) {
   std::vector<HWND> going, staying;
   for (const std::string &t : go) going.push_back(windows.window(t));
   for (const std::string &t : stay) staying.push_back(windows.window(t));
-  if (by_button)
-    PostMessageA(GetDlgItem(bar, kMinimizeAllButton), BM_CLICK, 0, 0);
-  else
-    PostMessageA(bar, WM_COMMAND, kMinimizeAllCommand, 0);
-  const std::string how = by_button ? "clicking ctl" + num(kMinimizeAllButton) : "WM_COMMAND " + num(kMinimizeAllCommand);
   wait_for(kWindowWaitMs, [&] { return std::all_of(going.begin(), going.end(), IsIconic); });
   // Watches the others for kSettleMs, ending early once one is minimized; the checks tell which.
   wait_for(kSettleMs, [&] { return std::any_of(staying.begin(), staying.end(), IsIconic); }, 50);
@@ -248,6 +244,17 @@ void check_minimize_all(Results &res, const std::string &prefix, HWND bar, const
   res.check(!IsIconic(bar) && IsWindowVisible(bar), prefix + ".bar_shown", "the bar visible, not minimized",
             window_state(bar));
   res.eq_rect(prefix + ".bar_rect", kBarRect, window_rect(bar));
+}
+
+// Clicks minimize-all (the button, or the menu command) and checks what it minimized.
+void check_minimize_all(Results &res, const std::string &prefix, HWND bar, const WindowThread &windows,
+                        const std::vector<std::string> &go, const std::vector<std::string> &stay, bool by_button) {
+  if (by_button)
+    PostMessageA(GetDlgItem(bar, kMinimizeAllButton), BM_CLICK, 0, 0);
+  else
+    PostMessageA(bar, WM_COMMAND, kMinimizeAllCommand, 0);
+  check_minimized(res, prefix, bar, windows, go, stay,
+                  by_button ? "clicking ctl" + num(kMinimizeAllButton) : "WM_COMMAND " + num(kMinimizeAllCommand));
 }
 
 // The windows all as made: the visible ones visible, none minimized.
@@ -468,12 +475,76 @@ int exclusions_full(const std::string &exe) {
   });
 }
 
+// Titles from other code pages: the context menu's window slots and the picker over windows whose
+// UTF-16 titles CP932 holds, or does not (a dash, emoji and Hangul, an accent, the yen sign). On
+// NT every one is minimized from its slot and listed by the picker, since the program reads
+// titles in UTF-16; on 9x it reads them in the ANSI code page (932), so only the titles CP932
+// holds can be found again. The exclusion list (nonapp.dat) holds kKeepTitle; "メモ帳" is picked
+// and added, and the exit saves it as CP932 (run_e2e.sh checks the bytes).
+struct TableTitle {
+  const char *name;
+  const wchar_t *title;
+  bool cp932;  // CP932 holds it
+};
+const TableTitle kTitleTable[] = {
+    {"em_dash", L"Page — Mozilla Firefox", false},  // U+2014
+    {"emoji_hangul", L"Chat 😀😀 한국어", false},
+    {"e_acute", L"Café au lait", false},
+    {"yen", L"¥100 shop", false},  // U+00A5
+    {"notepad", L"メモ帳", true},
+    {"circled_one", L"①", true},
+    {"horizontal_bar", L"―", true},  // U+2015
+};
+const char *const kTablePick = "メモ帳";
+const WPARAM kFirstSlotCommand = 32797;
+const WPARAM kSlotCount = 10;
+
+int window_titles(const std::string &exe, bool nt) {
+  std::vector<WindowPlan> plans;
+  std::vector<std::string> go, stay, unlisted;
+  for (const TableTitle &t : kTitleTable) {
+    plans.push_back({t.name, cp932_of(t.title), true, -1, false, t.title});
+    (nt || t.cp932 ? go : stay).push_back(t.name);
+    if (!nt && !t.cp932) unlisted.push_back(plans.back().title);
+  }
+  return run_over_windows(Scenario("titles", Up::kNoBox, Ending::kBySteps, false), exe, plans, true,
+                          [&](Results &res, Instance &inst, const WindowThread &windows) {
+    // The menu fills its slots as it opens; each slot's command then minimizes the window it listed.
+    check_context_menu(res, inst);
+    for (WPARAM c = kFirstSlotCommand; c < kFirstSlotCommand + kSlotCount; ++c) PostMessageA(inst.bar, WM_COMMAND, c, 0);
+    check_minimized(res, "titles.slots", inst.bar, windows, go, stay,
+                    "WM_COMMAND " + num(kFirstSlotCommand) + ".." + num(kFirstSlotCommand + kSlotCount - 1) +
+                        " after the menu opened");
+    if (HWND dialog = open_exclusions(res, "titles.dialog", inst.bar)) {
+      if (HWND picker = open_picker(res, "titles.picker", dialog)) {
+        std::vector<std::string> items, want;
+        std::string why;
+        const bool have = list_items(GetDlgItem(picker, kTitleListId), &items, &why);
+        for (const std::string &t : candidate_titles())
+          if (!contains(unlisted, t)) want.push_back(t);
+        res.check(have && sorted(items) == sorted(want), "titles.picker.entries",
+                  list_str(want) + " in any order, the driver's walk" + (nt ? "" : " without the titles CP932 lacks"),
+                  have ? list_str(items) : why);
+        if (pick(res, "titles.picker", picker, kTablePick))
+          check_list(res, "titles.dialog.added", dialog, {kKeepTitle, kTablePick});
+      }
+      click_closes(res, "titles.dialog.closed", dialog, kCloseListButtonId);
+    }
+    exit_and_check(res, inst, "titles.exit");
+  });
+}
+
 const Commands kCommands = {
     {"minimize-all", "VELKIN_EXE", 1, [](char **a) { return minimize_all(a[0]); }},
     {"minimize-lookalikes", "VELKIN_EXE", 1, [](char **a) { return minimize_lookalikes(a[0]); }},
     {"exclusions-edit", "VELKIN_EXE", 1, [](char **a) { return exclusions_edit(a[0]); }},
     {"exclusions-back", "VELKIN_EXE", 1, [](char **a) { return exclusions_back(a[0]); }},
     {"exclusions-full", "VELKIN_EXE", 1, [](char **a) { return exclusions_full(a[0]); }},
+    {"window-titles", "VELKIN_EXE nt|9x", 2,
+     [](char **a) {
+       const std::string platform = a[1];
+       return platform == "nt" || platform == "9x" ? window_titles(a[0], platform == "nt") : usage();
+     }},
 };
 
 }  // namespace
