@@ -274,7 +274,7 @@ expect_lines files.exclusions_full.nonapp "$files/nonapp.dat" "${full[@]}"
 # saved in CP932.
 titles_scenario() {  # name-prefix
   settings_folder "$scratch/titles" "Velkin keep me"
-  scenario "${1}windows-titles" window-titles "$files_w" nt
+  scenario "${1}windows-titles" window-titles "$files_w"
   expect_lines "${1}files.titles.nonapp" "$files/nonapp.dat" "Velkin keep me" "メモ帳"
 }
 titles_scenario ""

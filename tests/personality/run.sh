@@ -212,7 +212,7 @@ personality() {  # bits name
   case "$bits-$name" in
     64-win10 | 64-nt4 | 32-win98)
       write_lines "$files/nonapp.dat" "Velkin keep me"
-      run_persona "$id-titles" window-titles "$exe_w" "$platform"
+      run_persona "$id-titles" window-titles "$exe_w"
       expect_lines "$id.titles.nonapp" "$files/nonapp.dat" "Velkin keep me" "メモ帳"
       ;;
   esac

@@ -476,55 +476,52 @@ int exclusions_full(const std::string &exe) {
 }
 
 // Titles from other code pages: the context menu's window slots and the picker over windows whose
-// UTF-16 titles CP932 holds, or does not (a dash, emoji and Hangul, an accent, the yen sign). On
-// NT every one is minimized from its slot and listed by the picker, since the program reads
-// titles in UTF-16; on 9x it reads them in the ANSI code page (932), so only the titles CP932
-// holds can be found again. The exclusion list (nonapp.dat) holds kKeepTitle; "メモ帳" is picked
-// and added, and the exit saves it as CP932 (run_e2e.sh checks the bytes).
+// UTF-16 titles CP932 holds, or does not (a dash, emoji and Hangul, an accent, the yen sign).
+// Every one is minimized from its slot and listed by the picker: on NT the program reads titles
+// in UTF-16 and makes CP932 of them, on 9x (Wine in its win98 mode) it reads them in the ANSI code
+// page, 932 here, which gives the same bytes; either way a slot keeps the window it listed. The
+// exclusion list (nonapp.dat) holds kKeepTitle; "メモ帳" is picked and added, and the exit saves
+// it as CP932 (the scripts check the bytes).
 struct TableTitle {
   const char *name;
   const wchar_t *title;
-  bool cp932;  // CP932 holds it
 };
 const TableTitle kTitleTable[] = {
-    {"em_dash", L"Page — Mozilla Firefox", false},  // U+2014
-    {"emoji_hangul", L"Chat 😀😀 한국어", false},
-    {"e_acute", L"Café au lait", false},
-    {"yen", L"¥100 shop", false},  // U+00A5
-    {"notepad", L"メモ帳", true},
-    {"circled_one", L"①", true},
-    {"horizontal_bar", L"―", true},  // U+2015
+    {"em_dash", L"Page — Mozilla Firefox"},  // U+2014
+    {"emoji_hangul", L"Chat 😀😀 한국어"},
+    {"e_acute", L"Café au lait"},
+    {"yen", L"¥100 shop"},  // U+00A5
+    {"notepad", L"メモ帳"},
+    {"circled_one", L"①"},
+    {"horizontal_bar", L"―"},  // U+2015
 };
 const char *const kTablePick = "メモ帳";
 const WPARAM kFirstSlotCommand = 32797;
 const WPARAM kSlotCount = 10;
 
-int window_titles(const std::string &exe, bool nt) {
+int window_titles(const std::string &exe) {
   std::vector<WindowPlan> plans;
-  std::vector<std::string> go, stay, unlisted;
+  std::vector<std::string> go;
   for (const TableTitle &t : kTitleTable) {
     plans.push_back({t.name, cp932_of(t.title), true, -1, false, t.title});
-    (nt || t.cp932 ? go : stay).push_back(t.name);
-    if (!nt && !t.cp932) unlisted.push_back(plans.back().title);
+    go.push_back(t.name);
   }
   return run_over_windows(Scenario("titles", Up::kNoBox, Ending::kBySteps, false), exe, plans, true,
                           [&](Results &res, Instance &inst, const WindowThread &windows) {
     // The menu fills its slots as it opens; each slot's command then minimizes the window it listed.
     check_context_menu(res, inst);
     for (WPARAM c = kFirstSlotCommand; c < kFirstSlotCommand + kSlotCount; ++c) PostMessageA(inst.bar, WM_COMMAND, c, 0);
-    check_minimized(res, "titles.slots", inst.bar, windows, go, stay,
+    check_minimized(res, "titles.slots", inst.bar, windows, go, {},
                     "WM_COMMAND " + num(kFirstSlotCommand) + ".." + num(kFirstSlotCommand + kSlotCount - 1) +
                         " after the menu opened");
     if (HWND dialog = open_exclusions(res, "titles.dialog", inst.bar)) {
       if (HWND picker = open_picker(res, "titles.picker", dialog)) {
-        std::vector<std::string> items, want;
+        std::vector<std::string> items;
         std::string why;
         const bool have = list_items(GetDlgItem(picker, kTitleListId), &items, &why);
-        for (const std::string &t : candidate_titles())
-          if (!contains(unlisted, t)) want.push_back(t);
+        const std::vector<std::string> want = candidate_titles();
         res.check(have && sorted(items) == sorted(want), "titles.picker.entries",
-                  list_str(want) + " in any order, the driver's walk" + (nt ? "" : " without the titles CP932 lacks"),
-                  have ? list_str(items) : why);
+                  list_str(want) + " in any order, the driver's walk", have ? list_str(items) : why);
         if (pick(res, "titles.picker", picker, kTablePick))
           check_list(res, "titles.dialog.added", dialog, {kKeepTitle, kTablePick});
       }
@@ -540,11 +537,7 @@ const Commands kCommands = {
     {"exclusions-edit", "VELKIN_EXE", 1, [](char **a) { return exclusions_edit(a[0]); }},
     {"exclusions-back", "VELKIN_EXE", 1, [](char **a) { return exclusions_back(a[0]); }},
     {"exclusions-full", "VELKIN_EXE", 1, [](char **a) { return exclusions_full(a[0]); }},
-    {"window-titles", "VELKIN_EXE nt|9x", 2,
-     [](char **a) {
-       const std::string platform = a[1];
-       return platform == "nt" || platform == "9x" ? window_titles(a[0], platform == "nt") : usage();
-     }},
+    {"window-titles", "VELKIN_EXE", 1, [](char **a) { return window_titles(a[0]); }},
 };
 
 }  // namespace
