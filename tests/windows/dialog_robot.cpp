@@ -50,8 +50,8 @@ std::vector<std::string> CloseDialogs() {
 
 void CALLBACK OnRobotTimer(HWND, UINT, UINT_PTR, DWORD) {
   Robot* robot = g_robot;
-  if (robot == nullptr || robot->gaveUp) return;
-  const bool scripted = robot->next < robot->steps.size();
+  if (robot == nullptr) return;
+  const bool scripted = !robot->gaveUp && robot->next < robot->steps.size();
   // A step waits for its dialog; after the last step, for every dialog to end.
   Search search{scripted ? &robot->steps[robot->next].caption : nullptr, nullptr};
   EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&search));
@@ -67,9 +67,13 @@ void CALLBACK OnRobotTimer(HWND, UINT, UINT_PTR, DWORD) {
   // A dialog that never comes, or one left open, must not hang the test: after a while, close
   // whatever dialog this thread shows so that the modal loops end.
   if (GetTickCount() - robot->waitingSince <= kPatienceMs) return;
+  // A script that gave up on a step has run no further: what it closes later is no leak.
   const std::vector<std::string> closed = CloseDialogs();
-  if (scripted) robot->gaveUp = true;
-  else robot->leftOpen.insert(robot->leftOpen.end(), closed.begin(), closed.end());
+  if (scripted) {
+    robot->gaveUp = true;
+  } else if (!robot->gaveUp) {
+    robot->leftOpen.insert(robot->leftOpen.end(), closed.begin(), closed.end());
+  }
   robot->waitingSince = GetTickCount();
 }
 
