@@ -1,15 +1,21 @@
 #!/usr/bin/env python3
 """Judges the tests by the faults they catch.
 
-Usage: tools/mutate.py [--faults FILE] [--only N[,N...]] [--report FILE]
+Usage: tools/mutate.py [--faults FILE] [--only N[,N...]] [--report FILE] [--timeout SECONDS]
 
 Each fault in the list (tools/mutations.txt) is one small change to one line of src/: a text
 that must occur exactly once on that line and what it becomes. For each fault, in a scratch
 copy of the tree (build/mutate/tree, with build trees of its own that are kept between runs so
 that each fault rebuilds only what it touches), the fault is applied, the builds that can carry
-it are made and the tiers that can catch it are run, then the line is put back. A fault is
-killed when a build fails or a tier fails (the report names the failing tests), and survives
-when every tier passes.
+it are made and the tiers that can catch it are run, then the line is put back. The verdicts:
+  killed               a build fails or a tier fails (the report names the failing tests);
+                       "killed (by signal)" when the tier's process was ended by a signal
+  killed (by timeout)  a tier runs past its time (TIMEOUTS): it is ended with every process it
+                       started, and the Wine server of its prefix
+  survived             every tier passes
+  blind                a listed tier builds nothing of the faulty file (its build remade none of
+                       the programs it runs), so it is not run, and no other tier kills the fault;
+                       counted neither killed nor survived
 
 The list's lines:   path:line | old text | new text | tiers
   tiers: any of native, windows, e2e, e2e32, pe, persona (comma-separated); the tiers that can
@@ -26,8 +32,10 @@ import argparse
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
+import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -68,15 +76,78 @@ def read_faults(path):
     return faults
 
 
-def run(command, log, cwd=TREE, timeout=900, env=None):
-    """Runs a shell command in the scratch tree; returns (exit status, output)."""
+class Outcome:
+    """How a command ended: its exit status, or the signal that ended it, or its time running out."""
+
+    def __init__(self, status, output, timed_out=False):
+        self.status, self.output, self.timed_out = status, output, timed_out
+
+    def failed(self):
+        return self.timed_out or self.status != 0
+
+    def how(self, tier, seconds):
+        """What ended a failed tier, for the report."""
+        if self.timed_out:
+            return "%s: no end within %d s" % (tier, seconds)
+        if self.status < 0:
+            return "%s: ended by signal %s" % (tier, signal_name(-self.status))
+        names = failed_tests(tier, self.output)
+        return "%s: %s" % (tier, ", ".join(names) if names else "fails")
+
+
+def signal_name(number):
+    try:
+        return signal.Signals(number).name
+    except ValueError:
+        return str(number)
+
+
+def run(command, log, timeout, cwd=TREE, wine_prefix=None):
+    """Runs a shell command in the scratch tree, in a process group of its own: one that runs
+    past `timeout` seconds is ended with everything it started, and the Wine server of its prefix
+    with them. Returns an Outcome."""
     started = time.time()
-    proc = subprocess.run(["bash", "-c", command], cwd=cwd, stdout=subprocess.PIPE,
-                          stderr=subprocess.STDOUT, timeout=timeout, env=env)
-    out = proc.stdout.decode("utf-8", "replace")
+    with tempfile.TemporaryFile() as out:
+        proc = subprocess.Popen(["bash", "-c", command], cwd=cwd, stdout=out, stderr=subprocess.STDOUT,
+                                start_new_session=True)
+        timed_out = False
+        try:
+            proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            timed_out = True
+            end_group(proc)
+        if wine_prefix is not None and (timed_out or proc.returncode < 0):
+            try:
+                subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=os.path.join(cwd, wine_prefix)),
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+            except subprocess.TimeoutExpired:
+                print("mutate: wineserver -k did not end for %s" % wine_prefix, file=sys.stderr)
+        out.seek(0)
+        outcome = Outcome(proc.returncode, out.read().decode("utf-8", "replace"), timed_out)
     with open(log, "a", encoding="utf-8") as f:
-        f.write("$ %s  (%.0f s, exit %d)\n%s\n" % (command, time.time() - started, proc.returncode, out))
-    return proc.returncode, out
+        f.write("$ %s  (%.0f s, %s)\n%s\n" % (command, time.time() - started,
+                                             "timed out" if timed_out else "exit %d" % proc.returncode,
+                                             outcome.output))
+    return outcome
+
+
+def end_group(proc):
+    """Ends a command's process group: politely first, so that Xvfb removes its lock, and for
+    good what is left of it ten seconds later."""
+    for sig in (signal.SIGTERM, signal.SIGKILL):
+        try:
+            os.killpg(proc.pid, sig)
+        except ProcessLookupError:
+            break
+        deadline = time.time() + 10
+        while time.time() < deadline:
+            proc.poll()  # the group's leader, once ended, is no member any more
+            try:
+                os.killpg(proc.pid, 0)
+            except ProcessLookupError:
+                return
+            time.sleep(0.2)
+    proc.wait(timeout=30)
 
 
 def sync_tree():
@@ -127,6 +198,39 @@ TIER_COMMANDS = {
 }
 
 
+# Seconds a build or a tier may run before it is ended; a few times what each normally takes
+# (the windows tier about 40 s for both code pages, e2e 4 min, e2e32 5 min, the personalities
+# 6 min, native 30 s). A tier that runs past its time is a fault's catch: a hang is a failure.
+BUILD_TIMEOUT = 1800
+TIMEOUTS = {"native": 300, "windows": 300, "e2e": 1200, "e2e32": 1500, "pe": 300, "persona": 1800}
+# The Wine prefix of each tier that runs Wine, in the scratch tree, for `wineserver -k` after a
+# tier that had to be ended.
+WINE_PREFIXES = {"windows": "build/wineprefix", "e2e": "build/e2e/wineprefix", "e2e32": "build/e2e/wineprefix",
+                 "persona": "build/e2e/wineprefix"}
+# The programs a tier runs from its builds: when the fault's build relinks none of them, the
+# tier builds nothing of the faulty file and cannot see the fault.
+TIER_PROGRAMS = {"native": ["build/native/velkin_unittests"], "windows": ["build/win64/velkin_wintests.exe"],
+                 "e2e": ["build/win64/velkin.exe"], "e2e32": ["build/win32/velkin.exe"]}
+
+
+def tier_timeout(tier, override=None):
+    return override or TIMEOUTS["persona" if tier.startswith(PERSONA) else tier]
+
+
+def tier_prefix(tier):
+    return WINE_PREFIXES.get("persona" if tier.startswith(PERSONA) else tier)
+
+
+def program_times(tiers):
+    """The modification times of the programs the tiers run (None for one not built)."""
+    times = {}
+    for tier in tiers:
+        for program in TIER_PROGRAMS.get(tier, []):
+            path = os.path.join(TREE, program)
+            times[program] = os.stat(path).st_mtime_ns if os.path.exists(path) else None
+    return times
+
+
 def tier_command(tier):
     if tier.startswith(PERSONA):
         return "VELKIN_PERSONALITIES='%s' %s" % (tier[len(PERSONA):].replace("+", " "), TIER_COMMANDS["persona"])
@@ -149,7 +253,28 @@ def failed_tests(tier, output):
     return sorted(set(names))[:4]
 
 
-def judge(fault, log):
+def builds_for(tiers):
+    builds = []
+    for tier in tiers:
+        builds += [b for b in tier_needs(tier) if b not in builds]
+    return builds
+
+
+def build(name, log):
+    """Makes one build: None when it is made, else why not."""
+    outcome = run(BUILDS[name], log, BUILD_TIMEOUT)
+    if outcome.timed_out:
+        return "the %s build does not end within %d s" % (name, BUILD_TIMEOUT)
+    return "the %s build fails" % name if outcome.failed() else None
+
+
+def judge(fault, log, timeout):
+    # The builds are first brought up to date with the unmutated tree (the last fault's line was
+    # put back), so that what they remake next is the fault's doing alone.
+    for name in builds_for(fault.tiers):
+        if build(name, log) is not None:
+            sys.exit("mutate: the unmutated %s build fails; see %s" % (name, log))
+    before = program_times(fault.tiers)
     path = os.path.join(TREE, fault.path)
     if fault.line == 0:
         mode = os.stat(path).st_mode & 0o777
@@ -157,7 +282,7 @@ def judge(fault, log):
             return "not applied", "%s has mode %o, not %s" % (fault.path, mode, fault.old)
         os.chmod(path, int(fault.new, 8))
         try:
-            return run_tiers(fault, log)
+            return run_tiers(fault, before, log, timeout)
         finally:
             os.chmod(path, mode)
     with open(path, encoding="utf-8") as f:
@@ -169,26 +294,31 @@ def judge(fault, log):
     with open(path, "w", encoding="utf-8") as f:
         f.write("\n".join(lines))
     try:
-        return run_tiers(fault, log)
+        return run_tiers(fault, before, log, timeout)
     finally:
         with open(path, "w", encoding="utf-8") as f:
             f.write(original)
 
 
-def run_tiers(fault, log):
-    """Builds what the applied fault needs and runs its tiers: (verdict, why)."""
-    builds = []
-    for tier in fault.tiers:
-        builds += [b for b in tier_needs(tier) if b not in builds]
-    for build in builds:
-        status, _ = run(BUILDS[build], log)
-        if status != 0:
-            return "killed", "the %s build fails" % build
-    for tier in fault.tiers:
-        status, out = run(tier_command(tier), log)
-        if status != 0:
-            names = failed_tests(tier, out)
-            return "killed", "%s: %s" % (tier, ", ".join(names) if names else "fails")
+def run_tiers(fault, before, log, timeout):
+    """Builds what the applied fault needs and runs its tiers: (verdict, why). A tier none of
+    whose programs the fault's build remade is blind to it and is not run."""
+    for name in builds_for(fault.tiers):
+        failure = build(name, log)
+        if failure is not None:
+            return "killed", failure
+    after = program_times(fault.tiers)
+    blind = [t for t in fault.tiers if TIER_PROGRAMS.get(t) and all(before[p] == after[p] for p in TIER_PROGRAMS[t])]
+    seeing = [t for t in fault.tiers if t not in blind]
+    for tier in seeing:
+        seconds = tier_timeout(tier, timeout)
+        outcome = run(tier_command(tier), log, seconds, wine_prefix=tier_prefix(tier))
+        if outcome.failed():
+            verdict = "killed (by timeout)" if outcome.timed_out else "killed (by signal)" if outcome.status < 0 else "killed"
+            return verdict, outcome.how(tier, seconds)
+    if blind:
+        return "blind", "; ".join("blind: %s builds nothing of %s" % (t, fault.path) for t in blind) + \
+            ("" if not seeing else " (%s passes)" % ", ".join(seeing))
     return "survived", "every tier passes (%s)" % ", ".join(fault.tiers)
 
 
@@ -197,6 +327,8 @@ def main(argv=None):
     parser.add_argument("--faults", default=os.path.join(ROOT, "tools", "mutations.txt"))
     parser.add_argument("--only", help="fault numbers to run, comma-separated")
     parser.add_argument("--report", help="also write the results as Markdown here")
+    parser.add_argument("--timeout", type=int, help="every tier's time limit in seconds, for trials "
+                                                    "(the limits of TIMEOUTS otherwise)")
     args = parser.parse_args(argv)
     faults = read_faults(args.faults)
     if args.only:
@@ -207,26 +339,30 @@ def main(argv=None):
     open(log, "w").close()
     # The unmutated tree must build and pass first: a tier that fails anyway proves nothing.
     tiers = sorted({t for f in faults for t in f.tiers}, key=lambda t: (TIERS.index(t.split("-")[0]), t))
-    builds = []
+    for name in builds_for(tiers):
+        if build(name, log) is not None:
+            sys.exit("mutate: the unmutated %s build fails; see %s" % (name, log))
     for tier in tiers:
-        builds += [b for b in tier_needs(tier) if b not in builds]
-    for build in builds:
-        if run(BUILDS[build], log)[0] != 0:
-            sys.exit("mutate: the unmutated %s build fails; see %s" % (build, log))
-    for tier in tiers:
-        if run(tier_command(tier), log)[0] != 0:
-            sys.exit("mutate: the unmutated tree fails the %s tier; see %s" % (tier, log))
+        outcome = run(tier_command(tier), log, tier_timeout(tier, args.timeout), wine_prefix=tier_prefix(tier))
+        if outcome.failed():
+            sys.exit("mutate: the unmutated tree fails the %s tier (%s); see %s"
+                     % (tier, outcome.how(tier, tier_timeout(tier, args.timeout)), log))
     results = []
     for fault in faults:
         started = time.time()
-        verdict, why = judge(fault, log)
+        verdict, why = judge(fault, log, args.timeout)
         results.append((fault, verdict, why))
-        print("%2d %-9s %s  [%s] (%.0f s)" % (fault.number, verdict, fault, why, time.time() - started),
+        print("%2d %-19s %s  [%s] (%.0f s)" % (fault.number, verdict, fault, why, time.time() - started),
               flush=True)
         if verdict == "not applied":
             sys.exit(2)
-    killed = sum(1 for _, v, _ in results if v == "killed")
-    score = "%d of %d faults killed: %.0f %%" % (killed, len(results), 100.0 * killed / max(len(results), 1))
+    # A blind fault is judged by no tier: it counts neither way.
+    killed = sum(1 for _, v, _ in results if v.startswith("killed"))
+    blind = sum(1 for _, v, _ in results if v == "blind")
+    judged = len(results) - blind
+    score = "%d of %d faults killed: %.0f %%" % (killed, judged, 100.0 * killed / max(judged, 1))
+    if blind:
+        score += " (%d more blind: no listed tier builds the file)" % blind
     print(score)
     if args.report:
         with open(args.report, "w", encoding="utf-8") as f:

@@ -110,6 +110,51 @@ TEST(ExportByOrdinal, FollowsForwardersByNameAndNumberAndRefusesBadOnes) {
   }
 }
 
+// The first and last numbers of a table and those just outside it, read from KERNEL32's own
+// export directory: an address inside the image is the code the table gives; a forwarder is
+// followed to where the loader finds it.
+TEST(ExportByOrdinal, TheEdgesOfTheTable) {
+  HMODULE kernel = GetModuleHandleA("KERNEL32");
+  const BYTE* base = reinterpret_cast<const BYTE*>(kernel);
+  const IMAGE_NT_HEADERS* nt =
+      reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+  const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
+  const DWORD* functions = reinterpret_cast<const DWORD*>(base + exports->AddressOfFunctions);
+  const DWORD first = exports->Base, last = exports->Base + exports->NumberOfFunctions - 1;
+  ASSERT_GT(exports->NumberOfFunctions, 1u);
+  ASSERT_LT(last, 0xFFFFu);
+  const auto forwarded = [&](DWORD rva) { return rva - directory.VirtualAddress < directory.Size; };
+  DWORD firstForwarded = first;
+  while (firstForwarded <= last && !forwarded(functions[firstForwarded - first])) ++firstForwarded;
+  ASSERT_LE(firstForwarded, last) << "Wine's KERNEL32 forwards some of itself";
+  const auto fromTable = [&](DWORD ordinal) -> FARPROC {
+    if (ordinal < first || ordinal > last || functions[ordinal - first] == 0) return nullptr;
+    const DWORD rva = functions[ordinal - first];
+    return forwarded(rva) ? GetProcAddress(kernel, MAKEINTRESOURCEA(ordinal))
+                          : reinterpret_cast<FARPROC>(const_cast<BYTE*>(base + rva));
+  };
+  const struct { const char* name; DWORD ordinal; } rows[] = {
+      {"the base", first}, {"the last", last}, {"one past the last", last + 1},
+      {"one below the base", first - 1}, {"the first forwarder", firstForwarded}};
+  for (const auto& row : rows) {
+    if (row.ordinal > 0xFFFF) continue;  // a base of 0 has nothing below it
+    EXPECT_EQ(ExportByOrdinal(kernel, static_cast<WORD>(row.ordinal)), fromTable(row.ordinal))
+        << row.name << ", " << row.ordinal;
+  }
+  EXPECT_NE(fromTable(firstForwarded), nullptr);
+
+  // The same edges of a table that does not start at 1 and is followed by more addresses.
+  ForwardingModule module({"KERNEL32.GetTickCount", "KERNEL32.GetTickCount", "KERNEL32.GetTickCount"});
+  module.exports()->Base = 100;
+  module.exports()->NumberOfFunctions = 2;
+  const FARPROC tick = GetProcAddress(kernel, "GetTickCount");
+  EXPECT_EQ(ExportByOrdinal(module.module(), 99), nullptr);
+  EXPECT_EQ(ExportByOrdinal(module.module(), 100), tick);
+  EXPECT_EQ(ExportByOrdinal(module.module(), 101), tick);
+  EXPECT_EQ(ExportByOrdinal(module.module(), 102), nullptr);
+}
+
 // A module whose headers point outside itself answers nothing, whatever lies beyond it.
 TEST(ExportByOrdinal, RefusesWhatLiesOutsideTheModule) {
   struct Row { const char* name; void (*damage)(ForwardingModule&); } rows[] = {

@@ -2,6 +2,8 @@
 // box, with real windows that the test creates among the top-level windows.
 #include <algorithm>
 
+#include <gtest/gtest-spi.h>
+
 #include "bar_fixture.h"
 #include "system/win32_system.h"
 
@@ -464,6 +466,19 @@ TEST_F(WindowCommandsTest, TheAboutBoxShowsTheProgramTwiceAlike) {
     EXPECT_TRUE(icon);
     EXPECT_EQ(text, "ハードディスクの残量表示プログラム\r\nVelkin Ver 2.0β1\r\n（タスクバーみたいになったよ)");
   }
+  EXPECT_TRUE(IsWindow(hwnd_));
+}
+
+// A dialog the script leaves open fails the test, by its caption, and is closed in bounded time.
+TEST_F(WindowCommandsTest, ADialogLeftOpenFailsTheScript) {
+  CreatePanel();
+  const DWORD started = GetTickCount();
+  size_t ran = 0;
+  EXPECT_NONFATAL_FAILURE(ran = RunDialogScript({{"このアプリケーションについて", [](HWND) {}}},
+                                                [&] { Command(ID_ABOUT); }),
+                          "\"このアプリケーションについて\" was still open");
+  EXPECT_EQ(ran, 1u);
+  EXPECT_LT(GetTickCount() - started, 15000u);
   EXPECT_TRUE(IsWindow(hwnd_));
 }
 
