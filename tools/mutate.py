@@ -188,8 +188,7 @@ TIER_COMMANDS = {
     "native": "ctest --test-dir build/native --output-on-failure",
     "windows": "export VELKIN_HEADLESS=1 WINEPREFIX_VELKIN=$PWD/build/wineprefix; . scripts/wine-env.sh; "
                "velkin_start_display && velkin_prepare_prefix && "
-               "wine build/win64/velkin_wintests.exe && "
-               "LANG=C.UTF-8 LC_ALL=C.UTF-8 wine build/win64/velkin_wintests.exe; "
+               "VELKIN_HEADLESS=0 ctest --test-dir build/win64 --output-on-failure; "
                "rc=$?; wineserver -k; velkin_stop_display; exit $rc",
     "e2e": "bash tests/e2e/run_e2e.sh build/win64",
     "e2e32": "bash tests/e2e/run_e2e.sh build/win64 build/win32/velkin.exe",
