@@ -14,10 +14,14 @@ void RemoveLeftover(SystemServices& sys, const std::string& path) {
 }  // namespace
 
 std::string PathBesideProgram(SystemServices& sys, const char* fileName) {
-  return FolderOf(sys.ModulePath(), sys.LeadBytes()) + fileName;
+  // Without the program's own folder (its path could not be had) there is no file to name: the
+  // name alone would be taken from whatever folder is current.
+  const std::string folder = FolderOf(sys.ModulePath(), sys.LeadBytes());
+  return folder.empty() ? std::string() : folder + fileName;
 }
 
 bool SaveSafely(SystemServices& sys, const std::string& path, const std::string& bytes) {
+  if (path.empty()) return false;
   const std::string scratch = path + ".tmp";
   const std::string complete = path + ".new";
   if (sys.FileReadOnly(path)) return false;
@@ -62,6 +66,8 @@ bool SaveSafely(SystemServices& sys, const std::string& path, const std::string&
 }
 
 FileRead LoadSaved(SystemServices& sys, const std::string& path, std::string* bytes) {
+  // A file that cannot be named is out of reach, as one that cannot be read: kept, never written.
+  if (path.empty()) return FileRead::kFailed;
   const FileRead read = sys.ReadWholeFile(path, bytes);
   // X.new beside an X that was read is out of date: were it left, it would come back as the
   // content once the user removed X.

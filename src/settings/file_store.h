@@ -9,6 +9,7 @@
 namespace velkin {
 
 // The path of a file beside the executable.
+// Empty when the program's own path cannot be had; nothing loads or saves an empty path.
 std::string PathBesideProgram(SystemServices& sys, const char* fileName);
 
 // Replaces a file's content so that an interruption at any moment (power failure, a failed

@@ -21,6 +21,13 @@ TEST(FileStore, FilesLieBesideTheProgram) {
   FakeSystem fake;
   fake.modulePath = "C:\\表示ソフト\\velkin.exe";
   EXPECT_EQ(PathBesideProgram(fake, "vlkini.dat"), kPath);
+  // Without the program's path (GetModuleFileNameA failed), no file in the current folder: the
+  // files are out of reach, read as unreadable and never written.
+  fake.modulePath.clear();
+  std::string bytes;
+  EXPECT_EQ(LoadSaved(fake, PathBesideProgram(fake, "vlkini.dat"), &bytes), FileRead::kFailed);
+  EXPECT_FALSE(SaveSafely(fake, PathBesideProgram(fake, "vlkini.dat"), "x"));
+  EXPECT_TRUE(fake.files.empty());
 }
 
 // What a start reads from the names a save may leave behind, and which of them it leaves.
