@@ -83,7 +83,13 @@ int CWinApp::Run() {
   MSG msg{};
   for (;;) {
     const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-    if (got == 0 || got == -1) break;
+    if (got == 0) break;
+    if (got == -1) {
+      // The queue cannot be read: the program cannot go on. Its window is closed as a user
+      // would close it, so that it ends as it ends then (its files saved, the bar taken off).
+      if (m_pMainWnd != nullptr) m_pMainWnd->SendMessage(WM_CLOSE);
+      break;
+    }
     if (!PreTranslateMessage(&msg)) {
       TranslateMessage(&msg);
       DispatchMessageA(&msg);
