@@ -26,7 +26,8 @@ Each run is judged, the first that holds:
   went-on  it ran through and ended when asked
 A run whose failed call never came (the scenario took another way) is marked "not reached".
 
-Prints one line per run and a table per scenario; --report also writes them as Markdown. Exits
+Prints one line per run and a table per scenario; --report also writes them as Markdown. The
+driver's transcript of every run that did not go on is kept in build/sweep/runs/. Exits
 0 when every run could be judged, whatever the outcomes; 2 when the setup fails. 32-bit: name a
 32-bit build (--build build/win32) and a 9x personality where this machine runs 32-bit programs.
 """
@@ -180,6 +181,15 @@ class Sweep:
             text = f.read().decode("utf-8", "replace")
         return text, rc not in (124, 137)
 
+    def keep(self, scenario, target, text):
+        """The driver's transcript and the layer's record of a run worth a look, in build/sweep/runs."""
+        runs = os.path.join(SCRATCH, "runs")
+        os.makedirs(runs, exist_ok=True)
+        name = re.sub(r"[^A-Za-z0-9_.+-]", "_", "%s-%s" % (scenario, target)) + ".txt"
+        log = open(self.calls_log, encoding="latin-1").read() if os.path.exists(self.calls_log) else ""
+        with open(os.path.join(runs, name), "w", encoding="utf-8") as f:
+            f.write(text + "\n-- calls recorded:\n" + log)
+
     def folder_files(self):
         return {name: open(os.path.join(self.folder, name), "rb").read()
                 for name in os.listdir(self.folder) if name != "velkin.exe"}
@@ -296,6 +306,8 @@ def main():
                 text, in_time = sweep.run(scenario, {"VELKIN_FAIL": target})
                 result = sweep.judge(scenario, target, text, in_time, reference)
                 results.append(result)
+                if result.outcome != "went-on":
+                    sweep.keep(scenario, target, text)
                 print(result.line(), flush=True)
     finally:
         wine.version_mode("")
