@@ -44,6 +44,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "layer.h"
+
 #define MAX_ROWS 64
 
 typedef struct {
@@ -74,7 +76,6 @@ static BOOL NamesPersonality(char* names, const char* personality) {
   return FALSE;
 }
 
-static void Record(const char* text);
 
 /* Keeps the rows naming the personality. A malformed row ends the program: a table that says
  * something the layer does not understand must not pass for one that holds. */
@@ -141,6 +142,8 @@ static void BaseName(const char* path, char* out, size_t size) {
   if (dot != NULL) *dot = '\0';
 }
 
+void LayerBaseName(const char* path, char* out, size_t size) { BaseName(path, out, size); }
+
 static void ModuleName(HMODULE module, char* out, size_t size) {
   char path[MAX_PATH] = "";
   GetModuleFileNameA(module, path, sizeof path);
@@ -156,7 +159,7 @@ static const Row* FindExportRow(const char* kind, const char* module, const char
 }
 
 /* An environment variable's value, or null; read from the process's environment block. */
-static const char* Env(const char* name) {
+const char* Env(const char* name) {
   static char values[8][512];
   static int next;
   char* value = values[next++ % 8];
@@ -176,7 +179,7 @@ static BOOL ScriptIs(const char* name, const char* value) {
 
 /* ---- The record of calls */
 
-static void Record(const char* text) {
+void Record(const char* text) {
   if (g_log[0] == '\0') return;
   HANDLE file = CreateFileA(g_log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS, 0, NULL);
   if (file == INVALID_HANDLE_VALUE) return;
@@ -391,7 +394,7 @@ static HMODULE WINAPI OwnLoadLibraryA(LPCSTR name) {
   return RealLoadLibraryA(name);
 }
 
-static FARPROC WINAPI OwnGetProcAddress(HMODULE module, LPCSTR name) {
+static FARPROC LayerGetProcAddress(HMODULE module, LPCSTR name) {
   if (HIWORD((ULONG_PTR)name) == 0) return RealGetProcAddress(module, name);
   if (module == g_self) {
     /* The stand-in module's function, or this layer's own exports (the 16-bit services). */
@@ -416,6 +419,24 @@ static FARPROC WINAPI OwnGetProcAddress(HMODULE module, LPCSTR name) {
   if (strcmp(name, "GlobalMemoryStatusEx") == 0) return (FARPROC)OwnGlobalMemoryStatusEx;
   if (strcmp(name, "SetSystemPowerState") == 0) return (FARPROC)OwnSetSystemPowerState;
   return real;
+}
+
+/* What the program's GetProcAddress answers; under VELKIN_FAIL or VELKIN_COUNT, through a
+ * counting thunk (failure.c). */
+static FARPROC WINAPI OwnGetProcAddress(HMODULE module, LPCSTR name) {
+  FARPROC answer = LayerGetProcAddress(module, name);
+  if (answer == NULL || HIWORD((ULONG_PTR)name) == 0 || !FailureActive()) return answer;
+  char base[64];
+  if (module == g_self) {
+    /* The stand-in's function, or KERNEL32's 16-bit services forwarded here. */
+    const Row* row = NULL;
+    for (int i = 0; i < g_rowCount && row == NULL; ++i)
+      if (strcmp(g_rows[i].kind, "module") == 0 && strcmp(g_rows[i].value, name) == 0) row = &g_rows[i];
+    lstrcpynA(base, row != NULL ? row->subject : "KERNEL32", sizeof base);
+  } else {
+    ModuleName(module, base, sizeof base);
+  }
+  return (FARPROC)FailureWrapAnswer(base, name, (void*)answer);
 }
 
 /* ---- The 16-bit services of the 32-bit program */
@@ -567,6 +588,7 @@ static void RebindImports(void) {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   (void)reserved;
+  if (reason == DLL_PROCESS_DETACH) FailureEnd();
   if (reason != DLL_PROCESS_ATTACH || g_self != NULL) return TRUE;
   g_self = instance;
   const char* log = Env("VELKIN_PERSONALITY_LOG");
@@ -580,6 +602,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   ReadTable(table, personality);
   g_noMemory = CreateEventA(NULL, TRUE, FALSE, "VelkinPersonalityNoMemory");
   RebindImports();
+  FailureInstall();
 #if !defined(_WIN64)
   RewriteSixteenBitExports();
 #endif
