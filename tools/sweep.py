@@ -264,6 +264,7 @@ def main():
     parser.add_argument("--exhaust", action="store_true", help="also every call from the first on")
     parser.add_argument("--max-calls", type=int, default=0, help="at most the first N calls of each function")
     parser.add_argument("--report")
+    parser.add_argument("--check", action="store_true", help="exit 1 when a run crashed, hung or harmed a file")
     args = parser.parse_args()
     scenarios = [s for s in args.scenarios.split(",") if s]
     unknown = [s for s in scenarios if s not in SCENARIOS]
@@ -321,7 +322,10 @@ def main():
     if broken:
         print("sweep: not swept, the run without failure did not end cleanly: " + ", ".join(broken))
         return 2
-    return 0
+    # A crash, a hang or a file lost or damaged fails the run; going on or ending does not.
+    bad = [r for r in results if r.outcome in ("crash", "hang", "files")]
+    print("%d passed, %d failed" % (len(results) - len(bad), len(bad)))
+    return 1 if args.check and bad else 0
 
 
 def summarize(results, scenarios):

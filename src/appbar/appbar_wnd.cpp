@@ -77,10 +77,12 @@ void CAppBarWnd::QuerySetPos(RECT& proposed, BOOL move) {
 void CAppBarWnd::OnSize(UINT /*type*/, int cx, int cy) {
   Default();
   if (cx == 0 || cy == 0) return;
+  // Where the system cannot say where the window is, the bar stays as it is: a rectangle never
+  // filled in would send it anywhere.
   RECT rect;
-  GetWindowRect(&rect);
+  if (!GetWindowRect(&rect)) return;
   QuerySetPos(rect, TRUE);
-  GetWindowRect(&rect);
+  if (!GetWindowRect(&rect)) return;
   if (m_abd.abd.uEdge == velkin::kEdgeTop || m_abd.abd.uEdge == velkin::kEdgeBottom) {
     m_thickness.cy = rect.bottom - rect.top;
   } else {
@@ -91,8 +93,7 @@ void CAppBarWnd::OnSize(UINT /*type*/, int cx, int cy) {
 void CAppBarWnd::OnMove(int /*x*/, int /*y*/) {
   // Any move, by whoever, is answered by docking again.
   RECT rect;
-  GetWindowRect(&rect);
-  QuerySetPos(rect, TRUE);
+  if (GetWindowRect(&rect)) QuerySetPos(rect, TRUE);
 }
 
 void CAppBarWnd::OnWindowPosChanged(WINDOWPOS* /*pos*/) {
@@ -122,8 +123,9 @@ LRESULT CAppBarWnd::OnAppBarNotify(WPARAM code, LPARAM param) {
     case velkin::kAbnPosChanged: {
       RECT proposed = ToRECT(velkin::ScreenRect(m_screen));
       RECT window;
-      GetWindowRect(&window);
-      ApplyThickness(proposed, SIZE{window.right - window.left, window.bottom - window.top});
+      const SIZE thickness = GetWindowRect(&window) ? SIZE{window.right - window.left, window.bottom - window.top}
+                                                     : SIZE{m_thickness.cx, m_thickness.cy};
+      ApplyThickness(proposed, thickness);
       QuerySetPos(proposed, TRUE);
       break;
     }

@@ -333,7 +333,7 @@ BOOL CWnd::SetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT fla
   return ::SetWindowPos(m_hWnd, insertAfter, x, y, cx, cy, flags);
 }
 
-void CWnd::GetWindowRect(RECT* rect) const { ::GetWindowRect(m_hWnd, rect); }
+BOOL CWnd::GetWindowRect(RECT* rect) const { return ::GetWindowRect(m_hWnd, rect); }
 
 void CWnd::GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
 

@@ -246,7 +246,8 @@ class CWnd {
   void MoveWindow(int x, int y, int width, int height, BOOL repaint = TRUE);
   void MoveWindow(const RECT& rect, BOOL repaint = TRUE);
   BOOL SetWindowPos(HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
-  void GetWindowRect(RECT* rect) const;
+  // FALSE, and `rect` as it was, when the system could not say.
+  BOOL GetWindowRect(RECT* rect) const;
   void GetClientRect(RECT* rect) const;
   HWND GetDlgItem(int id) const;
   int GetDlgCtrlID() const;

@@ -19,8 +19,9 @@ void CPanelWnd::OnExit() {
   SaveAndRelease(SaveFor::kExit);
   // The WM_CLOSE below finds the files written.
   m_bSavedForClose = true;
-  // Destroying the window removes the bar from the shell and ends the program.
-  PostMessage(WM_CLOSE);
+  // Destroying the window removes the bar from the shell and ends the program. Where the
+  // message cannot be posted (the queue is full), the window goes now: the files are written.
+  if (!PostMessage(WM_CLOSE)) DestroyWindow();
 }
 
 void CPanelWnd::EndSession(velkin::SessionCommand command) {
