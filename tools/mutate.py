@@ -18,7 +18,7 @@ it are made and the tiers that can catch it are run, then the line is put back. 
                        counted neither killed nor survived
 
 The list's lines:   path:line | old text | new text | tiers
-  tiers: any of native, windows, e2e, e2e32, pe, persona (comma-separated); the tiers that can
+  tiers: any of native, windows, e2e, e2e32, pe, persona, failures (comma-separated); the tiers that can
   see the fault. persona-win95+nt4 runs the personality tier in those personalities only. Blank lines and lines starting with # are comments.
   A fault in a file's permissions is written path:mode | old mode | new mode | tiers, the
   modes in octal (bench/run.sh:mode | 755 | 644 | pe: the script loses its run bit).
@@ -41,7 +41,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SCRATCH = os.path.join(ROOT, "build", "mutate")
 TREE = os.path.join(SCRATCH, "tree")
-TIERS = ("native", "windows", "e2e", "e2e32", "pe", "persona")
+TIERS = ("native", "windows", "e2e", "e2e32", "pe", "persona", "failures")
 # "persona-win95+nt4": the personality tier in those personalities only (tests/personality).
 PERSONA = "persona-"
 
@@ -183,7 +183,7 @@ BUILDS = {
              "-DCMAKE_TOOLCHAIN_FILE=$PWD/cmake/toolchain-i686.cmake >/dev/null && cmake --build build/win32 -j2",
 }
 NEEDS = {"native": ["native"], "windows": ["win64"], "e2e": ["win64"], "e2e32": ["win64", "win32"],
-         "pe": ["win32"], "persona": ["win64", "win32"]}
+         "pe": ["win32"], "persona": ["win64", "win32"], "failures": ["win64"]}
 TIER_COMMANDS = {
     "native": "ctest --test-dir build/native --output-on-failure",
     "windows": "export VELKIN_HEADLESS=1 WINEPREFIX_VELKIN=$PWD/build/wineprefix; . scripts/wine-env.sh; "
@@ -194,6 +194,7 @@ TIER_COMMANDS = {
     "e2e32": "bash tests/e2e/run_e2e.sh build/win64 build/win32/velkin.exe",
     "pe": "bash tests/pe/test_pecheck.sh build/win32/velkin.exe",
     "persona": "bash tests/personality/run.sh build/win64 build/win32",
+    "failures": "python3 tools/sweep.py --check --regressions",
 }
 
 
@@ -201,15 +202,16 @@ TIER_COMMANDS = {
 # (the windows tier about 40 s for both code pages, e2e 4 min, e2e32 5 min, the personalities
 # 6 min, native 30 s). A tier that runs past its time is a fault's catch: a hang is a failure.
 BUILD_TIMEOUT = 1800
-TIMEOUTS = {"native": 300, "windows": 300, "e2e": 1200, "e2e32": 1500, "pe": 300, "persona": 1800}
+TIMEOUTS = {"native": 300, "windows": 300, "e2e": 1200, "e2e32": 1500, "pe": 300, "persona": 1800, "failures": 600}
 # The Wine prefix of each tier that runs Wine, in the scratch tree, for `wineserver -k` after a
 # tier that had to be ended.
 WINE_PREFIXES = {"windows": "build/wineprefix", "e2e": "build/e2e/wineprefix", "e2e32": "build/e2e/wineprefix",
-                 "persona": "build/e2e/wineprefix"}
+                 "persona": "build/e2e/wineprefix", "failures": "build/e2e/wineprefix"}
 # The programs a tier runs from its builds: when the fault's build relinks none of them, the
 # tier builds nothing of the faulty file and cannot see the fault.
 TIER_PROGRAMS = {"native": ["build/native/velkin_unittests"], "windows": ["build/win64/velkin_wintests.exe"],
-                 "e2e": ["build/win64/velkin.exe"], "e2e32": ["build/win32/velkin.exe"]}
+                 "e2e": ["build/win64/velkin.exe"], "e2e32": ["build/win32/velkin.exe"],
+                 "failures": ["build/win64/velkin.exe"]}
 
 
 def tier_timeout(tier, override=None):

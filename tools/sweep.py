@@ -254,6 +254,12 @@ class Sweep:
         return problems
 
 
+# The calls whose failure once crashed the bar, hung it or cost a file (docs/reliability.md): ./test
+# and tools/mutate.py's "failures" tier run each failing in these scenarios.
+REGRESSIONS = ("USER32!PostMessageA", "USER32!GetWindowRect", "USER32!GetMessageA", "KERNEL32!GetModuleFileNameA")
+REGRESSION_SCENARIOS = ("startup", "exit", "close")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--build", default=os.path.join(ROOT, "build", "win64"))
@@ -265,7 +271,11 @@ def main():
     parser.add_argument("--max-calls", type=int, default=0, help="at most the first N calls of each function")
     parser.add_argument("--report")
     parser.add_argument("--check", action="store_true", help="exit 1 when a run crashed, hung or harmed a file")
+    parser.add_argument("--regressions", action="store_true",
+                        help="only the first call of each call that once did harm, in " + ",".join(REGRESSION_SCENARIOS))
     args = parser.parse_args()
+    if args.regressions:
+        args.scenarios, args.functions, args.sample = ",".join(REGRESSION_SCENARIOS), ",".join(REGRESSIONS), True
     scenarios = [s for s in args.scenarios.split(",") if s]
     unknown = [s for s in scenarios if s not in SCENARIOS]
     if unknown:
