@@ -158,23 +158,25 @@ INT_PTR DialogBox932(HINSTANCE resources, UINT templateId, HWND owner, DLGPROC p
   return DialogBoxParamA(resources, MAKEINTRESOURCEA(templateId), owner, procedure, param);
 }
 
-void AddCallbackTool(HWND toolTip, HWND owner, HWND tool) {
-  if (const WideFunctions* wide = Wide()) {
-    TOOLINFOW info{};
-    info.cbSize = sizeof info;
-    info.uFlags = TTF_IDISHWND;
-    info.hwnd = owner;
-    info.uId = reinterpret_cast<UINT_PTR>(tool);
-    info.lpszText = LPSTR_TEXTCALLBACKW;
-    wide->sendMessage(toolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
-    return;
-  }
-  TOOLINFOA info{};
+// A tool identified by its window, whose text is asked for: TOOLINFOA or TOOLINFOW.
+template <typename ToolInfo, typename Text>
+ToolInfo CallbackTool(HWND owner, HWND tool, Text callback) {
+  ToolInfo info{};
   info.cbSize = sizeof info;
   info.uFlags = TTF_IDISHWND;
   info.hwnd = owner;
   info.uId = reinterpret_cast<UINT_PTR>(tool);
-  info.lpszText = LPSTR_TEXTCALLBACKA;
+  info.lpszText = callback;
+  return info;
+}
+
+void AddCallbackTool(HWND toolTip, HWND owner, HWND tool) {
+  if (const WideFunctions* wide = Wide()) {
+    TOOLINFOW info = CallbackTool<TOOLINFOW>(owner, tool, LPSTR_TEXTCALLBACKW);
+    wide->sendMessage(toolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    return;
+  }
+  TOOLINFOA info = CallbackTool<TOOLINFOA>(owner, tool, LPSTR_TEXTCALLBACKA);
   SendMessageA(toolTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
 }
 

@@ -189,22 +189,24 @@ TEST_F(BarTest, PaintingValidatesTheWindow) {
 // panel asks for (WM_NOTIFYFORMAT), an ANSI answer read in the system's ANSI code page.
 struct TipAnswer { LRESULT result; std::string text; bool answered; };
 
+// The request, NMTTDISPINFOA or NMTTDISPINFOW, sent to the panel.
+template <typename Request>
+LRESULT SendTipRequest(HWND panel, HWND tool, UINT flags, UINT code, Request& tip) {
+  tip.hdr.idFrom = reinterpret_cast<UINT_PTR>(tool);
+  tip.hdr.code = code;
+  tip.uFlags = flags;
+  tip.lpszText = tip.szText;
+  return SendMessageW(panel, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&tip));
+}
+
 TipAnswer AskTip(HWND panel, HWND tool, UINT flags) {
   if (SendMessageW(panel, WM_NOTIFYFORMAT, 0, NF_QUERY) == NFR_UNICODE) {
     NMTTDISPINFOW tip{};
-    tip.hdr.idFrom = reinterpret_cast<UINT_PTR>(tool);
-    tip.hdr.code = TTN_NEEDTEXTW;
-    tip.uFlags = flags;
-    tip.lpszText = tip.szText;
-    const LRESULT result = SendMessageW(panel, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&tip));
+    const LRESULT result = SendTipRequest(panel, tool, flags, TTN_NEEDTEXTW, tip);
     return TipAnswer{result, tip.lpszText != nullptr ? From932Wide(tip.lpszText) : "", tip.hinst != nullptr};
   }
   NMTTDISPINFOA tip{};
-  tip.hdr.idFrom = reinterpret_cast<UINT_PTR>(tool);
-  tip.hdr.code = TTN_NEEDTEXTA;
-  tip.uFlags = flags;
-  tip.lpszText = tip.szText;
-  const LRESULT result = SendMessageA(panel, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&tip));
+  const LRESULT result = SendTipRequest(panel, tool, flags, TTN_NEEDTEXTA, tip);
   wchar_t shown[256] = {};
   if (tip.lpszText != nullptr) MultiByteToWideChar(CP_ACP, 0, tip.lpszText, -1, shown, 256);
   return TipAnswer{result, From932Wide(shown), tip.hinst != nullptr};
