@@ -318,31 +318,13 @@ void* FailureWrapAnswer(const char* module, const char* function, void* address)
   return g_active && address != NULL ? Wrap(module, function, address) : address;
 }
 
-/* Puts a thunk in every import slot of the program that names its function. */
-static void WrapImports(void) {
-  BYTE* base = (BYTE*)GetModuleHandleA(NULL);
-  IMAGE_NT_HEADERS* nt = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
-  const IMAGE_DATA_DIRECTORY* dir = &nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  if (dir->VirtualAddress == 0) return;
-  for (IMAGE_IMPORT_DESCRIPTOR* d = (IMAGE_IMPORT_DESCRIPTOR*)(base + dir->VirtualAddress); d->Name != 0; ++d) {
-    char module[64];
-    LayerBaseName((const char*)(base + d->Name), module, sizeof module);
-    IMAGE_THUNK_DATA* names = (IMAGE_THUNK_DATA*)(base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
-    IMAGE_THUNK_DATA* slots = (IMAGE_THUNK_DATA*)(base + d->FirstThunk);
-    for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-      const char* name = (const char*)((IMAGE_IMPORT_BY_NAME*)(base + names->u1.AddressOfData))->Name;
-      /* A variable imported (the C runtime's _fmode, __initenv ...) is no function to wrap. */
-      MEMORY_BASIC_INFORMATION memory;
-      const DWORD code = PAGE_EXECUTE | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
-      if (VirtualQuery((void*)slots->u1.Function, &memory, sizeof memory) == 0 || !(memory.Protect & code)) continue;
-      void* thunk = Wrap(module, name, (void*)slots->u1.Function);
-      DWORD old = 0;
-      VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);
-      slots->u1.Function = (ULONG_PTR)thunk;
-      VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
-    }
-  }
+/* Puts a thunk in an import slot; a variable imported (the C runtime's _fmode, __initenv ...) is
+ * no function to wrap. */
+static void WrapSlot(const char* module, const char* name, ULONG_PTR* slot) {
+  MEMORY_BASIC_INFORMATION memory;
+  const DWORD code = PAGE_EXECUTE | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+  if (VirtualQuery((void*)*slot, &memory, sizeof memory) == 0 || !(memory.Protect & code)) return;
+  LayerSetSlot(slot, (ULONG_PTR)Wrap(module, name, (void*)*slot));
 }
 
 void FailureInstall(void) {
@@ -368,7 +350,7 @@ void FailureInstall(void) {
   if (g_code == NULL) Refuse("failure: no memory for the thunks", 0xBADA);
   InitializeCriticalSection(&g_lock);
   g_active = TRUE;
-  WrapImports();
+  LayerForEachImport(WrapSlot);
   char line[160];
   wsprintfA(line, "failure: %d functions wrapped%s%s", g_nameCount, g_target[0] ? ", failing " : "", g_target);
   Record(line);

@@ -535,17 +535,25 @@ typedef struct {
   void** real;
 } Binding;
 
-static void RebindImports(void) {
-  const Binding bindings[] = {
-      {"KERNEL32", "GetVersionExA", (void*)OwnGetVersionExA, (void**)&RealGetVersionExA},
-      {"KERNEL32", "GetProcAddress", (void*)OwnGetProcAddress, (void**)&RealGetProcAddress},
-      {"KERNEL32", "LoadLibraryA", (void*)OwnLoadLibraryA, (void**)&RealLoadLibraryA},
-      {"KERNEL32", "GetDiskFreeSpaceA", (void*)OwnGetDiskFreeSpaceA, (void**)&RealGetDiskFreeSpaceA},
-      {"KERNEL32", "GlobalMemoryStatus", (void*)OwnGlobalMemoryStatus, (void**)&RealGlobalMemoryStatus},
-      {"KERNEL32", "SetSystemPowerState", (void*)OwnSetSystemPowerState, NULL},
-      {"KERNEL32", "LocalAlloc", (void*)OwnLocalAlloc, (void**)&RealLocalAlloc},
-      {"USER32", "ExitWindowsEx", (void*)OwnExitWindowsEx, (void**)&RealExitWindowsEx},
-  };
+static const Binding g_bindings[] = {
+    {"KERNEL32", "GetVersionExA", (void*)OwnGetVersionExA, (void**)&RealGetVersionExA},
+    {"KERNEL32", "GetProcAddress", (void*)OwnGetProcAddress, (void**)&RealGetProcAddress},
+    {"KERNEL32", "LoadLibraryA", (void*)OwnLoadLibraryA, (void**)&RealLoadLibraryA},
+    {"KERNEL32", "GetDiskFreeSpaceA", (void*)OwnGetDiskFreeSpaceA, (void**)&RealGetDiskFreeSpaceA},
+    {"KERNEL32", "GlobalMemoryStatus", (void*)OwnGlobalMemoryStatus, (void**)&RealGlobalMemoryStatus},
+    {"KERNEL32", "SetSystemPowerState", (void*)OwnSetSystemPowerState, NULL},
+    {"KERNEL32", "LocalAlloc", (void*)OwnLocalAlloc, (void**)&RealLocalAlloc},
+    {"USER32", "ExitWindowsEx", (void*)OwnExitWindowsEx, (void**)&RealExitWindowsEx},
+};
+
+void LayerSetSlot(ULONG_PTR* slot, ULONG_PTR address) {
+  DWORD old = 0;
+  VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
+  *slot = address;
+  VirtualProtect(slot, sizeof *slot, old, &old);
+}
+
+void LayerForEachImport(ImportVisitor visit) {
   BYTE* base = (BYTE*)GetModuleHandleA(NULL);
   IMAGE_NT_HEADERS* nt = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
   const IMAGE_DATA_DIRECTORY* dir = &nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
@@ -557,23 +565,27 @@ static void RebindImports(void) {
     IMAGE_THUNK_DATA* slots = (IMAGE_THUNK_DATA*)(base + d->FirstThunk);
     for (; names->u1.AddressOfData != 0; ++names, ++slots) {
       if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-      const char* name = (const char*)((IMAGE_IMPORT_BY_NAME*)(base + names->u1.AddressOfData))->Name;
-      if (FindExportRow("lacks", module, name) != NULL) {
-        char line[160];
-        wsprintfA(line, "refused at load: the image imports %s!%s, which this Windows lacks", module, name);
-        Record(line);
-        ExitProcess(0xC0000139);  /* STATUS_ENTRYPOINT_NOT_FOUND */
-      }
-      for (size_t i = 0; i < sizeof bindings / sizeof bindings[0]; ++i) {
-        if (lstrcmpiA(module, bindings[i].module) != 0 || strcmp(name, bindings[i].name) != 0) continue;
-        if (bindings[i].real != NULL) *bindings[i].real = (void*)slots->u1.Function;
-        DWORD old = 0;
-        VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);
-        slots->u1.Function = (ULONG_PTR)bindings[i].own;
-        VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
-      }
+      visit(module, (const char*)((IMAGE_IMPORT_BY_NAME*)(base + names->u1.AddressOfData))->Name, &slots->u1.Function);
     }
   }
+}
+
+static void RebindSlot(const char* module, const char* name, ULONG_PTR* slot) {
+  if (FindExportRow("lacks", module, name) != NULL) {
+    char line[160];
+    wsprintfA(line, "refused at load: the image imports %s!%s, which this Windows lacks", module, name);
+    Record(line);
+    ExitProcess(0xC0000139);  /* STATUS_ENTRYPOINT_NOT_FOUND */
+  }
+  for (size_t i = 0; i < sizeof g_bindings / sizeof g_bindings[0]; ++i) {
+    if (lstrcmpiA(module, g_bindings[i].module) != 0 || strcmp(name, g_bindings[i].name) != 0) continue;
+    if (g_bindings[i].real != NULL) *g_bindings[i].real = (void*)*slot;
+    LayerSetSlot(slot, (ULONG_PTR)g_bindings[i].own);
+  }
+}
+
+static void RebindImports(void) {
+  LayerForEachImport(RebindSlot);
   /* What the program finds only at run time still needs the system's own. */
   HMODULE kernel = GetModuleHandleA("KERNEL32");
   if (RealGetProcAddress == NULL) RealGetProcAddress = GetProcAddress;
