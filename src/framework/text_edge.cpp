@@ -110,7 +110,11 @@ BOOL SetWindowText932(HWND window, const char* text) {
 
 LRESULT SendText(HWND window, UINT message, WPARAM wParam, const char* text) {
   if (const WideFunctions* wide = Wide()) {
-    return wide->sendMessage(window, message, wParam, reinterpret_cast<LPARAM>(WideFrom932(text).data()));
+    const std::vector<wchar_t> converted = WideFrom932(text);
+    // An entry that could not be converted is not added as an empty one, which a list read back
+    // would keep in its place.
+    if (text[0] != '\0' && converted.size() == 1) return LB_ERR;
+    return wide->sendMessage(window, message, wParam, reinterpret_cast<LPARAM>(converted.data()));
   }
   return SendMessageA(window, message, wParam, reinterpret_cast<LPARAM>(text));
 }

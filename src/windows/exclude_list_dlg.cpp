@@ -40,23 +40,24 @@ void CExcludeListDlg::OnAdd() {
     m_sys.ShowMessage(m_hWnd, full.text, full.caption, full.style);
     return;
   }
-  m_listBox.AddString(m_dlgPicker.Picked().c_str());
-  ++m_nWorking;
+  if (m_listBox.AddString(m_dlgPicker.Picked().c_str()) >= 0) ++m_nWorking;
 }
 
 void CExcludeListDlg::OnDelete() {
   const int selected = m_listBox.GetCurSel();
   if (selected == LB_ERR) return;
-  m_listBox.DeleteString(selected);
-  --m_nWorking;
+  if (m_listBox.DeleteString(selected) != LB_ERR) --m_nWorking;
 }
 
 void CExcludeListDlg::OnCloseList() {
-  // The list box's entries, in its sorted order, become the working list.
+  // The list box's entries, in its sorted order, become the working list. A box that does not
+  // hold every entry put in it (one it could not take, or give back) leaves the list as it was:
+  // what it lacks would be lost.
   std::vector<std::string> entries;
   CString text;
-  for (int i = 0; m_listBox.GetText(i, text); ++i) entries.push_back(text);
-  m_strWorking = velkin::ExclusionList(entries);
+  const int count = m_listBox.GetCount();
+  for (int i = 0; i < count && m_listBox.GetText(i, text); ++i) entries.push_back(text);
+  if (static_cast<int>(entries.size()) == m_nWorking) m_strWorking = velkin::ExclusionList(entries);
   m_nWorking = m_strWorking.Count();
   EndDialog(IDOK);
 }
