@@ -194,7 +194,7 @@ TIER_COMMANDS = {
     "e2e32": "bash tests/e2e/run_e2e.sh build/win64 build/win32/velkin.exe",
     "pe": "bash tests/pe/test_pecheck.sh build/win32/velkin.exe",
     "persona": "bash tests/personality/run.sh build/win64 build/win32",
-    "failures": "python3 tools/sweep.py --check --regressions",
+    "failures": "python3 tools/sweep.py --sample --check",
 }
 
 

@@ -1,373 +1,282 @@
 #!/usr/bin/env python3
 """Fails the program's calls one at a time and judges what it does then.
 
-Usage: tools/sweep.py [--build DIR] [--personality NAME] [--scenarios A,B,...]
-                      [--functions DLL!F,...] [--sample] [--exhaust] [--max-calls N]
-                      [--report FILE]
+tools/sweep.py [--build DIR] [--personality NAME] [--scenarios A,B] [--functions DLL!F,...]
+               [--sample] [--exhaust] [--max-calls N] [--workers N] [--report FILE] [--check]
 
-Each scenario (a start-up with both settings files, a first start without them, ticks on "All",
-the context menu and a slot command, minimize-all, the exit button after a change, WM_CLOSE
-after a change) runs with the end-to-end driver's "sweep" sub-command, under the personality
-layer (tests/personality) in the chosen personality. First once with VELKIN_COUNT, which
-records how often the program calls each function, and what the settings files hold after a
-run where nothing failed. Then once per fallible function (a row of
-tests/personality/failures.txt whose failure is not "never") and call number, with VELKIN_FAIL
-failing that one call; with --exhaust also once per function failing every call from the first.
---sample fails only the first call of each function; --max-calls N the first N.
-
-Each run is judged, the first that holds:
-  crash    the program ended with an exception code (0xC0000000 and up), or Wine reported an
-           unhandled exception or page fault
-  hang     the driver's run did not end in time, or the program still ran 10 s after its end
-           was asked (the driver ends it; the Wine server is ended before the next run)
-  files    vlkini.dat or nonapp.dat is missing, cut short or neither its old content nor what
-           the run without failure left, or another file is left beside the program
-  ended    the program ended before its end was asked (it gave up: a box, or no bar)
-  went-on  it ran through and ended when asked
-A run whose failed call never came (the scenario took another way) is marked "not reached".
-
-Prints one line per run and a table per scenario; --report also writes them as Markdown. The
-driver's transcript of every run that did not go on is kept in build/sweep/runs/. Exits
-0 when every run could be judged, whatever the outcomes; 2 when the setup fails. 32-bit: name a
-32-bit build (--build build/win32) and a 9x personality where this machine runs 32-bit programs.
+Each scenario (SCENARIOS: a start-up, then the driver's "sweep" script of steps) runs under the
+personality layer, once with VELKIN_COUNT to learn the calls it makes and the files it leaves,
+then once per call of each fallible function (tests/personality/failures.txt) with VELKIN_FAIL
+failing that call. A start-up scenario counts every call; the others count from their first
+step (the driver's mark), so each fails only its own calls. --sample fails the first call of
+each function, --max-calls N the first N, --exhaust adds every call from the first on.
+A run is judged by the first that holds:
+  crash    exit code 0xC0000000 or above, or Wine reported an unhandled exception
+  hang     a sent message unanswered within 5 s, still running 10 s after its end was asked, or
+           the driver not done in time (the driver and the Wine server are ended)
+  files    vlkini.dat or nonapp.dat missing where it was, or neither the content before the run
+           nor what the run without failure left (a file left beside them is only reported)
+  ended    the program ended before its end was asked
+  went-on  otherwise
+and against tests/personality/sweep-expected.txt where it names the run. Workers run in Wine
+prefixes and screens of their own. --check exits 1 when a run crashed, hung, harmed a file or
+was not as expected; transcripts of those runs are kept in build/sweep/runs.
 """
-
-import argparse
-import os
-import re
-import shutil
-import subprocess
-import sys
-import time
+import argparse, os, queue, re, shutil, subprocess, sys, tempfile, threading, time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SCRATCH = os.path.join(ROOT, "build", "sweep")
-TABLE = os.path.join(ROOT, "tests", "personality", "failures.txt")
-PERSONALITIES = os.path.join(ROOT, "tests", "personality", "personalities.txt")
-SCENARIOS = ("startup", "first-run", "ticks", "menu", "minimize-all", "exit", "close")
-FILES = ("vlkini.dat", "nonapp.dat")
-# What the folder holds before a run (CP932, CR LF): the default settings and one title.
-START_FILES = {
-    "vlkini.dat": b"".join(l + b"\r\n" for l in b"0 0 Bytes 0 Bytes 2 4 0 0 1 0".split(b" ")),
-    "nonapp.dat": b"Velkin keep me\r\n",
+DATA = os.path.join(ROOT, "tests", "personality")
+DEFAULTS = b"".join(l + b"\r\n" for l in b"0 0 Bytes 0 Bytes 2 4 0 0 1 0".split(b" "))
+FILES = {"both": {"vlkini.dat": DEFAULTS, "nonapp.dat": b"Velkin keep me\r\n"}, "none": {},
+         "unreadable": {"vlkini.dat": b"\x00\xff not settings\r\n", "nonapp.dat": b"Velkin keep me\r\n"}}
+CHANGE = "mark; select 114 2; wait 300; "  # the interval changed: the end saves new content
+
+
+def own(steps, first=""):  # a scenario whose own steps are swept, not what comes before or after
+    return "%smark; %s; unmark; exit" % (first, steps)
+
+
+SCENARIOS = {  # name: (files before, steps); a scenario that is no start-up counts from its mark
+    "first-run": ("none", "wait 300; exit"), "startup": ("both", "wait 300; exit"),
+    "unreadable": ("unreadable", "wait 300; exit"),
+    "ticks": ("both", own("wait 2200", "select 115 -1; select 114 1; wait 300; ")),  # twenty ticks on "All"
+    "menu": ("both", own("menu; post 32797; wait 300")),
+    "minimize-all": ("both", own("click 105; wait 300")),
+    "units": ("both", own("post 32776; wait 1200")),  # the free space in MB
+    "interval": ("both", own("select 114 3; wait 300")),
+    "drive": ("both", own("select 115 0; wait 300")),
+    "version": ("both", own("post 32789; press 101; wait 300")),
+    "about": ("both", own("post 32790; wait 500")),  # its OK pressed as a box's
+    # a title added with the picker (the dialog with the list but no Add button), and the list closed
+    "exclusions": ("both", own("post 32810; press 1016; wait 500; pick 1015 1016; press 1017 1016; wait 500;"
+                               " press 1018; wait 300")),
+    "exit": ("both", CHANGE + "exit"), "close": ("both", CHANGE + "close"), "session": ("both", CHANGE + "session"),
 }
-OUTCOMES = ("crash", "hang", "files", "ended", "went-on")
-RUN_TIMEOUT = 120  # s: the driver's own waits add up to well under this
+RUN_TIMEOUT = 90
 
 
-def read_failures(path):
-    """{DLL!FUNCTION: (DLL!Function, return, error, bytes)} of every row (the key in capitals: the
-    layer names a module as the system spells it); malformed rows end the sweep."""
-    rows = {}
-    with open(path, encoding="utf-8") as f:
-        for lineno, text in enumerate(f, 1):
-            text = text.strip()
-            if not text or text.startswith("#"):
-                continue
-            parts = [p.strip() for p in text.split("|")]
-            if len(parts) != 5 or "!" not in parts[0] or not parts[4]:
-                sys.exit("sweep: %s:%d: expected 'DLL!Function | return | error | bytes | source'" % (path, lineno))
-            rows[parts[0].upper()] = (parts[0],) + tuple(parts[1:4])
-    return rows
+def rows(name):
+    with open(os.path.join(DATA, name), encoding="utf-8") as f:
+        for number, line in enumerate(f, 1):
+            if line.strip() and not line.startswith("#"):
+                parts = [p.strip() for p in line.split("|")]
+                if len(parts) < 4 or not all(parts):
+                    sys.exit("sweep: %s:%d: a malformed row" % (name, number))
+                yield parts
 
 
-def personality_fact(name, kind):
-    with open(PERSONALITIES, encoding="utf-8") as f:
-        for line in f:
-            line = line.strip()
-            if not line or line.startswith("#"):
-                continue
-            names, row_kind, subject, value, _ = [p.strip() for p in line.split("|")]
-            if name in names.split() and row_kind == kind:
-                return subject, value
-    return None
+def failures():
+    """{DLL!FUNCTION: (DLL!Function, "VALUE ERROR BYTES" or None when it cannot fail)} of every row."""
+    value = lambda v: {"null": 0, "FALSE": 0, "INVALID_HANDLE_VALUE": -1}.get(v, None)
+    return {r[0].upper(): (r[0], None if r[1] == "never" else "%d %d %d" % (
+        int(r[1], 0) if value(r[1]) is None else value(r[1]), int(r[2].split()[0], 0), 0 if r[3] == "-" else int(r[3])))
+            for r in rows("failures.txt")}
 
 
-class Wine:
-    """The Wine environment of scripts/wine-env.sh: a virtual screen and the tests' prefix."""
+class Worker:
+    """A Wine prefix and a screen of its own, and a folder for the program."""
 
-    def __init__(self):
-        script = ('. "%s/scripts/wine-env.sh"; velkin_start_display >&2 || exit 2; velkin_prepare_prefix >&2; '
-                  'echo "XVFB=$velkin_xvfb_pid"; env -0' % ROOT)
-        env = dict(os.environ, VELKIN_HEADLESS="1",
-                   WINEPREFIX_VELKIN=os.environ.get("WINEPREFIX_VELKIN", os.path.join(ROOT, "build", "e2e", "wineprefix")))
-        proc = subprocess.run(["bash", "-c", script], env=env, stdout=subprocess.PIPE, timeout=600)
-        if proc.returncode != 0:
-            sys.exit("sweep: no display or Wine prefix")
-        head, _, rest = proc.stdout.partition(b"\n")
-        self.xvfb = head.decode().split("=", 1)[1]
-        self.env = dict(item.split("=", 1) for item in rest.decode("utf-8", "replace").split("\0") if "=" in item)
+    def __init__(self, number, build, personality):
+        self.home = os.path.join(SCRATCH, "w%d" % number)
+        prefix = os.path.join(SCRATCH, "prefix%d" % number)
+        if not os.path.exists(os.path.join(prefix, "system.reg")):  # a copy of the tests' prefix
+            shutil.rmtree(prefix, ignore_errors=True)
+            shutil.copytree(os.path.join(ROOT, "build", "e2e", "wineprefix"), prefix, symlinks=True)
+        out = subprocess.run(["bash", "-c", '. scripts/wine-env.sh; velkin_start_display >&2 && echo $velkin_xvfb_pid'
+                              ' && env -0'], cwd=ROOT, stdout=subprocess.PIPE, check=True,
+                             env=dict(os.environ, VELKIN_HEADLESS="1", WINEPREFIX_VELKIN=prefix)).stdout
+        pid, _, rest = out.partition(b"\n")
+        self.xvfb, self.env = int(pid), dict(i.split("=", 1) for i in rest.decode().split("\0") if "=" in i)
+        shutil.rmtree(self.home, ignore_errors=True)
+        os.makedirs(os.path.join(self.home, "run"))
+        for name in ("velkin-launch.exe", "vpersona.dll", "velkin-driver.exe"):
+            shutil.copy(os.path.join(build, name), self.home)
+        self.exe = os.path.join(build, "velkin.exe")
+        w = lambda p: "Z:" + p.replace("/", "\\")  # Wine's drive Z: is the root
+        self.path = {n: w(os.path.join(self.home, n)) for n in ("velkin-launch.exe", "run/velkin.exe", "calls.txt", "counts.txt")}
+        self.env.update(VELKIN_LAUNCHER=self.path["velkin-launch.exe"], VELKIN_PERSONALITY=personality,
+                        VELKIN_PERSONALITY_TABLE=w(os.path.join(DATA, "personalities.txt")),
+                        VELKIN_PERSONALITY_LOG=self.path["calls.txt"])
+        self.serve()
+        mode = [r[2] for r in rows("personalities.txt") if personality in r[0].split() and r[1] == "wine"]
+        self.wine(["wine", "reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", mode[0], "/f"] if mode else
+                  ["wine", "reg", "delete", r"HKCU\Software\Wine", "/v", "Version", "/f"])
 
-    def run(self, args, timeout=60, **kw):
-        return subprocess.run(args, env=kw.pop("env", self.env), stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                              timeout=timeout, **kw)
+    def serve(self):  # one server for every run: a start of one costs seconds
+        subprocess.run(["wineserver", "-p"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def windows_path(self, path):
-        return self.run(["winepath", "-w", path]).stdout.decode().strip()
-
-    def kill_server(self):
-        for args in (["wineserver", "-k"], ["wineserver", "-w"]):
-            try:
-                self.run(args, timeout=30)
-            except subprocess.TimeoutExpired:
-                pass
-
-    def version_mode(self, mode):
-        args = ["wine", "reg", "add", r"HKCU\Software\Wine", "/v", "Version", "/d", mode, "/f"] if mode else \
-               ["wine", "reg", "delete", r"HKCU\Software\Wine", "/v", "Version", "/f"]
-        self.run(args)
-
-    def stop(self):
-        self.kill_server()
-        if self.xvfb:
-            subprocess.run(["kill", self.xvfb], stderr=subprocess.DEVNULL)
-
-
-class Result:
-    def __init__(self, scenario, target, outcome, detail, reached):
-        self.scenario, self.target, self.outcome, self.detail, self.reached = scenario, target, outcome, detail, reached
-
-    def line(self):
-        return "%-12s %-44s %-8s%s %s" % (self.scenario, self.target, self.outcome,
-                                          "" if self.reached else " (not reached)", self.detail)
-
-
-class Sweep:
-    def __init__(self, wine, build, personality):
-        self.wine, self.build, self.personality = wine, build, personality
-        self.layer = os.path.join(SCRATCH, "layer")
-        self.folder = os.path.join(SCRATCH, "run")
-        os.makedirs(self.layer, exist_ok=True)
-        for name in ("velkin-launch.exe", "vpersona.dll"):
-            shutil.copy(os.path.join(build, name), self.layer)
-        self.driver = os.path.join(SCRATCH, "velkin-driver.exe")
-        shutil.copy(os.path.join(build, "velkin-driver.exe"), self.driver)
-        self.calls_log = os.path.join(SCRATCH, "calls.txt")
-        self.counts = os.path.join(SCRATCH, "counts.txt")
-        self.transcript = os.path.join(SCRATCH, "transcript.txt")
-        w = wine.windows_path
-        self.base_env = dict(wine.env, VELKIN_LAUNCHER=w(os.path.join(self.layer, "velkin-launch.exe")),
-                             VELKIN_PERSONALITY=personality, VELKIN_PERSONALITY_TABLE=w(PERSONALITIES),
-                             VELKIN_FAILURE_TABLE=w(TABLE), VELKIN_PERSONALITY_LOG=w(self.calls_log))
-        self.exe_w = None
-
-    def prepare(self, scenario):
-        shutil.rmtree(self.folder, ignore_errors=True)
-        os.makedirs(self.folder)
-        shutil.copy(os.path.join(self.build, "velkin.exe"), self.folder)
-        if scenario != "first-run":
-            for name, content in START_FILES.items():
-                with open(os.path.join(self.folder, name), "wb") as f:
-                    f.write(content)
-        if self.exe_w is None:
-            self.exe_w = self.wine.windows_path(os.path.join(self.folder, "velkin.exe"))
+    def wine(self, args, timeout=120, **kw):  # into a file: what Wine starts for the server keeps a pipe open
+        with tempfile.TemporaryFile() as out:
+            subprocess.run(args, env=kw.pop("env", self.env), stdout=out, stderr=subprocess.STDOUT, timeout=timeout, **kw)
+            out.seek(0)
+            return out.read()
 
     def run(self, scenario, extra):
-        """One driver run; (its transcript, whether it ended in time)."""
-        self.prepare(scenario)
-        for path in (self.calls_log, self.counts):
-            if os.path.exists(path):
-                os.remove(path)
-        self.wine.kill_server()
-        env = dict(self.base_env, **extra)
-        with open(self.transcript, "wb") as out:
-            try:
-                rc = subprocess.run(["timeout", "-k", "5", str(RUN_TIMEOUT), "wine", self.driver, "sweep", scenario,
-                                     self.exe_w], env=env, stdout=out, stderr=subprocess.STDOUT,
-                                    timeout=RUN_TIMEOUT + 30, cwd=SCRATCH).returncode
-            except subprocess.TimeoutExpired:
-                rc = 124
-        with open(self.transcript, "rb") as f:
-            text = f.read().decode("utf-8", "replace")
-        return text, rc not in (124, 137)
+        """(transcript, the layer's record, the files after, the files before)."""
+        folder = os.path.join(self.home, "run")
+        shutil.rmtree(folder)
+        os.makedirs(folder)
+        shutil.copy(self.exe, folder)
+        before = FILES[SCENARIOS[scenario][0]]
+        for name, content in before.items():
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(content)
+        for name in ("calls.txt", "counts.txt"):
+            if os.path.exists(os.path.join(self.home, name)):
+                os.remove(os.path.join(self.home, name))
+        try:
+            text = self.wine(["timeout", "-k", "5", str(RUN_TIMEOUT), "wine", "velkin-driver.exe", "sweep",
+                              SCENARIOS[scenario][1], self.path["run/velkin.exe"]], env=dict(self.env, **extra),
+                             cwd=self.home, timeout=RUN_TIMEOUT + 30).decode("utf-8", "replace")
+        except subprocess.TimeoutExpired:
+            text = "sweep: hang: the driver did not end in time"
+        if not re.search(r"^sweep: ended 0x0\s*$", text, re.M):  # no bar left docked, no process for the next
+            self.wine(["wineserver", "-k"])
+            self.serve()
+        read = lambda p: open(p, "rb").read() if os.path.exists(p) else b""
+        after = {n: read(os.path.join(folder, n)) for n in os.listdir(folder) if n != "velkin.exe"}
+        return text, read(os.path.join(self.home, "calls.txt")).decode("latin-1"), after, before
 
-    def keep(self, scenario, target, text):
-        """The driver's transcript and the layer's record of a run worth a look, in build/sweep/runs."""
-        runs = os.path.join(SCRATCH, "runs")
-        os.makedirs(runs, exist_ok=True)
-        name = re.sub(r"[^A-Za-z0-9_.+-]", "_", "%s-%s" % (scenario, target)) + ".txt"
-        log = open(self.calls_log, encoding="latin-1").read() if os.path.exists(self.calls_log) else ""
-        with open(os.path.join(runs, name), "w", encoding="utf-8") as f:
-            f.write(text + "\n-- calls recorded:\n" + log)
-
-    def folder_files(self):
-        return {name: open(os.path.join(self.folder, name), "rb").read()
-                for name in os.listdir(self.folder) if name != "velkin.exe"}
-
-    def count(self, scenario):
-        """The calls of a run without failure, and the files it left."""
-        text, in_time = self.run(scenario, {"VELKIN_COUNT": self.wine.windows_path(self.counts)})
-        if not in_time or "sweep: ended 0x0" not in text or not os.path.exists(self.counts):
-            print("sweep: %s: the run without failure did not end cleanly:\n%s" % (scenario, text.strip()))
-            return None, None
-        counts = {}
-        with open(self.counts, encoding="latin-1") as f:
-            for line in f:
-                name, _, number = line.strip().rpartition(" ")
-                if name:
-                    counts[name.upper()] = int(number)
-        return counts, self.folder_files()
-
-    def judge(self, scenario, target, text, in_time, reference):
-        log = open(self.calls_log, encoding="latin-1").read() if os.path.exists(self.calls_log) else ""
-        reached = re.search(r"^failure: \S+ call \d+ failed", log, re.M) is not None
-        codes = [int(c, 16) for c in re.findall(r"sweep: (?:ended(?: early)?|no bar: it ended with code) (0x[0-9a-f]+)", text)]
-        code = codes[-1] if codes else None
-        boxes = re.findall(r"sweep: box (.*)", text)
-        detail = []
-        if code is not None:
-            detail.append("code 0x%x" % code)
-        if boxes:
-            detail.append("boxes: " + "; ".join(b.strip() for b in boxes))
-        wine_crash = re.search(r"wine: Unhandled (exception|page fault)[^\n]*", text)
-        if (code is not None and code >= 0xC0000000) or wine_crash:
-            if wine_crash:
-                detail.append(wine_crash.group(0).strip())
-            return Result(scenario, target, "crash", ", ".join(detail), reached)
-        if not in_time or "sweep: still running" in text:
-            if not in_time:
-                detail.append("the driver did not end within %d s" % RUN_TIMEOUT)
-            return Result(scenario, target, "hang", ", ".join(detail), reached)
-        if code is not None and 0xBAD0 <= code <= 0xBADF:
-            print("sweep: the layer refused the run (code 0x%x):\n%s" % (code, text.strip()))
-            sys.exit(2)
-        problems = self.file_problems(scenario, reference)
-        if problems:
-            return Result(scenario, target, "files", ", ".join(problems + detail), reached)
-        if "sweep: ended early" in text or "sweep: no bar" in text:
-            return Result(scenario, target, "ended", ", ".join(detail), reached)
-        return Result(scenario, target, "went-on", ", ".join(detail), reached)
-
-    def file_problems(self, scenario, reference):
-        got = self.folder_files()
-        problems = ["left over: " + name for name in sorted(got) if name not in FILES]
-        for name in FILES:
-            old = START_FILES[name] if scenario != "first-run" else None
-            new = reference.get(name)
-            have = got.get(name)
-            if have is None:
-                if old is not None or (new is not None and scenario != "first-run"):
-                    problems.append(name + " missing")
-            elif have != old and have != new:
-                cut = any(c is not None and len(have) < len(c) and c.startswith(have) for c in (old, new))
-                problems.append("%s %s: %r" % (name, "cut short" if cut else "other content", have[:60]))
-        return problems
+    def stop(self):
+        self.wine(["wineserver", "-k"])
+        subprocess.run(["kill", str(self.xvfb)], stderr=subprocess.DEVNULL)
 
 
-# The calls whose failure once crashed the bar, hung it or cost a file (docs/reliability.md): ./test
-# and tools/mutate.py's "failures" tier run each failing in these scenarios.
-REGRESSIONS = ("USER32!PostMessageA", "USER32!GetWindowRect", "USER32!GetMessageA", "KERNEL32!GetModuleFileNameA")
-REGRESSION_SCENARIOS = ("startup", "exit", "close")
+def judge(text, log, after, before, reference):
+    code = ([int(c, 16) for c in re.findall(r"^sweep: (?:ended(?: early)?|no bar: it ended with code) (0x\w+)", text, re.M)]
+            or [None])[-1]
+    detail = ["code 0x%x" % code] if code is not None else []
+    detail += ["box " + b.strip() for b in re.findall(r"^sweep: box (.*)", text, re.M)]
+    crash = re.search(r"wine: Unhandled (exception|page fault).*", text)
+    if (code or 0) >= 0xC0000000 or crash:
+        return "crash", detail + ([crash.group(0).strip()] if crash else [])
+    if "sweep: hang" in text:
+        return "hang", detail + re.findall(r"^sweep: hang: (.*)", text, re.M)
+    if code is not None and 0xBAD0 <= code <= 0xBADF:
+        return "refused", detail + [l for l in log.splitlines() if l.startswith("failure:")]
+    problems = []
+    for name in FILES["both"]:
+        have, old, new = after.get(name), before.get(name), reference.get(name)
+        if have is None and old is not None:
+            problems.append(name + " missing")
+        elif have is not None and have != old and have != new:
+            cut = any(c and len(have) < len(c) and c.startswith(have) for c in (old, new))
+            problems.append("%s %s: %r" % (name, "cut short" if cut else "other content", have[:60]))
+    detail += ["left over: " + n for n in after if n not in FILES["both"]]  # harmless: the next save replaces it
+    if problems:
+        return "files", problems + detail
+    return ("ended" if re.search(r"^sweep: (ended early|no bar)", text, re.M) else "went-on"), detail
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--build", default=os.path.join(ROOT, "build", "win64"))
-    parser.add_argument("--personality", default="win10")
-    parser.add_argument("--scenarios", default=",".join(SCENARIOS))
-    parser.add_argument("--functions", default="", help="only these DLL!Function, comma-separated")
-    parser.add_argument("--sample", action="store_true", help="only the first call of each function")
-    parser.add_argument("--exhaust", action="store_true", help="also every call from the first on")
-    parser.add_argument("--max-calls", type=int, default=0, help="at most the first N calls of each function")
-    parser.add_argument("--report")
-    parser.add_argument("--check", action="store_true", help="exit 1 when a run crashed, hung or harmed a file")
-    parser.add_argument("--regressions", action="store_true",
-                        help="only the first call of each call that once did harm, in " + ",".join(REGRESSION_SCENARIOS))
-    args = parser.parse_args()
-    if args.regressions:
-        args.scenarios, args.functions, args.sample = ",".join(REGRESSION_SCENARIOS), ",".join(REGRESSIONS), True
+    p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    p.add_argument("--build", default=os.path.join(ROOT, "build", "win64"))
+    p.add_argument("--personality", default="win10")
+    p.add_argument("--scenarios", default=",".join(SCENARIOS))
+    p.add_argument("--functions", default="")
+    p.add_argument("--sample", action="store_true")
+    p.add_argument("--exhaust", action="store_true")
+    p.add_argument("--max-calls", type=int, default=0)
+    p.add_argument("--workers", type=int, default=4)
+    p.add_argument("--report")
+    p.add_argument("--check", action="store_true")
+    args = p.parse_args()
     scenarios = [s for s in args.scenarios.split(",") if s]
-    unknown = [s for s in scenarios if s not in SCENARIOS]
-    if unknown:
-        sys.exit("sweep: unknown scenarios %s (known: %s)" % (unknown, ", ".join(SCENARIOS)))
-    failures = read_failures(TABLE)
-    only = {f.strip().upper() for f in args.functions.split(",") if f.strip()}
-    wine_mode = personality_fact(args.personality, "wine")
-    if personality_fact(args.personality, "version") is None:
-        sys.exit("sweep: no personality %s in %s" % (args.personality, PERSONALITIES))
-    build = os.path.abspath(args.build)
-    for name in ("velkin.exe", "velkin-driver.exe", "velkin-launch.exe", "vpersona.dll"):
-        if not os.path.exists(os.path.join(build, name)):
-            sys.exit("sweep: no %s in %s (scripts/build.sh win64)" % (name, build))
-    os.makedirs(SCRATCH, exist_ok=True)
-    wine = Wine()
-    results, unlisted, broken = [], set(), []
+    if not set(scenarios) <= set(SCENARIOS):
+        sys.exit("sweep: unknown scenarios (known: %s)" % ", ".join(SCENARIOS))
+    table, only = failures(), {f.upper() for f in args.functions.split(",") if f}
+    expected = {(r[0], r[1]): r[2:] for r in rows("sweep-expected.txt")}
+    if any(s not in SCENARIOS or table.get(t.split(":")[0].upper(), (0, None))[1] is None for s, t in expected):
+        sys.exit("sweep: sweep-expected.txt names a scenario it has not or a call that cannot fail")
+    started, results, lock = time.time(), [], threading.Lock()
+    subprocess.run(["bash", "-c", ". scripts/wine-env.sh; velkin_prepare_prefix"], cwd=ROOT, check=True,
+                   env=dict(os.environ, WINEPREFIX_VELKIN=os.path.join(ROOT, "build", "e2e", "wineprefix")))
+    workers = [None] * args.workers
+    pool(list(range(args.workers)), list(range(args.workers)),
+         lambda _, n: workers.__setitem__(n, Worker(n, os.path.abspath(args.build), args.personality)))
+    plan, unlisted = [], set()
+
+    def count(worker, scenario):
+        text, _, files, _ = worker.run(scenario, {"VELKIN_COUNT": worker.path["counts.txt"]})
+        path = os.path.join(worker.home, "counts.txt")
+        counts = open(path, encoding="latin-1").read() if os.path.exists(path) else ""
+        if not re.search(r"^sweep: ended (0x0|by the session)\s*$", text, re.M) or not counts:
+            print("sweep: %s: the run without failure did not end cleanly:\n%s" % (scenario, text))
+            return unlisted.add("(%s not swept)" % scenario)
+        marked = "mark;" in SCENARIOS[scenario][1].replace(" ", "")
+        calls = {l.split()[0].upper(): int(l.split()[2 if marked else 1]) for l in counts.splitlines() if l.strip()}
+        unlisted.update(n for n, c in calls.items() if c and n not in table)
+        for name in sorted(n for n, c in calls.items() if c and table.get(n, (0, None))[1] and (not only or n in only)):
+            last = 1 if args.sample else min(calls[name], args.max_calls or calls[name])
+            for call in ["%d" % n for n in range(1, last + 1)] + (["1+"] if args.exhaust else []):
+                plan.append((scenario, "%s:%s%s" % (table[name][0], call, "@" if marked else ""), files))
+        plan.extend((scenario, t, files) for (e, t) in expected if e == scenario and not only and (scenario, t, files) not in plan)
+
+    def run(worker, job):
+        scenario, target, reference = job
+        text, log, after, before = worker.run(scenario, {"VELKIN_FAIL": target + " " + table[target.split(":")[0].upper()][1]})
+        outcome, detail = judge(text, log, after, before, reference)
+        reached = bool(re.search(r"^failure: \S+ call \d+ failed", log, re.M))
+        want = expected.get((scenario, target))
+        wrong = bool(want) and (outcome != want[0] or not reached or want[1] != "-" and not any(want[1] in d for d in detail))
+        with lock:
+            results.append((scenario, target, outcome, reached, "; ".join(detail), wrong))
+            print("%-12s %-40s %-8s%s%s %s" % (scenario, target, outcome, "" if reached else " (not reached)",
+                                              " (expected %s)" % " ".join(want) if wrong else "", "; ".join(detail)),
+                  flush=True)
+        if outcome != "went-on" or wrong:
+            os.makedirs(os.path.join(SCRATCH, "runs"), exist_ok=True)
+            with open(os.path.join(SCRATCH, "runs", re.sub(r"\W", "_", scenario + target) + ".txt"), "w") as f:
+                f.write(text + "\n-- calls:\n" + log)
+
     try:
-        wine.version_mode(wine_mode[0] if wine_mode else "")
-        sweep = Sweep(wine, build, args.personality)
-        for scenario in scenarios:
-            counts, reference = sweep.count(scenario)
-            if counts is None:
-                broken.append(scenario)
-                continue
-            called = sorted(n for n, c in counts.items() if c > 0)
-            unlisted |= {n for n in called if n not in failures}
-            fallible = [n for n in called if n in failures and failures[n][1] != "never" and (not only or n in only)]
-            print("== %s: %d functions called, %d of them fallible, %d calls of those" %
-                  (scenario, len(called), len(fallible), sum(counts[n] for n in fallible)), flush=True)
-            plan = []
-            for name in fallible:
-                last = 1 if args.sample else counts[name]
-                if args.max_calls:
-                    last = min(last, args.max_calls)
-                plan += ["%s:%d" % (failures[name][0], n) for n in range(1, last + 1)]
-                if args.exhaust:
-                    plan.append("%s:1+" % failures[name][0])
-            for target in plan:
-                text, in_time = sweep.run(scenario, {"VELKIN_FAIL": target})
-                result = sweep.judge(scenario, target, text, in_time, reference)
-                results.append(result)
-                if result.outcome != "went-on":
-                    sweep.keep(scenario, target, text)
-                print(result.line(), flush=True)
+        pool(workers, scenarios, count)
+        print("sweep: %d runs, %d workers" % (len(plan), len(workers)), flush=True)
+        pool(workers, plan, run)
     finally:
-        wine.version_mode("")
-        wine.stop()
-    summary = summarize(results, scenarios)
-    print(summary)
-    if unlisted:
-        print("sweep: called but not in %s: %s" % (os.path.relpath(TABLE, ROOT), ", ".join(sorted(unlisted))))
+        for w in filter(None, workers):
+            w.stop()
+    summary = summarize(results, scenarios, time.time() - started)
+    print(summary + "".join("\nsweep: called but not in failures.txt: " + n for n in sorted(unlisted)))
+    bad = [r for r in results if r[2] in ("crash", "hang", "files", "refused") or r[5]]
+    bad += [("not run",)] * (len(plan) - len(results))
     if args.report:
-        write_report(args.report, args, results, summary, unlisted)
-    if broken:
-        print("sweep: not swept, the run without failure did not end cleanly: " + ", ".join(broken))
-        return 2
-    # A crash, a hang or a file lost or damaged fails the run; going on or ending does not.
-    bad = [r for r in results if r.outcome in ("crash", "hang", "files")]
+        with open(args.report, "w", encoding="utf-8") as f:
+            f.write("```\n%s\n```\n\n| scenario | failed call | outcome | reached | detail |\n|---|---|---|---|---|\n" % summary)
+            f.writelines("| %s | `%s` | %s | %s | %s |\n" % (r[0], r[1], r[2], "yes" if r[3] else "no",
+                                                            r[4].replace("|", "\\|")) for r in sorted(results))
     print("%d passed, %d failed" % (len(results) - len(bad), len(bad)))
-    return 1 if args.check and bad else 0
+    return 1 if args.check and (bad or unlisted) else 0
 
 
-def summarize(results, scenarios):
-    lines = ["", "%-12s %5s %s %s" % ("scenario", "runs", " ".join("%8s" % o for o in OUTCOMES), "not-reached")]
-    for scenario in scenarios + ["all"]:
-        mine = [r for r in results if scenario in ("all", r.scenario)]
-        lines.append("%-12s %5d %s %11d" % (scenario, len(mine),
-                                            " ".join("%8d" % sum(r.outcome == o for r in mine) for o in OUTCOMES),
-                                            sum(not r.reached for r in mine)))
-    return "\n".join(lines)
+def pool(workers, items, fn):
+    """fn(worker, item) for every item, each worker taking the next item when it is free."""
+    jobs = queue.Queue()
+    for item in items:
+        jobs.put(item)
+
+    def take(worker):
+        while not jobs.empty():
+            try:
+                fn(worker, jobs.get_nowait())
+            except queue.Empty:
+                return
+    threads = [threading.Thread(target=take, args=(w,)) for w in workers]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
 
 
-def write_report(path, args, results, summary, unlisted):
-    with open(path, "w", encoding="utf-8") as f:
-        f.write("# Failure sweep\n\n")
-        f.write("Personality %s, build %s%s%s.\n\n" % (args.personality, os.path.relpath(os.path.abspath(args.build), ROOT),
-                                                      ", the first call of each function" if args.sample else "",
-                                                      ", with exhaustion" if args.exhaust else ""))
-        f.write("```\n%s\n```\n\n" % summary.strip("\n"))
-        bad = [r for r in results if r.outcome in ("crash", "hang", "files")]
-        f.write("## Findings\n\n")
-        if not bad:
-            f.write("None: no crash, hang or damaged file.\n\n")
-        for r in bad:
-            f.write("- **%s** in %s, `%s`%s: %s\n" % (r.outcome, r.scenario, r.target,
-                                                    "" if r.reached else " (not reached)", r.detail or "-"))
-        f.write("\n## Every run\n\n| scenario | failed call | outcome | reached | detail |\n|---|---|---|---|---|\n")
-        for r in results:
-            f.write("| %s | `%s` | %s | %s | %s |\n" % (r.scenario, r.target, r.outcome, "yes" if r.reached else "no",
-                                                     r.detail.replace("|", "\\|")))
-        if unlisted:
-            f.write("\nCalled but not in the table of failures: %s\n" % ", ".join(sorted(unlisted)))
+def summarize(results, scenarios, seconds):
+    outcomes = ("crash", "hang", "files", "ended", "went-on")
+    lines = ["%-12s %5s %s %11s" % ("scenario", "runs", " ".join("%8s" % o for o in outcomes), "not-reached")]
+    for s in scenarios + ["all"]:
+        mine = [r for r in results if s in ("all", r[0])]
+        lines.append("%-12s %5d %s %11d" % (s, len(mine), " ".join("%8d" % sum(r[2] == o for r in mine) for o in outcomes),
+                                            sum(not r[3] for r in mine)))
+    return "\n".join(lines + ["%d runs in %.0f s" % (len(results), seconds)])
 
 
 if __name__ == "__main__":

@@ -1,32 +1,30 @@
 /* Failure on demand, and the count of the program's calls: part of the personality layer
  * (vpersona.dll), on top of what personality.c rebinds.
  *
- * When VELKIN_FAIL or VELKIN_COUNT is set, every import slot of the program (each function it
- * imports by name) is pointed at a small thunk of machine code made here, and so is every address
- * the program's GetProcAddress answers. The thunk counts the call and either goes on to what the
- * slot held before (the system's function, or the layer's own where personality.c rebound it) or
- * fails the call the way the function fails: it returns the failure value of
- * tests/personality/failures.txt and sets that row's last error, without calling the function.
- * Neither set, nothing changes.
+ * When VELKIN_FAIL or VELKIN_COUNT is set, every import slot of the program that names a
+ * function, and every address its GetProcAddress answers, points at a thunk made here. The thunk
+ * counts the call and either jumps on to what the slot held (the system's function, or the
+ * layer's own) or fails the call as the function fails: it returns the failure value and sets
+ * the last error, without calling the function.
  *
- *   VELKIN_FAIL=DLL!Function:N    the Nth call of that function fails, the others go through
- *   VELKIN_FAIL=DLL!Function:N+   the Nth and every later call fails (the resource is exhausted)
- *   VELKIN_FAILURE_TABLE          failures.txt's path (a Windows path); by default the file of
- *                                 that name beside VELKIN_PERSONALITY_TABLE
- *   VELKIN_COUNT=FILE             when the process ends, FILE gets one line "DLL!Function N" per
- *                                 function the program can call through a thunk, N its calls
+ *   VELKIN_FAIL="DLL!Function:N[+][@] VALUE ERROR BYTES"  the Nth call fails (with +, every
+ *       later one too: the resource is exhausted), answering VALUE with last error ERROR (none
+ *       when 0) and, in a 32-bit process, taking BYTES of arguments off the stack. With @, only the
+ *       calls made while the first byte of the shared memory "VelkinSweepMark" is 1 count (set
+ *       by whoever drives the program: 1 from a mark, 2 from its end). tools/sweep.py takes
+ *       these from failures.txt.
+ *   VELKIN_COUNT=FILE  when the process ends, one line "DLL!Function CALLS CALLS-MARKED"
+ *       per function reached through a thunk.
  * A failed call is recorded ("failure: DLL!Function call N failed") in VELKIN_PERSONALITY_LOG.
  *
- * The thunk (x64; the registers of the arguments kept across the count):
+ * The thunk (x64; the argument registers kept across the count):
  *     push rcx, rdx, r8, r9; sub rsp, 0x68; xmm0..xmm3 to [rsp+0x20..]
- *     mov ecx, INDEX; mov rax, Decide; call rax
- *     xmm0..xmm3 back; add rsp, 0x68; pop r9, r8, rdx, rcx
+ *     mov ecx, INDEX; mov rax, Decide; call rax; registers back
  *     test eax, eax; jnz fail; mov rax, REAL; jmp rax
  *   fail: mov rax, VALUE; ret
  * (x86, stdcall: push INDEX; mov eax, Decide; call eax; test eax, eax; jnz fail;
- *  mov eax, REAL; jmp eax; fail: mov eax, VALUE; ret BYTES, BYTES the function's argument bytes.)
- * The pass path leaves by a jump, so while the function runs (and calls the program back) no
- * frame of the thunk is on the stack.
+ *  mov eax, REAL; jmp eax; fail: mov eax, VALUE; ret BYTES.)
+ * The pass path leaves by a jump: while the function runs no frame of the thunk is on the stack.
  */
 #undef WINVER
 #undef _WIN32_WINNT
@@ -45,7 +43,7 @@
 
 typedef struct {
   char name[96];  /* DLL!Function */
-  volatile LONG calls;
+  volatile LONG calls, sinceMark;
   BOOL target;    /* the function VELKIN_FAIL names */
 } Counted;
 
@@ -64,152 +62,23 @@ static SIZE_T g_codeUsed;
 static CRITICAL_SECTION g_lock;
 static BOOL g_active;
 static char g_countFile[MAX_PATH];
+static volatile BYTE* g_mark;
 
 static char g_target[96];
-static LONG g_failFrom;
-static BOOL g_exhaust;
-static ULONG_PTR g_failValue;
-static DWORD g_failError;
-static DWORD g_argumentBytes;
-
-static void Refuse(const char* text, UINT code) {
-  Record(text);
-  ExitProcess(code);
-}
-
-/* ---- The table of failures */
-
-typedef struct {
-  const char* name;
-  DWORD code;
-} ErrorName;
-
-static const ErrorName kErrors[] = {
-    {"ERROR_FILE_NOT_FOUND", 2},         {"ERROR_PATH_NOT_FOUND", 3},
-    {"ERROR_TOO_MANY_OPEN_FILES", 4},    {"ERROR_ACCESS_DENIED", 5},
-    {"ERROR_INVALID_HANDLE", 6},         {"ERROR_NOT_ENOUGH_MEMORY", 8},
-    {"ERROR_OUTOFMEMORY", 14},           {"ERROR_WRITE_FAULT", 29},
-    {"ERROR_READ_FAULT", 30},            {"ERROR_SHARING_VIOLATION", 32},
-    {"ERROR_HANDLE_DISK_FULL", 39},      {"ERROR_INVALID_PARAMETER", 87},
-    {"ERROR_DISK_FULL", 112},            {"ERROR_CALL_NOT_IMPLEMENTED", 120},
-    {"ERROR_INSUFFICIENT_BUFFER", 122},  {"ERROR_MOD_NOT_FOUND", 126},
-    {"ERROR_PROC_NOT_FOUND", 127},       {"ERROR_ALREADY_EXISTS", 183},
-    {"ERROR_NOT_ALL_ASSIGNED", 1300},    {"ERROR_NO_SUCH_PRIVILEGE", 1313},
-    {"ERROR_PRIVILEGE_NOT_HELD", 1314},  {"ERROR_INVALID_WINDOW_HANDLE", 1400},
-    {"ERROR_INVALID_MENU_HANDLE", 1401}, {"ERROR_CLASS_ALREADY_EXISTS", 1410},
-    {"ERROR_TIMEOUT", 1460},             {"ERROR_NO_SYSTEM_RESOURCES", 1450},
-    {"ERROR_NONPAGED_SYSTEM_RESOURCES", 1451}, {"ERROR_NOT_ENOUGH_QUOTA", 1816},
-    {"ERROR_INVALID_FLAGS", 1004},       {"ERROR_RESOURCE_NAME_NOT_FOUND", 1814},
-    {"ERROR_RESOURCE_TYPE_NOT_FOUND", 1813}, {"ERROR_NOT_READY", 21},
-    {"ERROR_CLASS_DOES_NOT_EXIST", 1411},  {"ERROR_NO_UNICODE_TRANSLATION", 1113},
-    {"ERROR_INVALID_ADDRESS", 487},        {"ERROR_NO_MORE_ITEMS", 259},
-};
-
-static BOOL ParseError(const char* text, DWORD* code) {
-  if (*text >= '0' && *text <= '9') {
-    char* end = NULL;
-    *code = strtoul(text, &end, 0);
-    return *end == '\0';
-  }
-  for (size_t i = 0; i < sizeof kErrors / sizeof kErrors[0]; ++i) {
-    if (strcmp(kErrors[i].name, text) == 0) {
-      *code = kErrors[i].code;
-      return TRUE;
-    }
-  }
-  return FALSE;
-}
-
-static BOOL ParseValue(const char* text, ULONG_PTR* value) {
-  if (strcmp(text, "0") == 0 || strcmp(text, "FALSE") == 0 || strcmp(text, "null") == 0) {
-    *value = 0;
-    return TRUE;
-  }
-  if (strcmp(text, "-1") == 0 || strcmp(text, "INVALID_HANDLE_VALUE") == 0) {
-    *value = (ULONG_PTR)-1;
-    return TRUE;
-  }
-  char* end = NULL;
-  const long long number = strtoll(text, &end, 0);
-  *value = (ULONG_PTR)number;
-  return *text != '\0' && *end == '\0';
-}
-
-static char* Trim(char* s) {
-  while (*s == ' ' || *s == '\t') ++s;
-  char* end = s + strlen(s);
-  while (end > s && (end[-1] == ' ' || end[-1] == '\t' || end[-1] == '\r')) *--end = '\0';
-  return s;
-}
-
-/* Finds the target's row: DLL!Function | return | last error | argument bytes | source. */
-static void ReadFailure(const char* path) {
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-  if (file == INVALID_HANDLE_VALUE) Refuse("failure: cannot open the table of failures", 0xBAD5);
-  const DWORD size = GetFileSize(file, NULL);
-  DWORD read = 0;
-  char* text = (char*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size + 1);
-  ReadFile(file, text, size, &read, NULL);
-  CloseHandle(file);
-  BOOL found = FALSE;
-  for (char* line = text; line != NULL && *line != '\0' && !found;) {
-    char* next = strchr(line, '\n');
-    if (next != NULL) *next++ = '\0';
-    char* rest = Trim(line);
-    if (*rest != '#' && *rest != '\0') {
-      char* fields[5];
-      int count = 0;
-      for (char* p = rest; count < 5; ++count) {
-        fields[count] = p;
-        p = strchr(p, '|');
-        if (p == NULL) { ++count; break; }
-        *p++ = '\0';
-      }
-      if (count != 5) Refuse("failure: a malformed row in the table of failures", 0xBAD6);
-      if (lstrcmpiA(Trim(fields[0]), g_target) == 0) {
-        found = TRUE;
-        const char* value = Trim(fields[1]);
-        if (strcmp(value, "never") == 0) Refuse("failure: the table says this function never fails", 0xBAD7);
-        char* end = NULL;
-        const char* bytes = Trim(fields[3]);
-#if defined(_WIN64)
-        if (strcmp(bytes, "-") == 0) bytes = "0";  /* a function only the 64-bit image has */
-#endif
-        g_argumentBytes = strtoul(bytes, &end, 10);
-        if (!ParseValue(value, &g_failValue) || !ParseError(Trim(fields[2]), &g_failError) || *bytes == '\0' ||
-            *end != '\0')
-          Refuse("failure: the target's row does not parse", 0xBAD6);
-      }
-    }
-    line = next;
-  }
-  HeapFree(GetProcessHeap(), 0, text);
-  if (!found) Refuse("failure: no row for the function VELKIN_FAIL names", 0xBAD8);
-}
-
-/* "KERNEL32!CreateFileA:3" or "KERNEL32!CreateFileA:3+". */
-static void ParseTarget(const char* text) {
-  const char* colon = strrchr(text, ':');
-  if (colon == NULL || colon == text || (size_t)(colon - text) >= sizeof g_target || strchr(text, '!') == NULL)
-    Refuse("failure: VELKIN_FAIL is not DLL!Function:N or DLL!Function:N+", 0xBAD9);
-  memcpy(g_target, text, colon - text);
-  g_target[colon - text] = '\0';
-  char* end = NULL;
-  g_failFrom = (LONG)strtol(colon + 1, &end, 10);
-  g_exhaust = *end == '+';
-  if (g_exhaust) ++end;
-  if (g_failFrom < 1 || *end != '\0') Refuse("failure: VELKIN_FAIL's call number is not 1 or more", 0xBAD9);
-}
-
-/* ---- The thunks */
+static long g_failFrom;
+static BOOL g_exhaust, g_fromMark;
+static long long g_failValue;
+static unsigned long g_failError, g_argumentBytes;
 
 /* Counts a call; nonzero when this one fails (its last error already set). */
 static int __stdcall Decide(DWORD index) {
   Counted* counted = &g_names[g_wrapped[index].counted];
   const LONG call = InterlockedIncrement(&counted->calls);
-  if (!counted->target || !(call == g_failFrom || (g_exhaust && call > g_failFrom))) return 0;
+  const LONG since = g_mark != NULL && *g_mark == 1 ? InterlockedIncrement(&counted->sinceMark) : 0;
+  const LONG n = g_fromMark ? since : call;
+  if (!counted->target || n < g_failFrom || (n > g_failFrom && !g_exhaust)) return 0;
   char line[160];
-  wsprintfA(line, "failure: %s call %ld failed", counted->name, (long)call);
+  wsprintfA(line, "failure: %s call %ld failed", counted->name, (long)n);
   Record(line);
   if (g_failError != 0) SetLastError(g_failError);
   return 1;
@@ -229,7 +98,7 @@ static BYTE* MakeThunk(DWORD index, void* real, BOOL target) {
   BYTE* start = g_code + g_codeUsed;
   BYTE* p = start;
   const ULONG_PTR decide = (ULONG_PTR)Decide, to = (ULONG_PTR)real;
-  const ULONG_PTR value = target ? g_failValue : 0;
+  const ULONG_PTR value = target ? (ULONG_PTR)g_failValue : 0;
 #if defined(_WIN64)
   PUT(&p, 0x51, 0x52, 0x41, 0x50, 0x41, 0x51);  /* push rcx; push rdx; push r8; push r9 */
   PUT(&p, 0x48, 0x83, 0xEC, 0x68);              /* sub rsp, 0x68 */
@@ -333,21 +202,28 @@ void FailureInstall(void) {
   if ((fail == NULL || *fail == '\0') && (count == NULL || *count == '\0')) return;
   if (count != NULL) lstrcpynA(g_countFile, count, sizeof g_countFile);
   if (fail != NULL && *fail != '\0') {
-    ParseTarget(fail);
-    char table[MAX_PATH];
-    const char* named = Env("VELKIN_FAILURE_TABLE");
-    if (named != NULL) {
-      lstrcpynA(table, named, sizeof table);
-    } else {
-      const char* personalities = Env("VELKIN_PERSONALITY_TABLE");
-      lstrcpynA(table, personalities != NULL ? personalities : "", sizeof table - 16);
-      char* slash = strrchr(table, '\\');
-      lstrcpyA(slash != NULL ? slash + 1 : table, "failures.txt");
+    const char* colon = strchr(fail, ':');
+    char* p = (char*)"";
+    if (colon != NULL && (size_t)(colon - fail) < sizeof g_target) {
+      memcpy(g_target, fail, colon - fail);
+      g_failFrom = strtol(colon + 1, &p, 10);
+      for (; *p == '+' || *p == '@'; ++p) *(*p == '+' ? &g_exhaust : &g_fromMark) = TRUE;
+      g_failValue = strtoll(p, &p, 0);
+      g_failError = strtoul(p, &p, 0);
+      g_argumentBytes = strtoul(p, &p, 0);
     }
-    ReadFailure(table);
+    if (g_target[0] == '\0' || g_failFrom < 1 || *p != '\0') {
+      Record("failure: VELKIN_FAIL is not \"DLL!Function:N[+][@] VALUE ERROR BYTES\"");
+      ExitProcess(0xBAD9);
+    }
   }
+  HANDLE mark = OpenFileMappingA(FILE_MAP_READ, FALSE, "VelkinSweepMark");
+  if (mark != NULL) g_mark = (volatile BYTE*)MapViewOfFile(mark, FILE_MAP_READ, 0, 0, 1);
   g_code = (BYTE*)VirtualAlloc(NULL, CODE_BYTES, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE);
-  if (g_code == NULL) Refuse("failure: no memory for the thunks", 0xBADA);
+  if (g_code == NULL) {
+    Record("failure: no memory for the thunks");
+    ExitProcess(0xBADA);
+  }
   InitializeCriticalSection(&g_lock);
   g_active = TRUE;
   LayerForEachImport(WrapSlot);
@@ -363,7 +239,8 @@ void FailureEnd(void) {
   if (file == INVALID_HANDLE_VALUE) return;
   for (int i = 0; i < g_nameCount; ++i) {
     char line[160];
-    const int length = wsprintfA(line, "%s %ld\r\n", g_names[i].name, (long)g_names[i].calls);
+    const int length = wsprintfA(line, "%s %ld %ld\r\n", g_names[i].name, (long)g_names[i].calls,
+                                 (long)g_names[i].sinceMark);
     DWORD written = 0;
     WriteFile(file, line, (DWORD)length, &written, NULL);
   }

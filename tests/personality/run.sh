@@ -31,9 +31,7 @@
 #          a failed one (the bar goes on refreshing)
 #   win98  the MoveFileExA stub failing with another code than "not implemented" (the save
 #          still goes through), and memory running out (one box, nothing saved, the end)
-# And failure on demand (win10, 64-bit program): the count of calls, one call of CreateFileA
-# failed (the warning, the program goes on), every one (neither file read nor written), one of
-# a function found with GetProcAddress, and a function that cannot fail refused.
+# Failure on demand is the failures tier's (tools/sweep.py, tests/personality/sweep-expected.txt).
 # Ends with "N passed, M failed"; exits non-zero when anything failed.
 set -u
 
@@ -224,87 +222,6 @@ personality() {  # bits name
   wine_version_value ""
 }
 
-# Failure on demand (tests/personality/failure.c, failures.txt), the 64-bit program as Windows 10,
-# through the driver's sweep sub-command: the calls counted (what GetProcAddress answers too);
-# one call failed, the program meeting the failure as the function's failure answers it; every
-# call from the first failed (neither settings file read, so neither written); a function found
-# with GetProcAddress failed; a function that cannot fail refused.
-failure_run() {  # name scenario
-  fresh_server
-  : >"$log"
-  (cd "$scratch" && timeout 300 wine "$driver" sweep "$2" "$exe_w" >"$scratch/$1.log" 2>&1)
-  echo "-- $1 ($2, VELKIN_FAIL=${VELKIN_FAIL:-}):"
-  cat "$scratch/$1.log" "$log"
-}
-expect_said() {  # name transcript text
-  if grep -aqF -- "$3" "$2"; then pass "$1"; else fail "$1" "\"$3\" from the driver, got: $(tr '\r\n' '  ' <"$2")"; fi
-}
-expect_count() {  # name counts function least
-  local n
-  n=$(tr -d '\r' <"$2" 2>/dev/null | awk -v f="$3" '$1 == f { print $2 }')
-  if [ -n "$n" ] && [ "$n" -ge "$4" ]; then pass "$1"; else fail "$1" "$3 called $4 times or more, got ${n:-no count}"; fi
-}
-failure_mode() {
-  local layer="$scratch/layer64" files="$scratch/failure" counts="$scratch/failure-counts.txt"
-  mkdir -p "$layer"
-  cp "$build64/velkin-launch.exe" "$build64/vpersona.dll" "$layer/"
-  rm -rf "$files" && mkdir -p "$files"
-  cp "$build64/velkin.exe" "$files/"
-  write_lines "$files/vlkini.dat" "${defaults[@]}"
-  write_lines "$files/nonapp.dat" "Velkin keep me"
-  log="$scratch/failure-calls.txt"
-  exe_w=$(winepath -w "$files/velkin.exe")
-  export VELKIN_LAUNCHER VELKIN_PERSONALITY=win10 VELKIN_PERSONALITY_TABLE VELKIN_PERSONALITY_LOG VELKIN_COUNT
-  VELKIN_LAUNCHER=$(winepath -w "$layer/velkin-launch.exe")
-  VELKIN_PERSONALITY_TABLE=$(winepath -w "$table")
-  VELKIN_PERSONALITY_LOG=$(winepath -w "$log")
-  VELKIN_COUNT=$(winepath -w "$counts")
-  wine_version_value "$(fact win10 wine)"
-  local warning="sweep: box 警告 | 保存されていた初期化情報を読み込めませんでした。"
-  local nonapp_warning="sweep: box 警告 | 保存されていた最小化しないアプリケーションの一覧を読み込めませんでした。"
-
-  rm -f "$counts"
-  failure_run failure-count startup
-  expect_said failure.count.ended "$scratch/failure-count.log" "sweep: ended 0x0"
-  expect_count failure.count.createfile "$counts" "KERNEL32!CreateFileA" 2
-  expect_count failure.count.found "$counts" "USER32!SetWindowTextW" 1
-  expect_logged failure.count.nothing_failed "$log" "failure: KERNEL32" no
-  unset VELKIN_COUNT
-
-  export VELKIN_FAIL="KERNEL32!CreateFileA:1"
-  failure_run failure-one startup
-  expect_logged failure.one.failed "$log" "failure: KERNEL32!CreateFileA call 1 failed"
-  expect_logged failure.one.second_through "$log" "failure: KERNEL32!CreateFileA call 2 failed" no
-  expect_said failure.one.warning "$scratch/failure-one.log" "$warning"
-  expect_said failure.one.ended "$scratch/failure-one.log" "sweep: ended 0x0"
-  expect_lines failure.one.vlkini "$files/vlkini.dat" "${defaults[@]}"
-
-  date_back "$files/vlkini.dat" "$files/nonapp.dat"
-  local stamps
-  stamps=$(stat -c '%n %Y' "$files/vlkini.dat" "$files/nonapp.dat")
-  export VELKIN_FAIL="KERNEL32!CreateFileA:1+"
-  failure_run failure-exhausted exit
-  expect_logged failure.exhausted.second "$log" "failure: KERNEL32!CreateFileA call 2 failed"
-  expect_said failure.exhausted.warning "$scratch/failure-exhausted.log" "$warning"
-  expect_said failure.exhausted.nonapp_warning "$scratch/failure-exhausted.log" "$nonapp_warning"
-  expect_said failure.exhausted.ended "$scratch/failure-exhausted.log" "sweep: ended 0x0"
-  if [ "$(stat -c '%n %Y' "$files/vlkini.dat" "$files/nonapp.dat" 2>&1)" = "$stamps" ]; then
-    pass failure.exhausted.nothing_written
-  else
-    fail failure.exhausted.nothing_written "both files as they were, got them written"
-  fi
-
-  export VELKIN_FAIL="USER32!SetWindowTextW:1"
-  failure_run failure-found startup
-  expect_logged failure.found.failed "$log" "failure: USER32!SetWindowTextW call 1 failed"
-
-  export VELKIN_FAIL="KERNEL32!GetTickCount:1"
-  failure_run failure-never startup
-  expect_said failure.never.refused "$scratch/failure-never.log" "the program ended with code 0xbad7"
-  unset VELKIN_FAIL VELKIN_LAUNCHER VELKIN_PERSONALITY VELKIN_PERSONALITY_TABLE VELKIN_PERSONALITY_LOG
-  wine_version_value ""
-}
-
 velkin_start_display || exit 2
 echo "personality: display $DISPLAY, prefix $WINEPREFIX"
 velkin_prepare_prefix
@@ -317,7 +234,6 @@ done
 if [ -n "$build32" ]; then
   for name in $only; do personality 32 "$name"; done
 fi
-case " $only " in *" win10 "*) failure_mode ;; esac
 
 fresh_server
 velkin_stop_display
