@@ -256,7 +256,8 @@ class Sweep:
 
 # The calls whose failure once crashed the bar, hung it or cost a file (docs/reliability.md): ./test
 # and tools/mutate.py's "failures" tier run each failing in these scenarios.
-REGRESSIONS = ("USER32!PostMessageA", "USER32!GetWindowRect", "USER32!GetMessageA", "KERNEL32!GetModuleFileNameA")
+REGRESSIONS = ("USER32!PostMessageA", "USER32!GetWindowRect", "USER32!GetMessageA", "KERNEL32!GetModuleFileNameA",
+               "KERNEL32!LocalAlloc")
 REGRESSION_SCENARIOS = ("startup", "exit", "close")
 
 
