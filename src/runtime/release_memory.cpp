@@ -1,4 +1,4 @@
-// The memory and string functions of the 32-bit release image, which links no C runtime: the
+// The memory and string functions of both Windows images, which link no C runtime: the
 // compiler calls them for copies, fills and comparisons, and the standard strings use them.
 // The file is compiled so that these loops stay loops (no builtins, no loop-to-call rewriting).
 // The native tests build it under other names (VELKIN_RUNTIME_NAME) to check it beside the C

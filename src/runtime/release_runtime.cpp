@@ -1,16 +1,16 @@
-// The 32-bit release image's own runtime.
+// The program's own runtime, in the 32-bit release image and in the 64-bit image.
 //
-// The release image links no C or C++ runtime library. The compilers' libraries are built for
-// a Pentium Pro (CMOV, FCOMI) and pull in printf, exceptions, unwinding and thread support the
-// program never uses, while the program must run on a 486 and stay small. This file gives the
-// little the program needs instead, compiled for the 486 like the rest of it:
+// Neither image links a C or C++ runtime library. The compilers' 32-bit libraries are built for a
+// Pentium Pro (CMOV, FCOMI) and pull in printf, exceptions and thread support the program never
+// uses, while the program must run on a 486 and stay small; the 64-bit C runtime's start-up
+// code wrote through a null pointer when one of its first allocations failed. This file gives
+// the little the program needs instead, compiled with the program:
 //   - the entry point, which runs the static constructors, WinMain and the exit functions;
-//   - the heap behind new and delete (the process heap);
+//   - the heap behind new and delete (the process heap), which ends the program with a box;
 //   - (in release_memory.cpp) the memory and string functions the compiler calls;
 //   - the few library routines the standard containers name (all of them fatal: the program is
 //     built without exceptions, and they can only be reached by a programming error or when
-//     memory runs out).
-// Only KERNEL32 and USER32 functions that Windows 95 exports are used.
+//     memory runs out). Only KERNEL32 and USER32 functions that Windows 95 exports are used.
 #include <windows.h>
 
 #include <cstddef>
