@@ -19,6 +19,8 @@
 
 #include "tests/e2e/driver/driver.h"
 
+#include <shellapi.h>
+
 namespace driver {
 namespace {
 
@@ -27,6 +29,12 @@ struct Run {
   HWND bar = nullptr;
   std::vector<HWND> answered;
   DWORD code = 0;
+  ~Run() {  // a bar ended without giving its place back (a session end ends it so) gives it now
+    APPBARDATA data = {};
+    data.cbSize = sizeof data;
+    data.hWnd = bar;
+    if (bar) SHAppBarMessage(ABM_REMOVE, &data);
+  }
   bool over() { return WaitForSingleObject(inst.pi.hProcess, 0) == WAIT_OBJECT_0 && GetExitCodeProcess(inst.pi.hProcess, &code); }
   std::vector<HWND> dialogs() { return process_dialogs(inst.pi.dwProcessId, nullptr); }
   // The topmost enabled dialog with control id and without control `without` (when not 0), within
@@ -61,10 +69,13 @@ struct Run {
       if (GetTickCount() - start >= ms) return true;
     }
   }
-  // The bar answers a sent message within 5 s; or it is gone, and the program ends within 10 s.
+  // The bar answers a sent message within 5 s, boxes answered meanwhile (one can hold the bar's
+  // thread); or it is gone, and the program ends within 10 s.
   bool answers() {
     DWORD_PTR result;
-    return send(bar, WM_NULL, 0, 0, &result) || (!IsWindow(bar) && !pump(10000)) || over();
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000;)
+      if (SendMessageTimeoutA(bar, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 250, &result) || !pump(0)) return true;
+    return (!IsWindow(bar) && !pump(10000)) || over();
   }
   void hang(const std::string &why) {
     out("sweep: hang: " + why);
