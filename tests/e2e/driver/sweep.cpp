@@ -12,7 +12,8 @@
 //   press ID [NOT]  a click on control ID of the program's dialog that has it (and not control
 //                   NOT), within 5 s
 //   pick ID [NOT]   the first entry of list box ID of that dialog, as a user picks it
-//   exit, close, session   the end: exit button, WM_CLOSE, or a session end (then ended)
+//   exit, close, session   the end: exit button (the menu's exit without one), WM_CLOSE, or a
+//                   session end (then ended)
 // Every message the driver sends waits at most 5 s; one unanswered is a hang.
 #include <algorithm>
 #include <sstream>
@@ -23,6 +24,8 @@
 
 namespace driver {
 namespace {
+
+const WPARAM kExitCommand = 32773;  // the context menu's exit
 
 struct Run {
   Instance inst;
@@ -91,7 +94,12 @@ int sweep(const std::string &script, const std::string &exe) {
   Run run;
   if (!mark || !own || !run.inst.start(exe)) return out("sweep: no bar: " + run.inst.error), 1;
   for (DWORD start = GetTickCount(); !run.bar && GetTickCount() - start < 20000 && run.pump(100);) {
-    std::vector<HWND> bars = find_bars(run.inst.pi.dwProcessId, false);
+    // The bar: the program's window that is no dialog, menu or tooltip (a control may be missing)
+    std::vector<HWND> bars = top_windows([&](HWND h) {
+      const std::string kind = class_name(h);
+      return window_pid(h) == run.inst.pi.dwProcessId && IsWindowVisible(h) && kind != "#32770" &&
+             kind != "#32768" && kind != "tooltips_class32";
+    });
     if (!bars.empty()) run.bar = bars.front();
   }
   if (!run.bar) {
@@ -142,7 +150,12 @@ int sweep(const std::string &script, const std::string &exe) {
     }
     if (verb == "exit" || verb == "close") {
       run.own.clear();  // a dialog of the script still open is answered now, as a box is
-      PostMessageA(verb == "exit" ? GetDlgItem(run.bar, kExitButton) : run.bar, verb == "exit" ? BM_CLICK : WM_CLOSE, 0, 0);
+      if (verb == "close")
+        PostMessageA(run.bar, WM_CLOSE, 0, 0);
+      else if (HWND button = GetDlgItem(run.bar, kExitButton))
+        PostMessageA(button, BM_CLICK, 0, 0);
+      else
+        PostMessageA(run.bar, WM_COMMAND, kExitCommand, 0);  // no exit button: the menu's exit
       if (run.pump(10000)) return run.hang("still running 10 s after its end was asked"), 0;
       return out("sweep: ended " + hex(run.code)), 0;
     }
