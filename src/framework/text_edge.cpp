@@ -134,7 +134,7 @@ bool EntryText(HWND control, UINT lengthMessage, UINT textMessage, int index, st
     const LRESULT copied = send(textMessage, reinterpret_cast<LPARAM>(buffer.data()));
     if (copied == LB_ERR) return false;
     text = NarrowTo932(buffer.data(), static_cast<size_t>(copied));
-    return true;
+    return copied == 0 || !text.empty();  // an entry that could not be converted is none
   }
   std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
   const LRESULT copied = send(textMessage, reinterpret_cast<LPARAM>(buffer.data()));
