@@ -4,7 +4,7 @@
 tools/sweep.py [--build DIR] [--personality NAME] [--scenarios A,B] [--functions DLL!F,...]
                [--sample] [--exhaust] [--max-calls N] [--workers N] [--report FILE] [--check]
 
-Each scenario (SCENARIOS: a start-up, then a script of the driver's "sweep" steps) runs under the
+Each scenario (tests/personality/sweep-scenarios.txt: the files, then the driver's steps) runs under the
 personality layer once with VELKIN_COUNT, for the calls it makes and the files it leaves, then
 once per call of each function that can fail (tests/personality/failures.txt) with VELKIN_FAIL
 failing that call; a start-up scenario counts every call, the others only those between their
@@ -30,39 +30,19 @@ BASE_PREFIX = os.path.join(ROOT, "build", "e2e", "wineprefix")
 KEEP = b"Velkin keep me\r\n"
 FILES = {"both": {"vlkini.dat": b"".join(l + b"\r\n" for l in b"0 0 Bytes 0 Bytes 2 4 0 0 1 0".split()), "nonapp.dat": KEEP},
          "none": {}, "unreadable": {"vlkini.dat": b"\x00\xff not settings\r\n", "nonapp.dat": KEEP}}
-CHANGE = "mark; select 114 2; wait 300; "  # the interval changed: the end saves new content
-
-
-def own(steps, first=""):  # a scenario whose own steps are swept, not what comes before or after
-    return "%smark; %s; unmark; exit" % (first, steps)
-
-
-SCENARIOS = {  # name: (files before, steps)
-    "first-run": ("none", "wait 300; exit"), "startup": ("both", "wait 300; exit"),
-    "unreadable": ("unreadable", "wait 300; exit"),
-    "ticks": ("both", own("wait 2200", "select 115 -1; select 114 1; wait 300; ")),  # twenty ticks on "All"
-    "menu": ("both", own("menu; post 32797; wait 300")),
-    "minimize-all": ("both", own("click 105; wait 300")),
-    "units": ("both", own("post 32776; wait 1200")),  # the free space in MB
-    "interval": ("both", own("select 114 3; wait 300")),
-    "drive": ("both", own("select 115 1; wait 300")),
-    "version": ("both", own("post 32789; press 101; wait 300")),
-    "about": ("both", own("post 32790; wait 500")),  # its OK pressed as a box's
-    # a title added with the picker (the dialog with the list but no Add button), and the list closed
-    "exclusions": ("both", own("post 32810; press 1016; wait 500; pick 1015 1016; press 1017 1016; wait 500;"
-                               " press 1018; wait 300")),
-    "exit": ("both", CHANGE + "exit"), "close": ("both", CHANGE + "close"), "session": ("both", CHANGE + "session"),
-}
 ENDED = re.compile(r"^sweep: (ended|no bar: it ended)", re.M)
 
 
-def rows(name):
+def rows(name, least=4):
     for number, line in enumerate(open(os.path.join(DATA, name), encoding="utf-8"), 1):
         parts = [p.strip() for p in line.split("|")]
-        if line.strip() and not line.startswith("#") and (len(parts) < 4 or not all(parts)):
+        if line.strip() and not line.startswith("#") and (len(parts) < least or not all(parts)):
             sys.exit("sweep: %s:%d: a malformed row" % (name, number))
         if line.strip() and not line.startswith("#"):
             yield parts
+
+
+SCENARIOS = {}  # name: (files before, steps), from sweep-scenarios.txt
 
 
 def failures():
@@ -186,14 +166,15 @@ def pool(workers, items, fn):
 def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     for flag, default in (("--build", os.path.join(ROOT, "build", "win64")), ("--personality", "win10"),
-                          ("--scenarios", ",".join(SCENARIOS)), ("--functions", ""), ("--report", None)):
+                          ("--scenarios", ""), ("--functions", ""), ("--report", None)):
         p.add_argument(flag, default=default)
     for flag in ("--sample", "--exhaust", "--check"):
         p.add_argument(flag, action="store_true")
     p.add_argument("--max-calls", type=int, default=0)
     p.add_argument("--workers", type=int, default=4)
     args = p.parse_args()
-    scenarios, table = [s for s in args.scenarios.split(",") if s], failures()
+    SCENARIOS.update((r[0], (r[1], r[2])) for r in rows("sweep-scenarios.txt", 3))
+    scenarios, table = [s for s in args.scenarios.split(",") if s] or list(SCENARIOS), failures()
     only = {f.upper() for f in args.functions.split(",") if f}
     expected = {(r[0], r[1]): r[2:] for r in rows("sweep-expected.txt")}
     if not set(scenarios + [s for s, _ in expected]) <= set(SCENARIOS) or \
