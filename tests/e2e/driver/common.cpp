@@ -360,6 +360,7 @@ std::string box_icon(HWND box) {
 bool Instance::wait_for_bar(DWORD timeout_ms, std::vector<SeenBox> *boxes, size_t expected) {
   const DWORD pid = pi.dwProcessId;
   std::vector<HWND> handled;
+  std::vector<std::string> seen;
   DWORD ready_at = 0;
   for (DWORD start = GetTickCount();; Sleep(100)) {
     for (HWND box : process_dialogs(pid, boxes ? nullptr : kWelcomeCaption)) {
@@ -381,6 +382,9 @@ bool Instance::wait_for_bar(DWORD timeout_ms, std::vector<SeenBox> *boxes, size_
       std::vector<HWND> bars = find_bars(pid, false);
       if (!bars.empty()) bar = bars.front();
     }
+    // What the program had up, for a program that ends before its bar shows.
+    for (HWND h : top_windows([&](HWND w) { return window_pid(w) == pid; }))
+      if (std::find(seen.begin(), seen.end(), class_name(h)) == seen.end()) seen.push_back(class_name(h));
     if (bar && !boxes) return true;
     if (bar && boxes->size() >= expected) {
       if (!ready_at) ready_at = GetTickCount();
@@ -388,7 +392,10 @@ bool Instance::wait_for_bar(DWORD timeout_ms, std::vector<SeenBox> *boxes, size_
     }
     DWORD code = 0;
     if (GetExitCodeProcess(pi.hProcess, &code) && code != STILL_ACTIVE) {
-      error = "the program ended with code " + hex(code) + (bar ? "" : " before showing its bar");
+      error = "the program ended with code " + hex(code) + (bar ? "" : " before showing its bar") + " after " +
+              num(GetTickCount() - start) + " ms; its windows:";
+      for (const std::string &cls : seen) error += " " + cls;
+      if (seen.empty()) error += " none";
       return false;
     }
     if (GetTickCount() - start >= timeout_ms) {

@@ -37,6 +37,10 @@ int usage() {
 
 int main(int argc, char **argv) {
   using namespace driver;
+  // On a fresh Wine server the desktop (Wine's explorer) is started by the first process that
+  // asks for it; asked here, it is up before any program starts, as it always is on Windows, and
+  // the program's first window never races the driver's first look for it.
+  GetDesktopWindow();
   if (argc >= 2)
     for (const SubCommand &c : sub_commands())
       if (argv[1] == std::string(c.name) && argc == c.count + 2) return c.run(argv + 2);
