@@ -8,12 +8,6 @@
 #include "readouts/readouts.h"
 #include "res/resource.h"
 
-namespace {
-
-constexpr char kStartErrorCaption[] = "プログラム開始エラー";
-
-}  // namespace
-
 void CPanelWnd::FillIntervalSelector() {
   for (const velkin::IntervalRow& row : velkin::kIntervals) m_intervalSelector.AddString(row.entry);
 }

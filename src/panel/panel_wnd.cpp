@@ -83,8 +83,10 @@ LRESULT CPanelWnd::OnStatistics(WPARAM what, LPARAM) {
   }
 }
 
-CPanelWnd* CPanelWnd::CreatePanel(velkin::SystemServices& sys) {
+CPanelWnd* CPanelWnd::CreatePanel(velkin::SystemServices& sys, bool* endAsked) {
   CPanelWnd* panel = new CPanelWnd(sys);
+  if (endAsked != nullptr) *endAsked = false;
+  panel->m_pEndAsked = endAsked;
   const RECT rect = {0, 0, 150, 47};
   // A window that was begun and then destroyed has deleted its panel already.
   return panel->CreateBar(rect) ? panel : nullptr;
@@ -149,7 +151,9 @@ int CPanelWnd::OnCreate(LPCREATESTRUCTA create) {
 bool CPanelWnd::EndAskedDuringStartup() {
   // Creation fails then: the window is destroyed and, the panel being the program's window,
   // the program ends. Nothing has been written.
-  return m_state.EndAskedDuringStartUp();
+  if (!m_state.EndAskedDuringStartUp()) return false;
+  if (m_pEndAsked != nullptr) *m_pEndAsked = true;
+  return true;
 }
 
 void CPanelWnd::OnClose() {

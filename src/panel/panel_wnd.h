@@ -21,8 +21,11 @@ class CPanelWnd : public CAppBarWnd {
  public:
   // Makes a panel on `sys` and its window as the program starts it: 47 pixels tall on the top
   // edge. The panel deletes itself once its window is gone (PostNcDestroy); so does one whose
-  // creation failed, and nullptr is returned then.
-  static CPanelWnd* CreatePanel(velkin::SystemServices& sys);
+  // creation failed, and nullptr is returned then, with *endAsked true when start-up stopped
+  // because the program was asked to end (a close or the session's end during a start-up box).
+  static CPanelWnd* CreatePanel(velkin::SystemServices& sys, bool* endAsked = nullptr);
+  // The caption of the boxes that end a start-up.
+  static constexpr char kStartErrorCaption[] = "プログラム開始エラー";
 
   // Everything the panel asks of the machine goes through `sys`. A panel whose window was
   // never made is deleted by whoever made it.
@@ -195,6 +198,7 @@ class CPanelWnd : public CAppBarWnd {
   // True when the program was asked to end during start-up: start-up stops there.
   bool EndAskedDuringStartup();
   long m_nTicks = 0;
+  bool* m_pEndAsked = nullptr;  // CreatePanel's answer
 };
 
 #endif

@@ -299,7 +299,9 @@ TEST_F(SessionTest, NothingIsWrittenBeforeStartUpHasLoadedBothFiles) {
         end.send(static_cast<HWND>(owner));
         AfxPumpMessages();  // what the box's own loop would dispatch meanwhile
       };
-      EXPECT_EQ(CPanelWnd::CreatePanel(fake_), nullptr) << "the program ends";
+      bool endAsked = false;
+      EXPECT_EQ(CPanelWnd::CreatePanel(fake_, &endAsked), nullptr) << "the program ends";
+      EXPECT_TRUE(endAsked) << "as asked: no box says it could not start";
       EXPECT_EQ(fake_.files, before);
       EXPECT_EQ(fake_.CountQueries("WriteFile"), 0u);
       EXPECT_EQ(fake_.CountQueries("StartTimer"), 0u);
